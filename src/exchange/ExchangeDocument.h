@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <memory>
+
+// The exchange document: Veltra's XML envelope SERVICIO / BLOQUE_DATOS / grupo_datos /
+// dato. The XML library stays behind this header.
+namespace exchange {
+
+class Document;
+
+// A node of a document (element, text, comment ...). A null node is valid and inert.
+// Nodes stay valid while their document is held.
+class Node {
+public:
+    Node() = default;
+    bool isNull() const { return n_ == nullptr; }
+    explicit operator bool() const { return n_ != nullptr; }
+    bool operator==(const Node& o) const { return n_ == o.n_; }
+
+    QString name() const; // element name
+    bool isElement() const;
+    QString text() const; // all character data inside, entities resolved
+    QString xml() const;  // serialised form, as saved
+    int lineNumber() const;
+
+    Node firstChild() const;
+    QList<Node> children() const; // all kinds of child nodes
+    int childCount() const;       // all kinds counted
+    QList<Node> elementChildren(const QString& name) const;
+
+    // Attributes: first-set order is kept.
+    QString attribute(const QString& name) const;
+    void setAttribute(const QString& name, const QString& value);
+    void setAttribute(const QString& name, qint64 value);
+    int attributeCount() const;
+    QString attributeValue(int position) const;
+    void setAttributeValue(int position, const QString& value);
+
+    void setText(const QString& text); // empty text leaves the element without content
+    void appendChild(Node child);
+    void removeChild(Node child);
+
+private:
+    friend class Document;
+    explicit Node(struct _xmlNode* n) : n_(n) {}
+    struct _xmlNode* n_ = nullptr;
+};
+
+using NodeList = QList<Node>;
+
+class DocumentPrivate;
+
+class Document {
+public:
+    Document(); // an empty document
+    ~Document();
+    Document(Document&&) noexcept;
+    Document& operator=(Document&&) noexcept;
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    // Loads the whole file. A file that cannot be read throws RunError. A file that is
+    // not well-formed XML, or that carries a DOCTYPE, loads as an empty document with
+    // ok() false and errorString() naming the file and the parser's line.
+    static Document load(const QString& path);
+    static Document fromBytes(const QByteArray& xml, const QString& nameForMessages);
+
+    bool ok() const;
+    QString errorString() const;
+
+    // Reading operations of the import.
+    NodeList topLevelGroups() const;                // /SERVICIO/BLOQUE_DATOS/grupo_datos
+    NodeList recordsOf(const QString& group) const; // .../grupo_datos[@seq=group]/grupo_datos
+    NodeList select(const QString& xpath) const;    // XPath 1.0 on the document
+    Node selectSingle(const QString& xpath) const;  // first match or null
+
+    // Document operations of the export.
+    Node root() const;
+    Node createElement(const QString& name);
+    void appendChild(Node child); // at document level, after the other top-level nodes
+    void removeChild(Node child); // from the document level
+    QList<Node> topLevelNodes() const;
+    QString encoding() const; // as declared; empty without a declaration
+
+    // Writes the whole document, replacing an existing file, without indentation, in the
+    // declared encoding (UTF-8 without declaration when there is none). Throws RunError.
+    void save(const QString& path) const;
+    QByteArray toBytes() const;
+
+private:
+    std::unique_ptr<DocumentPrivate> d;
+};
+
+// Data items of a record or group: its "dato" children, in document order.
+NodeList dataItems(const Node& recordOrGroup);
+
+// Item operations by position; a position at or beyond the end reads as the empty text.
+QString itemText(const NodeList& items, int k);
+QString itemValue(const NodeList& items, int k);   // AllTrim of the item text
+QString itemXmlText(const NodeList& items, int k); // serialised item, blanks trimmed
+bool itemNameIs(const NodeList& items, int k, const QString& name);
+
+} // namespace exchange

@@ -1,0 +1,6 @@
+#pragma once
+
+// Widget-free logic of the time-frame selection dialog (TPlantillas).
+class PlantillasLogic {
+public:
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class CursosLogic;
+class PlantillasLogic;
+
+// State the main window holds for both runs.
+struct MainState {
+    QString filenameXML;    // the document chosen last through the chooser
+    bool result = false;    // a dialog of the import had to be shown again
+    qint32 resultValue = 0; // what Tempolan.ini receives in embedded mode: 0, 1 or -1
+    bool embedded = false;
+};
+
+// The only way the runs reach the user. The window, the batch front end and the tests
+// each provide one.
+class RunHost {
+public:
+    virtual ~RunHost() = default;
+
+    // The document chooser; nullopt when the user cancels.
+    virtual std::optional<QString> chooseDocument() = 0;
+    // A message box with an OK button.
+    virtual void showMessage(const QString& text) = 0;
+    // A warning message box with OK and Cancel; true for OK.
+    virtual bool askOkCancel(const QString& caption, const QString& text) = 0;
+    // The application's error report: the error's own text.
+    virtual void reportError(const QString& text) = 0;
+    virtual void setBusy(bool busy) = 0;
+
+    // The two dialogs of the import, shown modally over their widget-free logic.
+    virtual void showCursos(CursosLogic& dialog) = 0;
+    virtual void showPlantillas(PlantillasLogic& dialog) = 0;
+
+    // What the main window offers the runs.
+    virtual void closeMainWindow() = 0;
+    virtual void disableRunButtons() = 0;
+};
+
+// Shows the busy cursor for as long as it lives, on every way out.
+class BusyCursor {
+public:
+    explicit BusyCursor(RunHost& host) : host_(host) { host_.setBusy(true); }
+    ~BusyCursor() { host_.setBusy(false); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    RunHost& host_;
+};

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+// dBase tables as Tempolan and the engine it uses read and write them. Every failing
+// operation throws RunError with a Spanish message naming the table.
+namespace tables {
+
+enum class FieldType { Text, Integer, Float, Boolean };
+
+struct FieldDef {
+    QString name;
+    FieldType type = FieldType::Text;
+    int width = 0; // text fields only (1..100 for tables we create)
+};
+
+enum class OpenMode { Shared, Exclusive };
+
+bool FileExists(const QString& path);
+
+// Deletes NAME.DBF, then NAME.MDX, in folder, where present; a file that cannot be
+// deleted is left.
+void DeleteTable(const QString& folder, const QString& name);
+
+// Creates an empty level-7 table NAME.DBF in folder (replacing nothing: the caller
+// deletes first), fields in list order, no index.
+void CreateTable(const QString& folder, const QString& name, const QList<FieldDef>& fields);
+
+class TablePrivate;
+
+class Table {
+public:
+    Table();
+    ~Table();
+    Table(Table&&) noexcept;
+    Table& operator=(Table&&) noexcept;
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+
+    // name: case-insensitive, ".DBF" optional. Exclusive use fails while another
+    // process holds the file; shared use fails while another holds it exclusively.
+    void open(const QString& folder, const QString& name, OpenMode mode = OpenMode::Shared);
+    void close(); // posts a pending row first
+    bool isOpen() const;
+    QString name() const;
+    QList<FieldDef> fields() const;
+
+    void append(); // posts a pending row first
+    void edit();
+    void post();
+    void cancel();
+    bool isEditing() const; // a row appended or edited and not yet posted
+
+    // Setting fails with "Dataset not in edit or insert mode" outside append/edit.
+    void setText(const QString& field, const QString& value);
+    void setInt(const QString& field, qint32 value);
+    void setFloat(const QString& field, double value);
+    void setBool(const QString& field, bool value);
+
+    QString text(const QString& field) const; // without the trailing blanks
+    qint32 integer(const QString& field) const;
+    double real(const QString& field) const;
+    bool boolean(const QString& field) const;
+    bool isNull(const QString& field) const;
+
+    void first();
+    void next();
+    bool atEnd() const;
+
+    // fields: names joined by ";"; one value per field. Moves to the first matching
+    // row in table order.
+    bool locate(const QString& fields, const QStringList& values);
+
+    // "PROF= 'value'" (a quote inside doubled); an empty expression clears it.
+    void setFilter(const QString& expression);
+    void clearFilter();
+
+    int rowCount() const;
+
+private:
+    std::unique_ptr<TablePrivate> d;
+};
+
+} // namespace tables

@@ -1,0 +1,72 @@
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+namespace testing_support {
+
+QString fixturesDir() {
+    const QString dir = QDir::cleanPath(QStringLiteral(VT_FIXTURES_DIR));
+    return QFileInfo(dir).isDir() ? dir : QString();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+} // namespace testing_support
+
+std::optional<QString> ScriptedHost::chooseDocument() {
+    if (documents.empty())
+        return std::nullopt;
+    auto answer = documents.front();
+    documents.pop_front();
+    return answer;
+}
+
+void ScriptedHost::showMessage(const QString& text) {
+    messages << text;
+}
+
+bool ScriptedHost::askOkCancel(const QString& caption, const QString& text) {
+    messages << caption;
+    questions << text;
+    if (answers.empty())
+        return false;
+    const bool a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+void ScriptedHost::reportError(const QString& text) {
+    messages << text;
+    errors << text;
+}
+
+void ScriptedHost::setBusy(bool busy) {
+    busyDepth += busy ? 1 : -1;
+}
+
+void ScriptedHost::showCursos(CursosLogic& dialog) {
+    ++cursosShown;
+    if (onCursos)
+        onCursos(dialog);
+}
+
+void ScriptedHost::showPlantillas(PlantillasLogic& dialog) {
+    ++plantillasShown;
+    if (onPlantillas)
+        onPlantillas(dialog);
+}

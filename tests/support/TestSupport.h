@@ -1,0 +1,53 @@
+#pragma once
+
+#include "import/RunHost.h"
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <ostream>
+
+// Readable QString values in gtest failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace testing_support {
+
+// ../shared/fixtures beside the repository; empty when absent.
+QString fixturesDir();
+
+// Writes bytes to a file, creating folders; fails the test on error.
+void writeFile(const QString& path, const QByteArray& bytes);
+QByteArray readFile(const QString& path);
+
+} // namespace testing_support
+
+// A run host with scripted answers that records what the run showed.
+class ScriptedHost : public RunHost {
+public:
+    std::deque<std::optional<QString>> documents; // answers to the chooser, in order
+    std::deque<bool> answers;                     // answers to OK/Cancel questions
+    std::function<void(CursosLogic&)> onCursos;
+    std::function<void(PlantillasLogic&)> onPlantillas;
+
+    QStringList messages;  // every message, question caption and error, in order
+    QStringList errors;    // error reports only
+    QStringList questions; // question texts
+    int busyDepth = 0;
+    int closed = 0;
+    int buttonsDisabled = 0;
+    int cursosShown = 0;
+    int plantillasShown = 0;
+
+    std::optional<QString> chooseDocument() override;
+    void showMessage(const QString& text) override;
+    bool askOkCancel(const QString& caption, const QString& text) override;
+    void reportError(const QString& text) override;
+    void setBusy(bool busy) override;
+    void showCursos(CursosLogic& dialog) override;
+    void showPlantillas(PlantillasLogic& dialog) override;
+    void closeMainWindow() override { ++closed; }
+    void disableRunButtons() override { ++buttonsDisabled; }
+};
