@@ -1,0 +1,11 @@
+#pragma once
+
+#include "exchange/ExchangeDocument.h"
+#include "import/ImportRun.h"
+#include "import/RunHost.h"
+
+// The export run: chooser, the working tables and SOLUC, the new document saved as
+// "ResultadoTempolan" + the chosen file's name beside it. `held` receives the documents
+// the run loads. Errors end the run through host.reportError.
+void BImportarClick(RunHost& host, MainState& state, const RunFolders& folders,
+                    exchange::Document& held);
