@@ -586,11 +586,11 @@ Document Document::fromBytes(const QByteArray& xml, const QString& nameForMessag
     if (!doc) {
         if (state.errors.any)
             return fail(
-                QStringLiteral("El archivo XML '%1' no es un documento XML válido: línea %2: %3")
+                QStringLiteral("El archivo XML '%1' no es un documento XML bien formado: línea %2: %3")
                     .arg(nameForMessages)
                     .arg(state.errors.line)
                     .arg(state.errors.message));
-        return fail(QStringLiteral("El archivo XML '%1' no es un documento XML válido.")
+        return fail(QStringLiteral("El archivo XML '%1' no es un documento XML bien formado.")
                         .arg(nameForMessages));
     }
     // Numbers the elements once so XPath sorts large node sets in document order quickly.
