@@ -585,16 +585,14 @@ Document Document::fromBytes(const QByteArray& xml, const QString& nameForMessag
                 .arg(state.doctypeLine));
     if (!doc) {
         if (state.errors.any)
-            return fail(
-                QStringLiteral("El archivo XML '%1' no es un documento XML bien formado: línea %2: %3")
-                    .arg(nameForMessages)
-                    .arg(state.errors.line)
-                    .arg(state.errors.message));
+            return fail(QStringLiteral(
+                            "El archivo XML '%1' no es un documento XML bien formado: línea %2: %3")
+                            .arg(nameForMessages)
+                            .arg(state.errors.line)
+                            .arg(state.errors.message));
         return fail(QStringLiteral("El archivo XML '%1' no es un documento XML bien formado.")
                         .arg(nameForMessages));
     }
-    // Numbers the elements once so XPath sorts large node sets in document order quickly.
-    xmlXPathOrderDocElems(doc);
     result.d = std::make_unique<DocumentPrivate>(doc);
     result.d->declared = startsWithDeclaration(xml);
     return result;

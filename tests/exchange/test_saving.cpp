@@ -177,7 +177,8 @@ TEST_F(ExchangeSaving, ExportBuildsANewRootInTheLoadedDocument) {
         "<dato nombre_dato=\"F_TOMAPOS\"/>"
         "<grupo_datos seq=\"ACTIVIDAD\"><dato nombre_dato=\"D_ACTIVIDAD\">Educaci\xF3n &amp; "
         "F\xEDsica</dato></grupo_datos>"
-        "<grupo_datos seq=\"ACTIVIDAD\"><dato nombre_dato=\"D_ACTIVIDAD\">&lt;Tutor\xED" "a&gt;</dato>"
+        "<grupo_datos seq=\"ACTIVIDAD\"><dato nombre_dato=\"D_ACTIVIDAD\">&lt;Tutor\xED"
+        "a&gt;</dato>"
         "</grupo_datos>"
         "</grupo_datos></grupo_datos></BLOQUE_DATOS></SERVICIO>\n");
 }
@@ -261,6 +262,16 @@ TEST_F(ExchangeSaving, ChildrenOfElementsAndOfTheDocument) {
     doc.appendChild(doc.createElement(QStringLiteral("NUEVO")));
     EXPECT_EQ(doc.toBytes(), "<!--a-->\n<?pi x?>\n<!--z-->\n<NUEVO/>\n");
     EXPECT_EQ(root.childCount(), 4); // still held by the document
+}
+
+TEST_F(ExchangeSaving, SelectionFollowsTheChangedOrder) {
+    Document doc = parse("<r><a><x/></a><b/></r>");
+    Node root = doc.root();
+    root.appendChild(root.firstChild()); // a (and its child) now after b
+    QStringList names;
+    for (const Node& n : doc.select(QStringLiteral("/r/a/x | /r/a | /r/b")))
+        names << n.name();
+    EXPECT_EQ(names, QStringList({"b", "a", "x"}));
 }
 
 } // namespace
