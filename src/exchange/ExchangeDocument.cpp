@@ -195,6 +195,28 @@ xmlAttrPtr attributeAt(const xmlNode* n, int position) {
     return a;
 }
 
+// libxml2 writes a control character as it is, and the saved file would then not be
+// XML at all: such text is refused before it gets into the document.
+void checkXmlChars(const QString& text, const QString& where) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        bool bad = (c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D) || c == 0xFFFE || c == 0xFFFF;
+        if (QChar::isHighSurrogate(c)) {
+            bad = i + 1 >= text.size() || !QChar::isLowSurrogate(text.at(i + 1).unicode());
+            ++i;
+        } else if (QChar::isLowSurrogate(c)) {
+            bad = true;
+        }
+        if (bad)
+            throw RunError(
+                QStringLiteral(
+                    "El texto para %1 contiene un carácter que XML no admite (U+%2, posición %3).")
+                    .arg(where)
+                    .arg(uint(c), 4, 16, QLatin1Char('0'))
+                    .arg(i + 1));
+    }
+}
+
 [[noreturn]] void nullNodeError(const char* what) {
     throw RunError(
         QStringLiteral("Operación XML sobre un nodo inexistente: %1.").arg(QLatin1String(what)));
@@ -383,6 +405,7 @@ void Node::setAttribute(const QString& name, const QString& value) {
     const QByteArray n = name.toUtf8();
     if (xmlValidateName(utf8(n), 0) != 0)
         throw RunError(QStringLiteral("Nombre de atributo XML no válido: '%1'.").arg(name));
+    checkXmlChars(value, QStringLiteral("el atributo '%1' de %2").arg(name, describe(n_)));
     // xmlSetProp keeps an existing attribute in its place and appends a new one, which is
     // the first-set order; the value is stored as text, not parsed for entities.
     if (!xmlSetProp(n_, utf8(n), utf8(value.toUtf8())))
@@ -417,6 +440,8 @@ void Node::setAttributeValue(int position, const QString& value) {
                 .arg(describe(n_))
                 .arg(position)
                 .arg(attributeCount()));
+    checkXmlChars(value,
+                  QStringLiteral("el atributo '%1' de %2").arg(fromXml(a->name), describe(n_)));
     if (!xmlSetNsProp(n_, a->ns, a->name, utf8(value.toUtf8())))
         throw RunError(QStringLiteral("No se puede asignar el atributo '%1' de %2.")
                            .arg(fromXml(a->name), describe(n_)));
@@ -425,6 +450,7 @@ void Node::setAttributeValue(int position, const QString& value) {
 void Node::setText(const QString& text) {
     if (!n_)
         nullNodeError("asignar el texto");
+    checkXmlChars(text, describe(n_));
     const QByteArray t = text.toUtf8();
     switch (n_->type) {
     case XML_ELEMENT_NODE: {

@@ -225,6 +225,29 @@ TEST_F(ExchangeSaving, SetTextReplacesTheContent) {
     EXPECT_EQ(dato.xml(), "<dato nombre_dato=\"A\"/>");
 }
 
+// Text that XML cannot carry would make the saved file unreadable: it is refused.
+TEST_F(ExchangeSaving, TextThatXmlCannotHoldIsRefused) {
+    Document doc = parse("<SERVICIO><dato nombre_dato=\"A\"/></SERVICIO>");
+    Node dato = doc.root().firstChild();
+    const QString smiley = QString::fromUcs4(U"\U0001F600");
+    for (const QString& good : {QStringLiteral("a\tb\nc\r"), QStringLiteral("€"), smiley}) {
+        EXPECT_NO_THROW(dato.setText(good));
+        EXPECT_NO_THROW(dato.setAttributeValue(0, good));
+    }
+    const QString bad[] = {QStringLiteral("a") + QChar(1), QString(QChar(0)),
+                           QString(QChar(0xFFFE)), QString(QChar(0xD800)) + "x",
+                           QString(QChar(0xDC00))};
+    for (const QString& b : bad) {
+        EXPECT_THROW(dato.setText(b), RunError);
+        EXPECT_THROW(dato.setAttribute(QStringLiteral("otro"), b), RunError);
+        EXPECT_THROW(dato.setAttributeValue(0, b), RunError);
+    }
+    EXPECT_EQ(dato.attributeCount(), 1);
+    const Document back = Document::fromBytes(doc.toBytes(), QStringLiteral("vuelta.xml"));
+    ASSERT_TRUE(back.ok()) << back.errorString().toStdString();
+    EXPECT_EQ(back.root().text(), smiley);
+}
+
 TEST_F(ExchangeSaving, ChildrenOfElementsAndOfTheDocument) {
     Document doc = parse("<!--a--><?pi x?><SERVICIO><x/>texto<!--c--></SERVICIO><!--z-->");
     const QList<Node> top = doc.topLevelNodes();
