@@ -1,0 +1,79 @@
+#include "app/Embedding.h"
+
+#include <QGuiApplication>
+#include <QWidget>
+#include <QWindow>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#elif defined(VT_HAVE_XCB)
+#include <xcb/xcb.h>
+#endif
+
+HostEmbedding::HostEmbedding(QWidget& window, quint32 hostId, QObject* parent)
+    : QObject(parent), window_(window), hostId_(hostId) {
+    timer_.setInterval(500);
+    connect(&timer_, &QTimer::timeout, this, &HostEmbedding::poll);
+}
+
+// The foreign window now owns ours as a child object; it goes with the application.
+HostEmbedding::~HostEmbedding() = default;
+
+bool HostEmbedding::embed() {
+    if (!hostSize())
+        return false;
+    // Qt's foreign-window support: on X11 it reparents, on Windows it calls SetParent
+    // and gives the window the child style.
+    QWindow* foreign = QWindow::fromWinId(WId(hostId_));
+    if (!foreign)
+        return false;
+    foreign_ = foreign;
+    window_.winId(); // the native window must exist before it can be reparented
+    window_.windowHandle()->setParent(foreign);
+    // The foreign window reports no size of its own: fill the host by hand.
+    window_.setMinimumSize(0, 0);
+    window_.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    window_.move(0, 0);
+    poll();
+    timer_.start();
+    return true;
+}
+
+void HostEmbedding::poll() {
+    const std::optional<QSize> size = hostSize();
+    if (!size) {
+        timer_.stop();
+        Q_EMIT hostGone();
+        return;
+    }
+    if (*size != lastSize_ && size->width() > 0 && size->height() > 0) {
+        lastSize_ = *size;
+        window_.setGeometry(0, 0, size->width(), size->height());
+    }
+}
+
+std::optional<QSize> HostEmbedding::hostSize() const {
+#ifdef Q_OS_WIN
+    const HWND host = reinterpret_cast<HWND>(quintptr(hostId_));
+    RECT r;
+    if (!IsWindow(host) || !GetClientRect(host, &r))
+        return std::nullopt;
+    return QSize(int(r.right - r.left), int(r.bottom - r.top));
+#elif defined(VT_HAVE_XCB)
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection())
+        return std::nullopt;
+    xcb_connection_t* c = x11->connection();
+    xcb_generic_error_t* error = nullptr;
+    xcb_get_geometry_reply_t* g =
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, xcb_drawable_t(hostId_)), &error);
+    free(error);
+    if (!g)
+        return std::nullopt;
+    const QSize size(g->width, g->height);
+    free(g);
+    return size;
+#else
+    return std::nullopt;
+#endif
+}
