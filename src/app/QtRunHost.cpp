@@ -64,9 +64,15 @@ QFileDialog* createOpenDialogXML(QWidget* parent, const QString& workDir) {
 
 QtRunHost::QtRunHost(TMForm& mainWindow) : main_(mainWindow) {}
 
+// Inside Tempolan's window the main window is not a top-level window of its own, and a
+// dialog cannot be transient for it: the dialogs then stand alone.
+QWidget* QtRunHost::dialogParent() const {
+    return main_.state().embedded ? nullptr : &main_;
+}
+
 std::optional<QString> QtRunHost::chooseDocument() {
     NormalCursor normal(busy_);
-    std::unique_ptr<QFileDialog> dialog(createOpenDialogXML(&main_, workingFolder()));
+    std::unique_ptr<QFileDialog> dialog(createOpenDialogXML(dialogParent(), workingFolder()));
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
     return QFileInfo(dialog->selectedFiles().constFirst()).absoluteFilePath();
@@ -74,21 +80,21 @@ std::optional<QString> QtRunHost::chooseDocument() {
 
 void QtRunHost::showMessage(const QString& text) {
     NormalCursor normal(busy_);
-    QMessageBox box(QMessageBox::NoIcon, messageTitle(), text, QMessageBox::Ok, &main_);
+    QMessageBox box(QMessageBox::NoIcon, messageTitle(), text, QMessageBox::Ok, dialogParent());
     box.exec();
 }
 
 bool QtRunHost::askOkCancel(const QString& caption, const QString& text) {
     NormalCursor normal(busy_);
     QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
-                    &main_);
+                    dialogParent());
     box.setDefaultButton(QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok;
 }
 
 void QtRunHost::reportError(const QString& text) {
     NormalCursor normal(busy_);
-    QMessageBox box(QMessageBox::Critical, messageTitle(), text, QMessageBox::Ok, &main_);
+    QMessageBox box(QMessageBox::Critical, messageTitle(), text, QMessageBox::Ok, dialogParent());
     box.exec();
 }
 
@@ -105,7 +111,7 @@ void QtRunHost::setBusy(bool busy) {
 void QtRunHost::showCursos([[maybe_unused]] CursosLogic& logic) {
 #ifdef VT_HAVE_CURSOS_DIALOG
     NormalCursor normal(busy_);
-    TControlCursos dlg(logic, &main_);
+    TControlCursos dlg(logic, dialogParent());
     setDefaultHelpContext(dlg, 1);
     dlg.exec();
 #else
@@ -116,7 +122,7 @@ void QtRunHost::showCursos([[maybe_unused]] CursosLogic& logic) {
 void QtRunHost::showPlantillas([[maybe_unused]] PlantillasLogic& logic) {
 #ifdef VT_HAVE_PLANTILLAS_DIALOG
     NormalCursor normal(busy_);
-    TPlantillas dlg(logic, &main_);
+    TPlantillas dlg(logic, dialogParent());
     setDefaultHelpContext(dlg, 3);
     dlg.exec();
 #else

@@ -25,6 +25,7 @@ public:
     void disableRunButtons() override;
 
 private:
+    QWidget* dialogParent() const;
     TMForm& main_;
     int busy_ = 0;
 };
