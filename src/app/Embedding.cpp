@@ -25,11 +25,24 @@ bool HostEmbedding::embed() {
     // Qt's foreign-window support: on X11 it reparents, on Windows it calls SetParent
     // and gives the window the child style.
     QWindow* foreign = QWindow::fromWinId(WId(hostId_));
-    if (!foreign)
-        return false;
-    foreign_ = foreign;
     window_.winId(); // the native window must exist before it can be reparented
-    window_.windowHandle()->setParent(foreign);
+    if (foreign) {
+        foreign_ = foreign;
+        window_.windowHandle()->setParent(foreign);
+    } else {
+#ifdef Q_OS_WIN
+        // Without Qt's foreign windows: the system call, and the child style by hand.
+        const HWND child = reinterpret_cast<HWND>(window_.winId());
+        const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
+        SetWindowLongPtrW(child, GWL_STYLE,
+                          (style & ~LONG_PTR(WS_POPUP | WS_CAPTION | WS_THICKFRAME)) | WS_CHILD);
+        if (!SetParent(child, reinterpret_cast<HWND>(quintptr(hostId_))))
+            return false;
+#else
+        return false;
+#endif
+    }
+    embedded_ = true;
     // The foreign window reports no size of its own: fill the host by hand.
     window_.setMinimumSize(0, 0);
     window_.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -48,7 +61,9 @@ void HostEmbedding::poll() {
     }
     if (*size != lastSize_ && size->width() > 0 && size->height() > 0) {
         lastSize_ = *size;
-        window_.setGeometry(0, 0, size->width(), size->height());
+        // The host measures in device pixels, Qt's geometry does not.
+        const qreal ratio = window_.devicePixelRatioF();
+        window_.setGeometry(0, 0, qRound(size->width() / ratio), qRound(size->height() / ratio));
     }
 }
 

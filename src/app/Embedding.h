@@ -20,7 +20,7 @@ public:
 
     // Makes the window a child of the host; false when the platform cannot.
     bool embed();
-    bool embedded() const { return foreign_ != nullptr; }
+    bool embedded() const { return embedded_; }
 
 Q_SIGNALS:
     // The host window no longer exists.
@@ -36,4 +36,5 @@ private:
     QPointer<QWindow> foreign_;
     QTimer timer_;
     QSize lastSize_;
+    bool embedded_ = false;
 };

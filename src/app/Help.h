@@ -45,7 +45,7 @@ public:
 private:
     void showPage(const QString& page, bool contents);
     std::function<void(const QString&)> report_;
-    QWidget* owner_;
+    [[maybe_unused]] QWidget* owner_; // owner of the Windows help window
     QString programDir_;
 };
 
