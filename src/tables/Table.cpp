@@ -252,6 +252,7 @@ public:
     std::vector<char> buffer;  // the row being appended or edited
     std::vector<char> scratch; // record + end byte for one write
     char headerStamp[7] = {};  // date and record count, header bytes 1..7
+    bool postFailed = false;   // the pending row could not be written
     bool filtered = false;
     std::vector<int> filterFields;
     std::string filterKey;
@@ -282,6 +283,7 @@ public:
         filterFields.clear();
         filterKey.clear();
         indexes.clear();
+        postFailed = false;
     }
 
     [[noreturn]] void fail(const QString& message) const { throw RunError(message); }
@@ -705,8 +707,10 @@ public:
 
     void write(qint64 offset, const char* data, qint64 size) {
         QString error;
-        if (!file.writeAt(offset, data, size, &error))
+        if (!file.writeAt(offset, data, size, &error)) {
+            postFailed = true;
             writeFailed(error);
+        }
     }
 
     void post() {
@@ -771,6 +775,7 @@ public:
             std::memcpy(stored, buffer.data(), n);
         }
         state = State::Browse;
+        postFailed = false;
     }
 
     void blankRow() {
@@ -785,6 +790,9 @@ public:
 Table::Table() : d(std::make_unique<TablePrivate>()) {}
 
 Table::~Table() {
+    // A row whose post already failed is not tried again while unwinding from that error.
+    if (d && d->postFailed)
+        d->state = TablePrivate::State::Browse;
     try {
         close();
     } catch (...) {
@@ -909,6 +917,7 @@ void Table::append() {
     d->post();
     d->blankRow();
     d->state = TablePrivate::State::Insert;
+    d->postFailed = false;
 }
 
 void Table::edit() {
@@ -933,6 +942,7 @@ void Table::cancel() {
     VT_REQUIRE_OPEN();
     d->state = TablePrivate::State::Browse;
     d->buffer.clear();
+    d->postFailed = false;
 }
 
 bool Table::isEditing() const {
