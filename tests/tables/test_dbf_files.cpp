@@ -1,6 +1,7 @@
 // The file layout: reading the engine's own tables, writing tables laid out like them, and
 // refusing damaged files with a message instead of a crash.
 #include "TablesTestSupport.h"
+#include "tables/Cp1252.h"
 
 #include <QFile>
 
@@ -8,6 +9,7 @@ using namespace tables;
 using namespace tables_testing;
 using testing_support::readFile;
 using testing_support::writeFile;
+namespace detail_cp1252 = tables::cp1252;
 
 namespace {
 
@@ -349,4 +351,52 @@ TEST(DbfFiles, MissingTableIsNamed) {
     Table t;
     const QString message = errorOf([&] { t.open(tmp.path(), QStringLiteral("PROFT")); });
     EXPECT_TRUE(message.contains(QStringLiteral("PROFT"))) << message.toStdString();
+}
+
+TEST(DbfText, Windows1252BytesReadBackUnchanged) {
+    for (int b = 0; b < 256; ++b) {
+        const char byte = char(b);
+        EXPECT_EQ(detail_cp1252::encode(detail_cp1252::decode(&byte, 1)), QByteArray(1, byte)) << b;
+    }
+    const char sample[] = "\x80\x8A\x9F\xA0\xF1";
+    EXPECT_EQ(detail_cp1252::decode(sample, 5), QString::fromUtf8("€ŠŸ\u00A0ñ"));
+    EXPECT_EQ(detail_cp1252::encode(u"\u0100\u20AC\U0001F600x"), QByteArray("?\x80?x"));
+}
+
+TEST(DbfFiles, AutoincrementAndNumericFieldsOfOtherWriters) {
+    QTemporaryDir tmp;
+    QByteArray f =
+        handHeader({{"ID", '+', 4}, {"IMPORTE", 'N', 8}, {"TASA", 'F', 6}}, QDate(2024, 1, 1), 1);
+    f[68 + 48 + 34] = 2;   // IMPORTE: two decimals
+    f[68 + 96 + 34] = 3;   // TASA: three decimals
+    f[68 + 40] = char(10); // next ID to hand out
+    f += QByteArray(" ") + QByteArray::fromHex("80000009") + "   -1.50" + " 0.125";
+    writeFile(tmp.path() + QStringLiteral("/AUTO.DBF"), f); // no end byte
+    {
+        Table t;
+        t.open(tmp.path(), QStringLiteral("AUTO"));
+        EXPECT_EQ(t.integer(QStringLiteral("ID")), 9);
+        EXPECT_EQ(t.text(QStringLiteral("IMPORTE")), QStringLiteral("-1.50"));
+        EXPECT_EQ(t.real(QStringLiteral("TASA")), 0.125);
+        EXPECT_TRUE(t.locate(QStringLiteral("IMPORTE"), {QStringLiteral("-1.5")}));
+        EXPECT_FALSE(errorOf([&] { t.integer(QStringLiteral("IMPORTE")); }).isEmpty());
+        for (int i = 0; i < 2; ++i) {
+            t.append();
+            t.setText(QStringLiteral("IMPORTE"), QStringLiteral("12.345"));
+            t.setFloat(QStringLiteral("TASA"), 2);
+            EXPECT_FALSE(errorOf([&] { t.setInt(QStringLiteral("ID"), 1); }).isEmpty());
+            EXPECT_FALSE(errorOf([&] {
+                             t.setText(QStringLiteral("IMPORTE"), QStringLiteral("1e9"));
+                         }).isEmpty()); // does not fit in 8 characters
+        }
+    }
+    const QByteArray after = readFile(tmp.path() + QStringLiteral("/AUTO.DBF"));
+    EXPECT_EQ(quint8(after[68 + 40]), 12); // the next number moved on with the rows
+    Table t;
+    t.open(tmp.path(), QStringLiteral("AUTO"));
+    QStringList seen;
+    for (t.first(); !t.atEnd(); t.next())
+        seen << t.text(QStringLiteral("ID")) + u'/' + t.text(QStringLiteral("IMPORTE")) + u'/' +
+                    t.text(QStringLiteral("TASA"));
+    EXPECT_EQ(seen, (QStringList{"9/-1.50/0.125", "10/12.35/2.000", "11/12.35/2.000"}));
 }
