@@ -59,10 +59,12 @@ void BExportarClick(RunHost& host, MainState& state, const RunFolders& folders,
         // An unreadable document would leave every step with nothing to read, and each
         // step deletes its tables before reading: refuse it while nothing is touched.
         if (!doc.ok()) {
-            throw RunError(
-                QStringLiteral("El archivo %1 no es un documento XML válido; no se ha "
-                               "importado nada.\n%2")
-                    .arg(QDir::toNativeSeparators(state.filenameXML), doc.errorString()));
+            QString why = doc.errorString();
+            if (why.isEmpty())
+                why = QStringLiteral("El archivo XML '%1' no es un documento XML bien formado")
+                          .arg(QDir::toNativeSeparators(state.filenameXML));
+            throw RunError(why + QStringLiteral("\nNo se ha importado nada: las tablas de trabajo "
+                                                "siguen como estaban."));
         }
         held = std::move(doc);
 

@@ -163,6 +163,7 @@ TEST_P(MalformedDocument, RefusedBeforeAnyStep) {
     EXPECT_TRUE(host.errors[0].contains(QDir::toNativeSeparators(path)))
         << host.errors[0].toStdString();
     EXPECT_TRUE(host.errors[0].contains(parserSays)) << host.errors[0].toStdString();
+    EXPECT_TRUE(host.errors[0].contains(QStringLiteral("línea"))) << host.errors[0].toStdString();
     EXPECT_EQ(state.resultValue, 0);
     EXPECT_EQ(host.closed, 0);
     EXPECT_EQ(host.buttonsDisabled, 0);
