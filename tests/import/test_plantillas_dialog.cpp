@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -70,6 +71,21 @@ public:
     std::deque<Script> scripts;
     QList<QList<int>> selectionAtStart; // ListBox2's selection when each showing began
     QStringList results;                // resultado after each showing
+
+    bool realMessageBoxes = false; // as the window shows them, closed with OK
+
+    void showMessage(const QString& text) override {
+        ScriptedHost::showMessage(text);
+        if (!realMessageBoxes)
+            return;
+        QTimer::singleShot(0, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                box->button(QMessageBox::Ok)->click();
+            else
+                ADD_FAILURE() << "no message box";
+        });
+        QMessageBox::information(QApplication::activeWindow(), QString(), text);
+    }
 
     void showPlantillas(PlantillasLogic& logic) override {
         ++plantillasShown;
@@ -193,8 +209,10 @@ TEST_F(PlantillasDialog, CtrlClickDeselectingStillMovesTheFocus) {
     EXPECT_EQ(dlg.findChild<QLabel*>("LabelPlanFec1")->text(), "t1");
     EXPECT_EQ(texts(horas), QStringList({QStringLiteral("1ª tarde")}));
 
-    click(dlg, 0, Qt::ShiftModifier); // a range from the focus
-    EXPECT_EQ(logic.selectedRows(), QList<int>({0, 1}));
+    click(dlg, 0);
+    click(dlg, 2, Qt::ShiftModifier); // a range
+    EXPECT_EQ(logic.selectedRows(), QList<int>({0, 1, 2}));
+    EXPECT_EQ(nombre->text(), "Noche");
     dlg.done(QDialog::Rejected);
 }
 
@@ -231,6 +249,26 @@ TEST_F(PlantillasDialog, ThreeSelectedShowsTheFirstMessageAndANewDialog) {
     EXPECT_EQ(host.selectionAtStart, QList<QList<int>>({{}, {}}));
     EXPECT_TRUE(state.result);
     EXPECT_EQ(column(rows, "CODDIHO"), QStringList(7, "2"));
+}
+
+TEST_F(PlantillasDialog, MessageBoxOverTheClosingDialog) {
+    // The message box takes the activation from the closing dialog and gives it back;
+    // the choice made before stays the dialog's answer.
+    host.realMessageBoxes = true;
+    host.scripts.push_back([](TPlantillas& dlg) {
+        click(dlg, 0);
+        click(dlg, 1, Qt::ControlModifier);
+        click(dlg, 2, Qt::ControlModifier);
+        continuar(dlg);
+    });
+    host.scripts.push_back([](TPlantillas& dlg) {
+        click(dlg, 2);
+        continuar(dlg);
+    });
+    const QList<Row> rows = runStep();
+    EXPECT_EQ(host.messages, QStringList({kTooMany}));
+    EXPECT_EQ(host.results, QStringList({"MAN       TAR       NOCHE-LARG", "NOCHE-LARG"}));
+    EXPECT_EQ(column(rows, "CODDIHO"), QStringList(7, "4"));
 }
 
 TEST_F(PlantillasDialog, NothingSelectedShowsTheSecondMessage) {
