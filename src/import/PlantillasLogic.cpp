@@ -172,8 +172,6 @@ PlantillasLogic::ChoiceOutcome PlantillasLogic::chooseByCodes(const QStringList&
 
     // The same closing as the dialog's; with one or two rows it shows no message.
     setSelection(rows);
-    if (!rows.isEmpty())
-        ListBox2Click(rows.constLast());
     FormClose();
     return outcome;
 }
