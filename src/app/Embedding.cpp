@@ -7,6 +7,7 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #elif defined(VT_HAVE_XCB)
+#include <cstdlib>
 #include <xcb/xcb.h>
 #endif
 
