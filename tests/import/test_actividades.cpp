@@ -43,7 +43,7 @@ TEST(CrearActividades, AppendsActivitiesAfterTheSubjects) {
          {"10", "Guardia", "Guardia", "10", "T", "ABCD"}},
         {"code of a subject",
          {"S", "Tecnol", "Taller de tecnología", "N", "N"},
-         {"Tecnol", "Taller de ", "Taller de tecnología", "Tecnol", "T", "NN"}},
+         {"Tecnol", "Taller de", "Taller de tecnología", "Tecnol", "T", "NN"}},
         {"two items only", {"N", "11"}, {"#11", "", "", "#11", "T", ""}},
         {"one item is skipped", {"N"}, {}},
     };
