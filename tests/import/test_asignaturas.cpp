@@ -37,6 +37,8 @@ TEST(CrearAsignaturas, BuildsCodesAndLinks) {
              materia("O1", "Tecnologías", "M8"),
              materia("O2", "Lengua Castellana y Literatura", "M1"),
              materia("O2", "Lengua Castellana y Literatura", "M1"),
+             // Its long code ends in a blank, and the link is still found.
+             materia("O2", "Educación física", "M3"),
          },
          {
              {"LCL", "Lengua Cas", "Lengua Castellana y Literatura"},
@@ -59,6 +61,7 @@ TEST(CrearAsignaturas, BuildsCodesAndLinks) {
              {"Tecnol", "Tecnol", "Tecnología", "M7", "O1"},
              {"Tecno1", "Tecnol", "Tecnologías", "M8", "O1"},
              {"LCL", "Lengua Cas", "Lengua Castellana y Literatura", "M1", "O2"},
+             {"Ef", "Educación", "Educación física", "M3", "O2"},
          }},
         {"catalogue codes, cut to the field and blank ones built from the name",
          {
