@@ -580,11 +580,10 @@ void TControlCursos::showEvent(QShowEvent* event) {
     guarded([this] { logic_.FormShow(); });
     model_->reload();
     updateFromLogic();
-    if (logic_.rowCount() > 0) {
-        // Placing the cursor is not the user entering a column.
-        const QSignalBlocker block(grid_->selectionModel());
+    // Placing the cursor is not the user entering a column: with no previous cell, the
+    // forced exit stays as FormShow left it.
+    if (logic_.rowCount() > 0)
         grid_->setCurrentIndex(model_->index(0, ColClave));
-    }
     grid_->setFocus(Qt::OtherFocusReason);
 }
 
