@@ -8,6 +8,7 @@
 #include "import/CursosLogic.h"
 #include "import/ImportSteps.h"
 #include "import/dialogs/Cursos.h"
+#include "text/RunError.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -222,6 +223,21 @@ TEST_F(CursosDialogTest, TheCloseBoxKeepsTheOpenCellAndLetsTheImportGoOn) {
     EXPECT_EQ(readCodes(tmp.path(), "CURSOST"), expected);
     EXPECT_EQ(readCodes(tmp.path(), "CURSOST2"), (QList<Codes>{{"K2", "BCT", "2"}}));
     EXPECT_TRUE(releasedTable(tmp.path(), "CURSOST"));
+}
+
+TEST_F(CursosDialogTest, ATableFailureClosesTheDialogAndReachesTheStep) {
+    // No CURSOST in the folder: opening it fails while the dialog shows.
+    CursosLogic logic(host, state, tmp.path());
+    TControlCursos dlg(logic);
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &dlg, [&dlg] {
+        ADD_FAILURE() << "the dialog stayed open";
+        dlg.close();
+    });
+    watchdog.start(5000);
+    EXPECT_THROW(dlg.exec(), RunError);
+    EXPECT_FALSE(dlg.isVisible());
 }
 
 } // namespace

@@ -346,6 +346,7 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->setSelectionBehavior(QAbstractItemView::SelectItems);
     grid_->setAlternatingRowColors(true);
+    grid_->setWordWrap(false);
     grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                            QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
     grid_->setTabKeyNavigation(true);
@@ -356,16 +357,25 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
     grid_->horizontalHeader()->setStretchLastSection(false);
     grid_->attachModel(model_);
     {
+        // Widths in characters of the grid's font.
         const QFontMetrics fm(grid_->font());
-        const int ch = fm.horizontalAdvance(QLatin1Char('W'));
-        const int pad = 2 * fm.horizontalAdvance(QLatin1Char(' ')) + 6;
-        grid_->setColumnWidth(ColClave, 10 * ch + pad);
-        grid_->setColumnWidth(ColEstud, 40 * fm.horizontalAdvance(QLatin1Char('x')) + pad);
-        grid_->setColumnWidth(ColNivel, 5 * ch + pad);
-        grid_->setColumnWidth(ColCurso, 3 * ch + pad + 8);
+        const int ch = fm.averageCharWidth();
+        const int pad = 12;
+        const int widths[ColumnCount] = {10, 40, 5, 3};
+        int total = 0;
+        for (int c = 0; c < ColumnCount; ++c) {
+            const int w =
+                std::max(widths[c] * ch + pad,
+                         fm.horizontalAdvance(
+                             model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) +
+                             pad);
+            grid_->setColumnWidth(c, w);
+            total += w;
+        }
         grid_->setHeaderHeight(2 * QFontMetrics(grid_->horizontalHeader()->font()).lineSpacing() +
                                8);
-        grid_->setFixedWidth(560);
+        grid_->setFixedWidth(total + 2 * grid_->frameWidth() +
+                             grid_->verticalScrollBar()->sizeHint().width());
     }
     grid_->onEscape = [this] {
         guarded([this] {
