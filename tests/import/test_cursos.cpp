@@ -203,17 +203,19 @@ TEST_F(CursosTest, DecliningRecoveryDeletesTheSavedCodesEvenWhenTheExitIsForced)
     writeCursosTable(dir(), "CURSOST2", {{"K1", "ESO", "1"}});
     host.answers = {false};
     state.result = true; // an earlier dialog of this program had to be repeated
-    const bool forced = runStep(kThree, {[this](CursosLogic& logic) {
-                                    logic.FormShow();
-                                    EXPECT_FALSE(QFile::exists(cursos2Path(dir())));
-                                    EXPECT_EQ(logic.row(0).nivel, "");
-                                    EXPECT_TRUE(logic.showForzar());
-                                    logic.CursosTDBGridEnter();
-                                    logic.setNivel(0, "ESO");
-                                    logic.BitBtn2Click();
-                                    EXPECT_EQ(logic.result2, "fuera");
-                                    EXPECT_FALSE(logic.result);
-                                }});
+    const bool forced =
+        runStep(kThree, {[this](CursosLogic& logic) {
+                    logic.FormShow();
+                    EXPECT_FALSE(QFile::exists(cursos2Path(dir())));
+                    EXPECT_EQ(logic.row(0).nivel, "");
+                    EXPECT_TRUE(logic.showForzar());
+                    EXPECT_FALSE(releasedTable(dir(), "CURSOST")); // held while shown
+                    logic.CursosTDBGridEnter();
+                    logic.setNivel(0, "ESO");
+                    logic.BitBtn2Click();
+                    EXPECT_EQ(logic.result2, "fuera");
+                    EXPECT_FALSE(logic.result);
+                }});
     EXPECT_TRUE(forced);
     EXPECT_EQ(host.cursosShown, 1);
     EXPECT_FALSE(QFile::exists(cursos2Path(dir())));
