@@ -22,7 +22,7 @@ QString DescribirEntrada(const Entrada& e, const Profesor& p) {
 }
 
 QString DescribirTramo(const Tramo& t) {
-    return QStringLiteral("el tramo DIHO %1, MARCO «%2»").arg(t.diho, t.marco);
+    return QStringLiteral("tramo DIHO %1, MARCO «%2»").arg(t.diho, t.marco);
 }
 
 // A key of the catalogue lookups, which compare whole numbers.
@@ -98,7 +98,7 @@ const Tramo* BuscarTramo(const Busquedas& b, const Entrada& e, const Profesor& p
 
 qint32 MinutosTramo(const Tramo& t, const Entrada& e, const Profesor& p) {
     if (!t.minutos.numero)
-        throw RunError(QStringLiteral("DIASHORAST: los MINUTOS «%1» de %2, que ocupa %3, "
+        throw RunError(QStringLiteral("DIASHORAST: los MINUTOS «%1» del %2, que ocupa %3, "
                                       "no son un número entero.")
                            .arg(t.minutos.texto, DescribirTramo(t), DescribirEntrada(e, p)));
     return *t.minutos.numero;
@@ -108,8 +108,8 @@ qint32 MinutosDeHoraTramo(const QString& hora, const QString& campo, const Tramo
                           const Entrada& e, const Profesor& p) {
     const auto m = MinutosDesdeHora(hora);
     if (!m) {
-        const QString tramo = t ? DescribirTramo(*t) : QStringLiteral("el tramo");
-        throw RunError(QStringLiteral("DIASHORAST: %1 «%2» de %3, que ocupa %4, no es una "
+        const QString tramo = t ? DescribirTramo(*t) : QStringLiteral("tramo");
+        throw RunError(QStringLiteral("DIASHORAST: %1 «%2» del %3, que ocupa %4, no es una "
                                       "hora hh:mm válida.")
                            .arg(campo, hora, tramo, DescribirEntrada(e, p)));
     }

@@ -269,10 +269,12 @@ protected:
         EXPECT_FALSE(host.messages.contains("Proceso finalizado"));
     }
 
-    exchange::Document result() const {
-        exchange::Document d = exchange::Document::load(output);
-        EXPECT_TRUE(d.ok()) << d.errorString().toStdString();
-        return d;
+    // The saved output, held by the fixture so that its nodes stay valid.
+    exchange::Document out;
+    const exchange::Document& result() {
+        out = exchange::Document::load(output);
+        EXPECT_TRUE(out.ok()) << out.errorString().toStdString();
+        return out;
     }
 };
 

@@ -86,7 +86,7 @@ TEST_P(Timetables, MainTimetableElementByElement) {
     s.write(work);
     run();
     ASSERT_TRUE(host.errors.isEmpty()) << host.errors.join(" | ").toStdString();
-    const auto doc = result();
+    const auto& doc = result();
 
     const auto noReg = teachers(doc, "HORARIOS_NO_REGULARES");
     ASSERT_EQ(noReg.size(), 2);
@@ -135,7 +135,7 @@ TEST_P(Timetables, MainTimetableElementByElement) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DiaHora, Timetables, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "numeric" : "character"; });
+                         [](const auto& p) { return p.param ? "numeric" : "character"; });
 
 TEST_F(ExportTest, RejectedEntriesLeaveNoGapInTheNumbers) {
     School s;
@@ -229,8 +229,9 @@ TEST_F(ExportTest, RequirementCodesOfTheActivity) {
         const auto acts = groups(reg[k]);
         ASSERT_EQ(acts.size(), c.accepted ? 1 : 0);
         EXPECT_EQ(reg[k].attribute("registros"), c.accepted ? "1" : "0");
-        if (c.accepted)
+        if (c.accepted) {
             EXPECT_TRUE(items(acts[0]).contains(QString("X_MATERIAOMG=") + c.written));
+        }
     }
 }
 
@@ -355,10 +356,11 @@ TEST_F(ExportTest, OriginAuthorisationThroughTheCatalogues) {
     for (size_t k = 0; k < std::size(cases); ++k) {
         SCOPED_TRACE(cases[k].name);
         const QStringList got = items(groups(reg[k])[0]);
-        if (*cases[k].written)
+        if (*cases[k].written) {
             EXPECT_EQ(got.last(), QString("X_ORIHORACTETP=") + cases[k].written);
-        else
+        } else {
             EXPECT_EQ(got.size(), 11);
+        }
     }
 }
 
@@ -390,7 +392,7 @@ TEST_F(ExportTest, ProftWithoutEmployeesGivesEmptyTimetableGroups) {
     s.write(work);
     run();
     ASSERT_TRUE(host.errors.isEmpty()) << host.errors.join(" | ").toStdString();
-    const auto doc = result();
+    const auto& doc = result();
     const auto data = groups(doc.selectSingle("/SERVICIO/BLOQUE_DATOS"));
     ASSERT_EQ(data.size(), 3);
     for (int k : {1, 2}) {
