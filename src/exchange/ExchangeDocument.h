@@ -6,12 +6,15 @@
 
 // The exchange document: Veltra's XML envelope SERVICIO / BLOQUE_DATOS / grupo_datos /
 // dato. The XML library stays behind this header.
+struct _xmlNode; // the XML library's node, declared at global scope as the library does
+
 namespace exchange {
 
 class Document;
 
-// A node of a document (element, text, comment ...). A null node is valid and inert.
-// Nodes stay valid while their document is held.
+// A node of a document (element, text, comment ...). A null node is valid: reading it
+// gives empty values; changing it (or a failed change of any node) throws RunError.
+// Nodes stay valid while their document is held, also after being taken out of the tree.
 class Node {
 public:
     Node() = default;
@@ -44,8 +47,8 @@ public:
 
 private:
     friend class Document;
-    explicit Node(struct _xmlNode* n) : n_(n) {}
-    struct _xmlNode* n_ = nullptr;
+    explicit Node(::_xmlNode* n) : n_(n) {}
+    ::_xmlNode* n_ = nullptr;
 };
 
 using NodeList = QList<Node>;
@@ -64,6 +67,8 @@ public:
     // Loads the whole file. A file that cannot be read throws RunError. A file that is
     // not well-formed XML, or that carries a DOCTYPE, loads as an empty document with
     // ok() false and errorString() naming the file and the parser's line.
+    // Whitespace-only text between elements is dropped; entities are not substituted and
+    // nothing is fetched from the network.
     static Document load(const QString& path);
     static Document fromBytes(const QByteArray& xml, const QString& nameForMessages);
 
@@ -73,7 +78,8 @@ public:
     // Reading operations of the import.
     NodeList topLevelGroups() const;                // /SERVICIO/BLOQUE_DATOS/grupo_datos
     NodeList recordsOf(const QString& group) const; // .../grupo_datos[@seq=group]/grupo_datos
-    NodeList select(const QString& xpath) const;    // XPath 1.0 on the document
+    NodeList select(const QString& xpath) const;    // XPath 1.0 on the document; a bad
+                                                    // or non-node expression throws
     Node selectSingle(const QString& xpath) const;  // first match or null
 
     // Document operations of the export.

@@ -1,0 +1,136 @@
+#include "exchange/ExchangeDocument.h"
+#include "text/RunError.h"
+
+#include "TestSupport.h"
+
+#include <QTemporaryDir>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+using namespace exchange;
+using testing_support::writeFile;
+
+namespace {
+
+class ExchangeLoading : public testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    // Loads bytes from a file, checking that libxml2 printed nothing on standard error.
+    Document loadBytes(const QByteArray& bytes, const QString& name = QStringLiteral("doc.xml")) {
+        writeFile(path(name), bytes);
+        testing::internal::CaptureStderr();
+        Document doc = Document::load(path(name));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        return doc;
+    }
+};
+
+TEST_F(ExchangeLoading, MissingFileThrowsNamingIt) {
+    try {
+        Document::load(path("no_existe.xml"));
+        FAIL() << "no error";
+    } catch (const RunError& e) {
+        EXPECT_TRUE(e.message().contains("no_existe.xml")) << e.what();
+    }
+    EXPECT_THROW(Document::load(dir.path()), RunError);
+}
+
+TEST_F(ExchangeLoading, DeclaredEncodingIsHonoured) {
+    struct Case {
+        QByteArray bytes;
+        QString text;
+    };
+    const Case cases[] = {
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><SERVICIO>Educaci\xF3n</SERVICIO>",
+         QStringLiteral("Educación")},
+        {"<?xml version=\"1.0\" encoding=\"windows-1252\"?><SERVICIO>\x80 \xF1</SERVICIO>",
+         QStringLiteral("€ ñ")},
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><SERVICIO>Educaci\xC3\xB3n</SERVICIO>",
+         QStringLiteral("Educación")},
+        {"\xEF\xBB\xBF<SERVICIO>\xC3\xB1</SERVICIO>", QStringLiteral("ñ")},
+    };
+    for (const Case& c : cases) {
+        const Document doc = loadBytes(c.bytes);
+        ASSERT_TRUE(doc.ok()) << doc.errorString().toStdString();
+        EXPECT_EQ(doc.root().text(), c.text);
+    }
+    EXPECT_EQ(loadBytes(cases[0].bytes).encoding(), "ISO-8859-1");
+    EXPECT_EQ(loadBytes("<SERVICIO/>").encoding(), "");
+}
+
+TEST_F(ExchangeLoading, NotWellFormedLoadsEmptyWithLineAndMessage) {
+    struct Case {
+        QByteArray bytes;
+        QString line;
+    };
+    const Case cases[] = {
+        {"<SERVICIO>\n<BLOQUE_DATOS>\n</SERVICIO>\n", QStringLiteral("línea 3")},
+        {"<SERVICIO>\n<dato>a & b</dato>\n</SERVICIO>", QStringLiteral("línea 2")},
+        {"<SERVICIO>&desconocida;</SERVICIO>", QStringLiteral("línea 1")},
+        {"<?xml version=\"1.0\"?>\n<SERVICIO>\xF3</SERVICIO>",
+         QStringLiteral("línea 2")}, // not UTF-8
+        {"<SERVICIO/><OTRO/>", QStringLiteral("línea 1")},
+        {"", QString()}, // empty file
+        {"   \n", QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes.toStdString());
+        const Document doc = loadBytes(c.bytes, QStringLiteral("roto.xml"));
+        EXPECT_FALSE(doc.ok());
+        EXPECT_TRUE(doc.errorString().contains(path("roto.xml")))
+            << doc.errorString().toStdString();
+        EXPECT_TRUE(doc.errorString().contains(c.line)) << doc.errorString().toStdString();
+        // Empty: every selection yields nothing.
+        EXPECT_TRUE(doc.root().isNull());
+        EXPECT_TRUE(doc.topLevelGroups().isEmpty());
+        EXPECT_TRUE(doc.recordsOf(QStringLiteral("MATERIAS")).isEmpty());
+        EXPECT_TRUE(doc.topLevelNodes().isEmpty());
+    }
+    // The parser's own message is carried along.
+    const Document doc = loadBytes("<SERVICIO>\n<BLOQUE_DATOS>\n</SERVICIO>\n");
+    EXPECT_TRUE(doc.errorString().contains("BLOQUE_DATOS")) << doc.errorString().toStdString();
+}
+
+TEST_F(ExchangeLoading, DoctypeIsRefusedSoEntitiesNeverExpand) {
+    writeFile(path("secreto.txt"), "CONTENIDO_SECRETO");
+    const QByteArray secretUrl = QUrl::fromLocalFile(path("secreto.txt")).toEncoded();
+    QByteArray laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE SERVICIO [\n<!ENTITY l0 \"ja\">\n";
+    for (int i = 1; i < 10; ++i)
+        laughs +=
+            QStringLiteral("<!ENTITY l%1 \"&l%2;&l%2;&l%2;&l%2;&l%2;&l%2;&l%2;&l%2;&l%2;&l%2;\">\n")
+                .arg(i)
+                .arg(i - 1)
+                .toUtf8();
+    laughs += "]>\n<SERVICIO>&l9;</SERVICIO>";
+    const QByteArray big(100000, 'a');
+    QByteArray quadratic = "<!DOCTYPE SERVICIO [<!ENTITY a \"" + big + "\">]><SERVICIO>";
+    for (int i = 0; i < 10000; ++i)
+        quadratic += "&a;";
+    quadratic += "</SERVICIO>";
+
+    const QByteArray cases[] = {
+        "<!DOCTYPE SERVICIO>\n<SERVICIO/>",
+        "<?xml version=\"1.0\"?>\n<!DOCTYPE SERVICIO SYSTEM "
+        "\"http://ejemplo.invalid/x.dtd\"><SERVICIO/>",
+        "<?xml version=\"1.0\"?>\n<!DOCTYPE SERVICIO [<!ENTITY s SYSTEM \"" + secretUrl +
+            "\">]>\n<SERVICIO><dato>&s;</dato></SERVICIO>",
+        laughs,
+        quadratic,
+    };
+    for (const QByteArray& bytes : cases) {
+        SCOPED_TRACE(bytes.left(120).toStdString());
+        const Document doc = loadBytes(bytes, QStringLiteral("dtd.xml"));
+        EXPECT_FALSE(doc.ok());
+        EXPECT_TRUE(doc.errorString().contains("DOCTYPE")) << doc.errorString().toStdString();
+        EXPECT_TRUE(doc.errorString().contains(path("dtd.xml")));
+        EXPECT_TRUE(doc.root().isNull());
+        EXPECT_FALSE(doc.toBytes().contains("CONTENIDO_SECRETO"));
+    }
+    EXPECT_TRUE(loadBytes(cases[0], QStringLiteral("dtd.xml"))
+                    .errorString()
+                    .contains(QStringLiteral("línea 1")));
+}
+
+} // namespace
