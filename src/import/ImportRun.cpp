@@ -67,6 +67,10 @@ void BExportarClick(RunHost& host, MainState& state, const RunFolders& folders,
                                                 "siguen como estaban."));
         }
         held = std::move(doc);
+        if (!QFileInfo(folders.workDir).isDir())
+            throw RunError(QStringLiteral("No existe la carpeta de trabajo %1.\nNo se ha importado "
+                                          "nada.")
+                               .arg(QDir::toNativeSeparators(folders.workDir)));
 
         std::optional<BusyCursor> busy;
         busy.emplace(host);

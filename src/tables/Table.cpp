@@ -232,8 +232,12 @@ void CreateTable(const QString& folder, const QString& name, const QList<FieldDe
     default:
         fail(error);
     }
-    if (!file.truncate(0, &error) || !file.writeAt(0, bytes.constData(), bytes.size(), &error))
+    if (!file.truncate(0, &error) || !file.writeAt(0, bytes.constData(), bytes.size(), &error)) {
+        // A file without its whole header is no table: every later open would fail on it.
+        file.close();
+        QFile::remove(path);
         fail(error);
+    }
 }
 
 class TablePrivate {
