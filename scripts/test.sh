@@ -12,7 +12,7 @@ if [ "${VT_SANITIZE_PASS:-1}" != 0 ]; then
     scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVT_SANITIZE=ON -DVT_BENCH=OFF
     # Any finding ends the test that made it; leaks are reported at exit, minus the
     # few that the libraries underneath keep on purpose (tests/lsan.supp).
-    export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1:strict_string_checks=1:detect_invalid_pointer_pairs=1
+    export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1
     export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
     export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
     cd build-asan
