@@ -912,6 +912,19 @@ QList<FieldDef> Table::fields() const {
     return out;
 }
 
+QList<StoredField> Table::storedFields() const {
+    VT_REQUIRE_OPEN();
+    QList<StoredField> out;
+    for (const DbfField& f : d->layout.fields)
+        out.append(StoredField{f.name, f.type, f.length, f.decimals});
+    return out;
+}
+
+int Table::versionByte() const {
+    VT_REQUIRE_OPEN();
+    return d->layout.version;
+}
+
 void Table::append() {
     VT_REQUIRE_OPEN();
     d->post();
