@@ -1,7 +1,182 @@
+#include "exchange/ExchangeDocument.h"
 #include "import/ImportSteps.h"
-
+#include "import/PlantillasLogic.h"
+#include "import/WholeNumber.h"
+#include "tables/Table.h"
+#include "text/Clipper.h"
 #include "text/RunError.h"
 
-void CrearDiasHoras(ImportContext& /*ctx*/) {
-    throw RunError(QStringLiteral("CrearDiasHoras: paso aún no disponible"));
+namespace {
+
+const QString kTable = QStringLiteral("DIASHORAST");
+const QString kSlotGroup = QStringLiteral("TRAMOS_HORARIOS");
+
+QList<tables::FieldDef> diasHorasFields() {
+    using tables::FieldType;
+    return {
+        {QStringLiteral("DIHO"), FieldType::Text, 10},
+        {QStringLiteral("CODDIHO"), FieldType::Text, 10},
+        {QStringLiteral("DIA"), FieldType::Text, 20},
+        {QStringLiteral("TEXTODIA"), FieldType::Text, 20},
+        {QStringLiteral("HORA"), FieldType::Text, 8},
+        {QStringLiteral("TEXTOHOR"), FieldType::Text, 15},
+        {QStringLiteral("HORADESDE"), FieldType::Text, 8},
+        {QStringLiteral("HORAHASTA"), FieldType::Text, 8},
+        {QStringLiteral("MINUTOS"), FieldType::Text, 8},
+        {QStringLiteral("MARCO"), FieldType::Text, 1},
+        {QStringLiteral("MARCOXML"), FieldType::Text, 10},
+    };
+}
+
+// Frame codes are compared trimmed and cut to the width of MARCOXML.
+QString frameCode(const QString& value) {
+    return LeftStr(AllTrim(value), 10);
+}
+
+QString twoDigits(qint64 n) {
+    QString s = QString::number(n);
+    if (s.size() < 2)
+        s.prepend(QLatin1Char('0'));
+    return s;
+}
+
+// hh:mm for minutes after midnight; floor division keeps hours * 60 + minutes = m.
+QString asTime(qint32 m) {
+    qint64 hours = m / 60;
+    qint64 minutes = m % 60;
+    if (minutes < 0) {
+        minutes += 60;
+        hours -= 1;
+    }
+    return twoDigits(hours) + QLatin1Char(':') + twoDigits(minutes);
+}
+
+// A begin or end of a slot. A short value gets one "0" in front, so an empty one reads 0.
+qint32 slotMinutes(const QString& value, const char* what, int record) {
+    QString text = value;
+    if (text.size() < 4)
+        text.prepend(QLatin1Char('0'));
+    if (const auto n = parseWholeNumber(text))
+        return *n;
+    throw RunError(QStringLiteral("DIASHORAST: el %1 del registro %2 del grupo %3 no es un "
+                                  "número entero de minutos: '%4'")
+                       .arg(QLatin1String(what))
+                       .arg(record)
+                       .arg(kSlotGroup, value));
+}
+
+// Minutes of an hh:mm value written by asTime.
+qint32 timeMinutes(const QString& hhmm) {
+    const qsizetype colon = hhmm.indexOf(QLatin1Char(':'));
+    const auto hours = parseWholeNumber(hhmm.left(colon));
+    const auto minutes = parseWholeNumber(hhmm.mid(colon + 1));
+    if (colon < 0 || !hours || !minutes)
+        throw RunError(
+            QStringLiteral("DIASHORAST: la hora de inicio '%1' no es una hora válida").arg(hhmm));
+    return *hours * 60 + *minutes;
+}
+
+// The dialog's answer, asked again until it is one or two frames.
+QString askFrames(ImportContext& ctx) {
+    for (;;) {
+        PlantillasLogic dialog(ctx.host, ctx.doc);
+        ctx.host.showPlantillas(dialog);
+        // A real dialog always runs its closing; a host that returns without it would
+        // otherwise keep this loop going for ever.
+        if (!dialog.closed())
+            throw RunError(QStringLiteral(
+                "DIASHORAST: no se eligieron los Marcos Horarios que se van a aplicar"));
+        if (dialog.resultMH)
+            return dialog.resultado;
+        ctx.state.result = true;
+    }
+}
+
+} // namespace
+
+void CrearDiasHoras(ImportContext& ctx) {
+    tables::DeleteTable(ctx.workDir, kTable);
+    tables::CreateTable(ctx.workDir, kTable, diasHorasFields());
+    tables::Table t;
+    t.open(ctx.workDir, kTable);
+
+    // Choose the frames. Without any frame the table stays empty.
+    const exchange::NodeList frames = ctx.doc.recordsOf(QStringLiteral("JORNADAS_ESCOLARES"));
+    if (frames.isEmpty()) {
+        t.close();
+        return;
+    }
+    QString code1;
+    QString code2;
+    bool twoFrames = false;
+    if (frames.size() < 2) {
+        // A single code is taken whole: a 20-character code is not two codes.
+        code1 = frameCode(exchange::itemValue(exchange::dataItems(frames.first()), 0));
+    } else {
+        const QString chosen = askFrames(ctx);
+        twoFrames = chosen.size() == 20;
+        code1 = frameCode(chosen.left(10));
+        if (twoFrames)
+            code2 = frameCode(chosen.mid(10));
+    }
+
+    // Seven days of the chosen frames' slots, numbered per frame and day.
+    for (int day = 1; day <= 7; ++day) {
+        const exchange::NodeList slots = ctx.doc.recordsOf(kSlotGroup);
+        int counter1 = 0;
+        int counter2 = 0;
+        for (int r = 0; r < slots.size(); ++r) {
+            const exchange::NodeList items = exchange::dataItems(slots.at(r));
+            const QString code = frameCode(exchange::itemValue(items, 4));
+            int* counter = nullptr;
+            if (code == code1)
+                counter = &counter1;
+            else if (twoFrames && code == code2)
+                counter = &counter2;
+            else
+                continue; // a frame that was not chosen
+
+            const QString id = exchange::itemValue(items, 0);
+            const QString text = exchange::itemValue(items, 1);
+            const qint32 begin = slotMinutes(exchange::itemValue(items, 2), "inicio", r + 1);
+            const qint32 end = slotMinutes(exchange::itemValue(items, 3), "fin", r + 1);
+            const qint64 minutes = qint64(end) - begin;
+
+            ++*counter;
+            t.append();
+            t.setText(QStringLiteral("DIHO"), QString::number(day) + QString::number(*counter));
+            t.setText(QStringLiteral("HORA"), QString::number(*counter));
+            t.setText(QStringLiteral("DIA"), QString::number(day));
+            t.setText(QStringLiteral("TEXTOHOR"), text);
+            t.setText(QStringLiteral("CODDIHO"), id);
+            t.setText(QStringLiteral("HORADESDE"), asTime(begin));
+            t.setText(QStringLiteral("HORAHASTA"), asTime(end));
+            t.setText(QStringLiteral("MINUTOS"), QString::number(minutes));
+            t.setText(QStringLiteral("MARCOXML"), code);
+            t.post();
+        }
+    }
+
+    // Rank the frames by the begin of their first slot; a tie goes to the first frame.
+    const auto startOf = [&t](const QString& code, qint32 notFound) {
+        if (t.locate(QStringLiteral("DIHO;MARCOXML"), {QStringLiteral("11"), code}))
+            return timeMinutes(t.text(QStringLiteral("HORADESDE")));
+        return notFound;
+    };
+    const qint32 start1 = startOf(code1, 0);
+    const qint32 start2 = twoFrames ? startOf(code2, 1440) : 1440;
+    const QString rank1 = start1 <= start2 ? QStringLiteral("0") : QStringLiteral("1");
+    const QString rank2 = start1 <= start2 ? QStringLiteral("1") : QStringLiteral("0");
+
+    t.first();
+    while (!t.atEnd()) {
+        const QString code = t.text(QStringLiteral("MARCOXML"));
+        if (code == code1 || (twoFrames && code == code2)) {
+            t.edit();
+            t.setText(QStringLiteral("MARCO"), code == code1 ? rank1 : rank2);
+            t.post();
+        }
+        t.next();
+    }
+    t.close();
 }

@@ -1,6 +1,101 @@
 #pragma once
 
-// Widget-free logic of the time-frame selection dialog (TPlantillas).
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace exchange {
+class Document;
+}
+class RunHost;
+
+// Widget-free logic of the time-frame selection dialog (TPlantillas). One object serves
+// one showing of the dialog: the caller creates it, hands it to RunHost::showPlantillas,
+// and reads resultMH and resultado afterwards. The window's dialog mirrors its state;
+// the batch front end drives it through chooseByCodes().
+//
+// Frames and slots come from the document the import run already holds, so the lists
+// are the ones the import step itself works with.
 class PlantillasLogic {
 public:
+    PlantillasLogic(RunHost& host, const exchange::Document& doc);
+
+    // What the caller reads once the dialog has closed.
+    bool resultMH = false; // one or two frames were selected
+    QString resultado;     // the selected codes, each padded or cut to 10, in list order
+
+    // --- Event handlers ---------------------------------------------------------------
+
+    // The dialog became the active window: refill the frame lists (which empties the
+    // selection), put the first frame in focus and show its details.
+    void FormActivate();
+    // The frame in focus changed (ComboBoxPlantilla's current entry).
+    void ComboBoxPlantillaChange();
+    // A click in the frame list; focusRow is the entry that has the focus, whether the
+    // click selected or deselected it.
+    void ListBox2Click(int focusRow);
+    // Continuar: the dialog closes, so this runs FormClose. The window's dialog closes
+    // itself instead and runs FormClose from there.
+    void BitBtnContinuarClick();
+    // The dialog closes, whatever the reason: validates and composes the choice.
+    void FormClose();
+
+    // --- State the dialog shows -------------------------------------------------------
+
+    // Entries of ListBox2 and of the hidden ComboBoxPlantilla: item 0 of every time
+    // frame, untrimmed, in document order (filled only when there are two or more).
+    const QStringList& marcos() const { return marcos_; }
+    int plantillaIndex() const { return plantillaIndex_; } // ComboBoxPlantilla; -1 none
+    QString plantillaText() const;                         // the frame in focus
+    const QString& nombre() const { return nombre_; }      // LabelNombre
+    const QString& planFec1() const { return planFec1_; }  // LabelPlanFec1
+    const QString& planFec2() const { return planFec2_; }  // LabelPlanFec2
+    const QStringList& horas() const { return horas_; }    // ListBox1
+
+    // The selection of ListBox2, as row numbers.
+    void setSelection(const QList<int>& rows);
+    void setSelected(int row, bool selected);
+    bool isSelected(int row) const;
+    QList<int> selectedRows() const; // ascending
+
+    // True once FormClose has run for this showing.
+    bool closed() const { return closed_; }
+
+    // --- Choice without a screen (batch front end) -------------------------------------
+
+    struct Frame {
+        QString code; // item 0, trimmed
+        QString name; // item 1, trimmed
+    };
+    // Every time frame of the document, in document order, for messages.
+    QList<Frame> frames() const;
+
+    enum class Choice { Ok, None, Unknown, TooMany };
+    struct ChoiceOutcome {
+        Choice status = Choice::None;
+        QStringList unknown; // the given codes that name no frame (trimmed)
+    };
+    // Chooses the frames whose item 0 equals one of codes, blanks around either ignored;
+    // the order of codes does not matter. On success the dialog's closing is done as
+    // with that selection: resultMH true and resultado built in the document's order
+    // exactly as the dialog builds it. Otherwise nothing is chosen, no message is shown,
+    // resultMH stays false and closed() stays false.
+    ChoiceOutcome chooseByCodes(const QStringList& codes);
+
+    // The value the dialog returns for these entries selected: each one followed by ten
+    // blanks and cut to 10, in the given order.
+    static QString composeResultado(const QStringList& selectedEntries);
+
+private:
+    RunHost& host_;
+    const exchange::Document& doc_;
+
+    QStringList marcos_;
+    QList<bool> selected_;
+    int plantillaIndex_ = -1;
+    QString nombre_ = QStringLiteral("-");
+    QString planFec1_ = QStringLiteral("-");
+    QString planFec2_ = QStringLiteral("-");
+    QStringList horas_;
+    bool closed_ = false;
 };

@@ -49,7 +49,7 @@ public:
     QList<FieldDef> fields() const;
 
     void append(); // posts a pending row first
-    void edit();
+    void edit();   // on an empty table, appends instead
     void post();
     void cancel();
     bool isEditing() const; // a row appended or edited and not yet posted
@@ -60,12 +60,16 @@ public:
     void setFloat(const QString& field, double value);
     void setBool(const QString& field, bool value);
 
+    // Reading with no current row (an empty table, or nothing the filter lets through)
+    // gives empty values. integer() of any field but a filled integer field parses its
+    // text: an optional sign and decimal digits within 32 bits, nothing else.
     QString text(const QString& field) const; // without the trailing blanks
     qint32 integer(const QString& field) const;
     double real(const QString& field) const;
     bool boolean(const QString& field) const;
     bool isNull(const QString& field) const;
 
+    // Moving posts a pending row first. Past the end the last row stays current.
     void first();
     void next();
     bool atEnd() const;
@@ -78,7 +82,7 @@ public:
     void setFilter(const QString& expression);
     void clearFilter();
 
-    int rowCount() const;
+    int rowCount() const; // the rows the filter lets through
 
 private:
     std::unique_ptr<TablePrivate> d;

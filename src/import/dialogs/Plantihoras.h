@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QDialog>
+
+class PlantillasLogic;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+// The time-frame selection dialog: the user chooses the one or two time frames that
+// Tempolan is to use. A thin view over PlantillasLogic, which holds the state and the
+// handlers; the caller reads the logic's resultMH and resultado after exec().
+class TPlantillas : public QDialog {
+    Q_OBJECT
+public:
+    explicit TPlantillas(PlantillasLogic& logic, QWidget* parent = nullptr);
+
+    // Every way of closing (Continuar, the close box, Escape) ends here.
+    void done(int r) override;
+
+protected:
+    bool event(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void FormActivate();
+    void ListBox2Click();
+    void BitBtnContinuarClick();
+    void ListBox2SelectionChanged();
+    void showLogic(bool refill); // copies the logic's state into the controls
+
+    PlantillasLogic& logic_;
+    QLabel* LabelPlantillas = nullptr;
+    QLabel* LabelSelec = nullptr;
+    QLabel* LabelMarcos = nullptr;
+    QListWidget* ListBox2 = nullptr;
+    QLabel* LabelNombre = nullptr;
+    QLabel* LabelPlanFec1 = nullptr;
+    QLabel* LabelPlanFec2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QListWidget* ListBox1 = nullptr;
+    QComboBox* ComboBoxPlantilla = nullptr;
+    QPushButton* BitBtnContinuar = nullptr;
+
+    bool activated_ = false; // FormActivate ran since the dialog last lost activation
+    bool closing_ = false;
+    bool centred_ = false;
+};

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+// The one place that talks to the operating system about table files: opening with a
+// shared or exclusive lock that other processes see, reading, and positioned writes.
+namespace tables::detail {
+
+enum class LockKind { Shared, Exclusive };
+
+class NativeFile {
+public:
+    enum class OpenResult { Ok, Locked, Missing, Failed };
+
+    NativeFile() = default;
+    ~NativeFile();
+    NativeFile(const NativeFile&) = delete;
+    NativeFile& operator=(const NativeFile&) = delete;
+
+    // Opens for reading and, where the file allows it, writing, and takes the lock
+    // without waiting. create: make the file when missing and open it for writing.
+    // On failure *error holds the system's reason.
+    OpenResult open(const QString& path, LockKind lock, bool create, QString* error);
+    void close();
+    bool isOpen() const;
+    bool writable() const { return writable_; }
+    const QString& path() const { return path_; }
+
+    qint64 size(QString* error) const;
+    bool readAll(QByteArray* out, QString* error) const;
+    bool truncate(qint64 size, QString* error);
+
+    // Writes every byte or fails; goes through the I/O hooks (TableIo.h).
+    bool writeAt(qint64 offset, const char* data, qint64 size, QString* error);
+    // The system write itself, for hooks that pass writes on.
+    bool nativeWriteAt(qint64 offset, const char* data, qint64 size, QString* error);
+
+private:
+#ifdef Q_OS_WIN
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+    bool writable_ = false;
+    QString path_;
+};
+
+// True when another process holds the file in a way that an exclusive lock would wait
+// for; a missing or unreadable file is not held.
+bool heldByOther(const QString& path);
+
+} // namespace tables::detail

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "TestSupport.h"
+#include "tables/Table.h"
+#include "text/RunError.h"
+
+#include <QDate>
+#include <QDir>
+#include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
+#include <tuple>
+
+namespace tables_testing {
+
+// The engine-written tables; empty when the fixtures are not beside the repository.
+// VT_FIXTURES_DIR in the environment points elsewhere (a checkout in another place).
+inline QString dbaseFixtures() {
+    QString dir = testing_support::fixturesDir();
+    if (dir.isEmpty())
+        dir = qEnvironmentVariable("VT_FIXTURES_DIR");
+    if (dir.isEmpty() || !QDir(dir + QStringLiteral("/dbase")).exists())
+        return {};
+    return dir + QStringLiteral("/dbase");
+}
+
+#define VT_REQUIRE_DBASE_FIXTURES(var)                                                             \
+    const QString var = tables_testing::dbaseFixtures();                                           \
+    if (var.isEmpty())                                                                             \
+    GTEST_SKIP() << "engine-written dBase fixtures not found (../shared/fixtures/dbase)"
+
+// The message of the RunError that fn throws; fails the test when it throws none.
+inline QString errorOf(const std::function<void()>& fn) {
+    try {
+        fn();
+    } catch (const RunError& e) {
+        return e.message();
+    }
+    ADD_FAILURE() << "no RunError thrown";
+    return {};
+}
+
+struct Descriptor {
+    QByteArray name;
+    char type;
+    int length;
+};
+
+// A level-7 header built by hand from the layout of the engine's files: 68 bytes, one
+// 48-byte descriptor per field, 0x0D.
+inline QByteArray handHeader(const QList<Descriptor>& fields, QDate date, quint32 count,
+                             const QByteArray& driver = "DBWINUS0") {
+    QByteArray h(68, '\0');
+    h[0] = 0x04;
+    h[1] = char(date.year() - 1900);
+    h[2] = char(date.month());
+    h[3] = char(date.day());
+    for (int i = 0; i < 4; ++i)
+        h[4 + i] = char((count >> (8 * i)) & 0xFF);
+    const int headerLength = 68 + 48 * int(fields.size()) + 1;
+    int recordLength = 1;
+    for (const Descriptor& f : fields)
+        recordLength += f.length;
+    h[8] = char(headerLength & 0xFF);
+    h[9] = char(headerLength >> 8);
+    h[10] = char(recordLength & 0xFF);
+    h[11] = char(recordLength >> 8);
+    h.replace(32, driver.size(), driver);
+    for (const Descriptor& f : fields) {
+        QByteArray d(48, '\0');
+        d.replace(0, f.name.size(), f.name);
+        d[32] = f.type;
+        d[33] = char(f.length);
+        h += d;
+    }
+    h += '\x0D';
+    return h;
+}
+
+} // namespace tables_testing
