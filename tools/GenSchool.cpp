@@ -638,9 +638,9 @@ SchoolSummary writeSchool(const QString& outDir, double scale, quint64 seed) {
                 w.item(r, QStringLiteral("X_OFERTAMATRIG"), num(o.key));
                 w.item(r, QStringLiteral("X_MATERIAOMG"), num(ids[id++]));
                 w.item(r, QStringLiteral("D_MATERIAC"), name);
-                w.item(r, QStringLiteral("D_MATERIAL"), name + QStringLiteral(" - ") + o.name);
+                w.item(r, QStringLiteral("D_MATERIAL"),
+                       QStringLiteral("%1 (%2º %3)").arg(name).arg(o.course).arg(o.level));
                 w.item(r, QStringLiteral("N_HORAS"), num(hours));
-                w.item(r, QStringLiteral("L_EVALUABLE"), k == 3 ? QStringLiteral("N") : QStringLiteral("S"));
             }
         }
     }
