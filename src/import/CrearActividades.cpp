@@ -1,7 +1,36 @@
 #include "import/ImportSteps.h"
 
-#include "text/RunError.h"
+#include "tables/Table.h"
+#include "text/Clipper.h"
 
-void CrearActividades(ImportContext& /*ctx*/) {
-    throw RunError(QStringLiteral("CrearActividades: paso aún no disponible"));
+void CrearActividades(ImportContext& ctx) {
+    const exchange::NodeList registros = ctx.doc.recordsOf(QStringLiteral("ACTIVIDADES"));
+    tables::Table asignomt;
+    asignomt.open(ctx.workDir, QStringLiteral("ASIGNOMT"));
+
+    for (const exchange::Node& registro : registros) {
+        const exchange::NodeList items = exchange::dataItems(registro);
+        if (items.size() < 2)
+            continue;
+        const QString nombre = exchange::itemValue(items, 2);
+        QString cod = exchange::itemValue(items, 1);
+        if (exchange::itemValue(items, 0) == QStringLiteral("N"))
+            cod.prepend(QChar(u'#'));
+        // The export reads the first character as the unit requirement and the second as
+        // the subject requirement: an empty unit part keeps its place as a blank.
+        QString requisitoUnidad = exchange::itemValue(items, 3);
+        if (requisitoUnidad.isEmpty())
+            requisitoUnidad = QStringLiteral(" ");
+
+        asignomt.append();
+        asignomt.setText(QStringLiteral("COD"), cod);
+        asignomt.setText(QStringLiteral("CODLARGO"), LeftStr(nombre, 10));
+        asignomt.setText(QStringLiteral("NOMBRE"), nombre);
+        asignomt.setText(QStringLiteral("CODTAREA"), cod);
+        asignomt.setBool(QStringLiteral("ESTAREA"), true);
+        asignomt.setText(QStringLiteral("R_UNI_MAT"),
+                         requisitoUnidad + exchange::itemValue(items, 4));
+        asignomt.post();
+    }
+    asignomt.close();
 }

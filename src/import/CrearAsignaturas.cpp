@@ -1,7 +1,210 @@
 #include "import/ImportSteps.h"
 
+#include "import/Materias.h"
+#include "tables/Table.h"
+#include "text/Clipper.h"
 #include "text/RunError.h"
 
-void CrearAsignaturas(ImportContext& /*ctx*/) {
-    throw RunError(QStringLiteral("CrearAsignaturas: paso aún no disponible"));
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <utility>
+
+using tables::FieldDef;
+using tables::FieldType;
+
+namespace {
+
+const QString kAsignomt = QStringLiteral("ASIGNOMT");
+const QString kAsignomt2 = QStringLiteral("ASIGNOMT2");
+
+constexpr int kAnchoCod = 10;
+constexpr int kAnchoCodLargo = 10;
+constexpr int kAnchoNombre = 80;
+
+struct CodigosCatalogo {
+    QString cod;
+    QString codLargo;
+};
+
+// The catalogue is small and read once; the first row of a name wins, as a locate would.
+QHash<QString, CodigosCatalogo> LeerCatalogo(const QString& path) {
+    const QFileInfo info(path);
+    if (!tables::FileExists(path))
+        throw RunError(QStringLiteral("No se encuentra el catálogo de materias %1")
+                           .arg(QDir::toNativeSeparators(path)));
+    tables::Table catalogo;
+    catalogo.open(info.absolutePath(), info.fileName());
+    QHash<QString, CodigosCatalogo> porNombre;
+    for (catalogo.first(); !catalogo.atEnd(); catalogo.next()) {
+        const QString nombre = catalogo.text(QStringLiteral("NOMBRE"));
+        if (!porNombre.contains(nombre))
+            porNombre.insert(nombre, {catalogo.text(QStringLiteral("COD")),
+                                      catalogo.text(QStringLiteral("CODLARGO"))});
+    }
+    catalogo.close();
+    return porNombre;
+}
+
+// First character of the name and the capitals A to Z of the rest; a name that gives a
+// single character falls back to six letters of one word or the initials of several.
+QString CodigoDesdeNombre(const QString& nombre) {
+    if (nombre.isEmpty())
+        return QString();
+    QString cod = nombre.left(1) + Capitals(nombre.mid(1));
+    if (cod.size() == 1) {
+        if (!nombre.contains(QChar(u' ')))
+            cod = LeftStr(nombre, 6);
+        else
+            cod = nombre.left(1) + WordInitials(nombre);
+    }
+    return cod;
+}
+
+// The base followed by the number, keeping as much of the base as leaves room for the whole
+// number within the 10 characters of a code.
+QString CodigoNumerado(const QString& base, int n) {
+    const QString numero = QString::number(n);
+    if (base.size() + numero.size() <= kAnchoCod)
+        return base + numero;
+    return base.left(qMax(0, kAnchoCod - int(numero.size()))) + numero;
+}
+
+// Hands out codes that no other subject has. The counter of each base remembers where the
+// last search ended: every candidate below it was in use then and still is, so starting
+// there gives the same code as counting from 1 again.
+class Numeracion {
+public:
+    QString asignar(const QString& cod) {
+        QString libre = cod;
+        if (enUso_.contains(cod)) {
+            const QString base = cod.left(cod.size() - 1);
+            int& n = siguiente_[base];
+            if (n < 1)
+                n = 1;
+            for (;; ++n) {
+                libre = CodigoNumerado(base, n);
+                if (!enUso_.contains(libre))
+                    break;
+            }
+            ++n;
+        }
+        enUso_.insert(libre);
+        return libre;
+    }
+
+private:
+    QSet<QString> enUso_;
+    QHash<QString, int> siguiente_;
+};
+
+using Par = std::pair<QString, QString>;
+
+} // namespace
+
+void CrearAsignaturas(ImportContext& ctx) {
+    tables::DeleteTable(ctx.workDir, kAsignomt);
+    tables::CreateTable(ctx.workDir, kAsignomt,
+                        {
+                            {QStringLiteral("COD"), FieldType::Text, kAnchoCod},
+                            {QStringLiteral("CODLARGO"), FieldType::Text, kAnchoCodLargo},
+                            {QStringLiteral("NOMBRE"), FieldType::Text, kAnchoNombre},
+                            {QStringLiteral("CODTAREA"), FieldType::Text, 10},
+                            {QStringLiteral("ESTAREA"), FieldType::Boolean, 0},
+                            {QStringLiteral("R_UNI_MAT"), FieldType::Text, 4},
+                        });
+    tables::DeleteTable(ctx.workDir, kAsignomt2);
+    tables::CreateTable(ctx.workDir, kAsignomt2,
+                        {
+                            {QStringLiteral("COD"), FieldType::Text, kAnchoCod},
+                            {QStringLiteral("CODLARGO"), FieldType::Text, kAnchoCodLargo},
+                            {QStringLiteral("NOMBRE"), FieldType::Text, kAnchoNombre},
+                            {QStringLiteral("MATERIA"), FieldType::Text, 20},
+                            {QStringLiteral("OFERTAMATRI"), FieldType::Text, 20},
+                            {QStringLiteral("CODTAREA"), FieldType::Text, 10},
+                            {QStringLiteral("ESTAREA"), FieldType::Boolean, 0},
+                        });
+    const QHash<QString, CodigosCatalogo> catalogo = LeerCatalogo(ctx.catalogPath);
+
+    const exchange::NodeList registros = ctx.doc.recordsOf(QStringLiteral("MATERIAS"));
+    tables::Table asignomt;
+    asignomt.open(ctx.workDir, kAsignomt);
+    tables::Table asignomt2;
+    asignomt2.open(ctx.workDir, kAsignomt2);
+
+    QSet<QString> nombresVistos; // upper-cased names
+    QSet<QString> largosVistos;  // long codes
+    QSet<QString> paresVistos;   // long code followed by the name
+    Numeracion numeracion;
+    // ASIGNOMT rows by (CODLARGO, NOMBRE) as stored; the first row wins, as a locate would.
+    QHash<Par, QString> codPorFila;
+    // (MATERIA, OFERTAMATRI) of every ASIGNOMT2 row.
+    QSet<Par> materiasPorOferta;
+
+    const auto anadirAsignomt2 = [&](const QString& cod, const QString& codLargo,
+                                     const Materia& m) {
+        asignomt2.append();
+        asignomt2.setText(QStringLiteral("COD"), cod);
+        asignomt2.setText(QStringLiteral("CODLARGO"), codLargo);
+        asignomt2.setText(QStringLiteral("NOMBRE"), m.nombre);
+        asignomt2.setText(QStringLiteral("MATERIA"), m.identificador);
+        asignomt2.setText(QStringLiteral("OFERTAMATRI"), m.oferta);
+        asignomt2.setBool(QStringLiteral("ESTAREA"), false);
+        asignomt2.post();
+        materiasPorOferta.insert({m.identificador, m.oferta});
+    };
+
+    for (const exchange::Node& registro : registros) {
+        const exchange::NodeList items = exchange::dataItems(registro);
+        if (items.size() < 2)
+            continue;
+        const Materia m = LeerMateria(items);
+
+        QString cod;
+        QString codLargo;
+        if (const auto hit = catalogo.constFind(m.nombre); hit != catalogo.cend()) {
+            cod = hit->cod;
+            codLargo = hit->codLargo;
+        }
+        if (AllTrim(cod).isEmpty())
+            cod = CodigoDesdeNombre(m.nombre);
+        if (AllTrim(codLargo).isEmpty())
+            codLargo = cod.size() > 4 ? cod : LeftStr(m.nombre, 10);
+        cod = LeftStr(cod, kAnchoCod);
+
+        const QString nombreMayus = MayusculasAZ(m.nombre);
+        const QString par = codLargo + m.nombre;
+        if (nombresVistos.contains(nombreMayus) && largosVistos.contains(codLargo) &&
+            paresVistos.contains(par)) {
+            // Already a subject: only its link to this course offer may be missing.
+            if (materiasPorOferta.contains({m.identificador, m.oferta}))
+                continue;
+            const auto fila = codPorFila.constFind(
+                {LeftStr(codLargo, kAnchoCodLargo), LeftStr(m.nombre, kAnchoNombre)});
+            if (fila != codPorFila.cend())
+                anadirAsignomt2(*fila, codLargo, m);
+            continue;
+        }
+
+        nombresVistos.insert(nombreMayus);
+        largosVistos.insert(codLargo);
+        paresVistos.insert(par);
+        cod = numeracion.asignar(cod);
+
+        asignomt.append();
+        asignomt.setText(QStringLiteral("COD"), cod);
+        asignomt.setText(QStringLiteral("CODLARGO"), codLargo);
+        asignomt.setText(QStringLiteral("NOMBRE"), m.nombre);
+        asignomt.setBool(QStringLiteral("ESTAREA"), false);
+        asignomt.setText(QStringLiteral("R_UNI_MAT"), QString());
+        asignomt.post();
+        const Par fila{LeftStr(codLargo, kAnchoCodLargo), LeftStr(m.nombre, kAnchoNombre)};
+        if (!codPorFila.contains(fila))
+            codPorFila.insert(fila, cod);
+        anadirAsignomt2(cod, codLargo, m);
+    }
+
+    asignomt.close();
+    asignomt2.close();
 }

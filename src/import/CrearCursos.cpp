@@ -1,7 +1,39 @@
+#include "import/CursosLogic.h"
 #include "import/ImportSteps.h"
+#include "tables/Table.h"
 
-#include "text/RunError.h"
+using exchange::NodeList;
 
-bool CrearCursos(ImportContext& /*ctx*/) {
-    throw RunError(QStringLiteral("CrearCursos: paso aún no disponible"));
+bool CrearCursos(ImportContext& ctx) {
+    const QString name = QStringLiteral("CURSOST");
+    tables::DeleteTable(ctx.workDir, name);
+    tables::CreateTable(ctx.workDir, name, CursosLogic::fields());
+    {
+        tables::Table cursos;
+        cursos.open(ctx.workDir, name, tables::OpenMode::Shared);
+        for (const exchange::Node& record :
+             ctx.doc.recordsOf(QStringLiteral("CURSOS_DEL_CENTRO"))) {
+            const NodeList items = exchange::dataItems(record);
+            if (items.size() < 2)
+                continue;
+            cursos.append();
+            cursos.setText(QStringLiteral("CLAVE"), exchange::itemValue(items, 0));
+            cursos.setText(QStringLiteral("ESTUD"), exchange::itemValue(items, 1));
+            cursos.post();
+        }
+        cursos.close();
+    }
+
+    // A new dialog for every showing, until the user completes every row, forces the
+    // exit or closes the dialog through its frame.
+    for (;;) {
+        CursosLogic dialog(ctx.host, ctx.state, ctx.workDir);
+        ctx.host.showCursos(dialog);
+        dialog.close();
+        if (dialog.result) {
+            ctx.state.result = true;
+            continue;
+        }
+        return dialog.result2 == QStringLiteral("fuera");
+    }
 }

@@ -1,0 +1,133 @@
+// Subjects and teaching assignments imported from a large generated MATERIAS group: the
+// time per record should stay about the same from 1,500 to 15,000 records.
+
+#include "exchange/ExchangeDocument.h"
+#include "import/ImportSteps.h"
+#include "import/RunHost.h"
+#include "tables/Table.h"
+
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <map>
+#include <memory>
+
+namespace {
+
+constexpr int kOfertas = 60;
+constexpr int kGruposPorOferta = 3;
+
+class SilentHost : public RunHost {
+public:
+    std::optional<QString> chooseDocument() override { return std::nullopt; }
+    void showMessage(const QString&) override {}
+    bool askOkCancel(const QString&, const QString&) override { return false; }
+    void reportError(const QString&) override {}
+    void setBusy(bool) override {}
+    void showCursos(CursosLogic&) override {}
+    void showPlantillas(PlantillasLogic&) override {}
+    void closeMainWindow() override {}
+    void disableRunButtons() override {}
+};
+
+// Each subject is offered in three course offers; most names give the same two-letter code,
+// so the numbering has thousands of subjects to tell apart.
+QByteArray MateriasXml(int records) {
+    QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><SERVICIO>"
+                                 "<BLOQUE_DATOS><grupo_datos seq=\"MATERIAS\">");
+    for (int i = 0; i < records; ++i) {
+        const int materia = i / 3;
+        const QString nombre = (materia % 4 == 3)
+                                   ? QStringLiteral("Taller Integrado %1").arg(materia)
+                                   : QStringLiteral("Optativa de proyecto %1").arg(materia);
+        xml += QStringLiteral("<grupo_datos>"
+                              "<dato nombre_dato=\"X_OFERTAMATRIG\">OF%1</dato>"
+                              "<dato nombre_dato=\"D_MATERIAC\">%2</dato>"
+                              "<dato nombre_dato=\"X_MATERIAOMG\">%3</dato>"
+                              "</grupo_datos>")
+                   .arg(i % kOfertas)
+                   .arg(nombre)
+                   .arg(100000 + materia);
+    }
+    xml += QStringLiteral("</grupo_datos></BLOQUE_DATOS></SERVICIO>");
+    return xml.toUtf8();
+}
+
+struct Fixture {
+    QTemporaryDir dir;
+    exchange::Document doc;
+    SilentHost host;
+    MainState state;
+
+    explicit Fixture(int records)
+        : doc(exchange::Document::fromBytes(MateriasXml(records), QStringLiteral("bench.xml"))) {
+        tables::CreateTable(dir.path(), QStringLiteral("VELTMATERIAS"),
+                            {{QStringLiteral("NOMBRE"), tables::FieldType::Text, 80},
+                             {QStringLiteral("COD"), tables::FieldType::Text, 10},
+                             {QStringLiteral("CODLARGO"), tables::FieldType::Text, 10}});
+        const QString grupos = QStringLiteral("GRUPOST");
+        tables::CreateTable(dir.path(), grupos,
+                            {{QStringLiteral("ABREV"), tables::FieldType::Text, 10},
+                             {QStringLiteral("NIVEL"), tables::FieldType::Text, 5},
+                             {QStringLiteral("CURSO"), tables::FieldType::Text, 3},
+                             {QStringLiteral("GRUPO"), tables::FieldType::Text, 2},
+                             {QStringLiteral("CLAVE"), tables::FieldType::Text, 10},
+                             {QStringLiteral("CLAVECURSO"), tables::FieldType::Text, 10}});
+        tables::Table t;
+        t.open(dir.path(), grupos);
+        for (int g = 0; g < kGruposPorOferta; ++g) {
+            for (int o = 0; o < kOfertas; ++o) {
+                t.append();
+                t.setText(QStringLiteral("ABREV"),
+                          QStringLiteral("G%1%2").arg(o).arg(QChar(u'A' + g)));
+                t.setText(QStringLiteral("NIVEL"), QStringLiteral("ESO"));
+                t.setText(QStringLiteral("CURSO"), QString::number(o % 4 + 1));
+                t.setText(QStringLiteral("GRUPO"), QString(QChar(u'A' + g)));
+                t.setText(QStringLiteral("CLAVE"), QString::number(g * kOfertas + o));
+                t.setText(QStringLiteral("CLAVECURSO"), QStringLiteral("OF%1").arg(o));
+                t.post();
+            }
+        }
+        t.close();
+    }
+
+    ImportContext context() {
+        return {doc, host, state, dir.path(), dir.filePath(QStringLiteral("VELTMATERIAS.DBF"))};
+    }
+};
+
+Fixture& FixtureFor(int records) {
+    static std::map<int, std::unique_ptr<Fixture>> fixtures;
+    auto& f = fixtures[records];
+    if (!f)
+        f = std::make_unique<Fixture>(records);
+    return *f;
+}
+
+void BM_CrearAsignaturas(benchmark::State& state) {
+    const int records = int(state.range(0));
+    Fixture& f = FixtureFor(records);
+    for (auto _ : state) {
+        ImportContext ctx = f.context();
+        CrearAsignaturas(ctx);
+    }
+    state.SetItemsProcessed(state.iterations() * records);
+}
+
+void BM_CrearAsignaciones(benchmark::State& state) {
+    const int records = int(state.range(0));
+    Fixture& f = FixtureFor(records);
+    ImportContext ctx = f.context();
+    CrearAsignaturas(ctx);
+    for (auto _ : state) {
+        ImportContext again = f.context();
+        CrearAsignaciones(again);
+    }
+    state.SetItemsProcessed(state.iterations() * records);
+}
+
+BENCHMARK(BM_CrearAsignaturas)->Arg(1500)->Arg(15000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CrearAsignaciones)->Arg(1500)->Arg(15000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

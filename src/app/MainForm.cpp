@@ -1,0 +1,279 @@
+#include "app/MainForm.h"
+
+#include "app/Embedding.h"
+#include "app/Help.h"
+#include "app/QtRunHost.h"
+#include "app/ResultFile.h"
+#include "export/ExportRun.h"
+#include "tables/Folders.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kHelpContext = 1;
+
+// The green tick of the OK buttons, drawn rather than shipped as an image file.
+QIcon checkMarkIcon() {
+    QPixmap pixmap(20, 20);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPen pen(QColor(0x1E, 0x8C, 0x1E), 3.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    p.setPen(pen);
+    const QPointF tick[] = {{3.5, 10.5}, {8.0, 15.5}, {16.5, 4.5}};
+    p.drawPolyline(tick, 3);
+    return QIcon(pixmap);
+}
+
+QFrame* gradientPanel(const QString& name, const QString& gradient, QWidget* parent) {
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(name);
+    panel->setStyleSheet(QStringLiteral("QFrame#%1 { background: qlineargradient(x1:0, y1:0, "
+                                        "x2:0, y2:1, %2); border: 1px solid #B0B0B0; }")
+                             .arg(name, gradient));
+    return panel;
+}
+
+QPushButton* okButton(const QString& name, QWidget* parent) {
+    auto* button = new QPushButton(checkMarkIcon(), QStringLiteral("OK"), parent);
+    button->setObjectName(name);
+    button->setIconSize(QSize(20, 20));
+    button->setMinimumSize(96, 30);
+    return button;
+}
+
+} // namespace
+
+TMForm::TMForm(ShellOptions options, QWidget* parent)
+    : QWidget(parent), options_(std::move(options)) {
+    setObjectName(QStringLiteral("MForm"));
+    if (options_.host) {
+        host_ = options_.host;
+    } else {
+        ownHost_ = std::make_unique<QtRunHost>(*this);
+        host_ = ownHost_.get();
+    }
+    if (options_.help) {
+        help_ = options_.help;
+    } else {
+        ownHelp_ = std::make_unique<SystemHelpViewer>(
+            [this](const QString& text) { host_->reportError(text); }, this);
+        help_ = ownHelp_.get();
+    }
+    helpKeys_ = std::make_unique<HelpKeyFilter>(*help_);
+    resultFile_ = options_.resultFile.isEmpty()
+                      ? QDir(programFolder()).filePath(QStringLiteral("Tempolan.ini"))
+                      : options_.resultFile;
+    if (!options_.quit)
+        options_.quit = [] { QCoreApplication::exit(0); };
+
+    buildLayout();
+    FormCreate();
+}
+
+TMForm::~TMForm() = default;
+
+void TMForm::buildLayout() {
+    setWindowTitle(QStringLiteral("Exportar e importar datos entre Tempolan y Veltra"));
+    // A fixed dialog-style window: title and close box, nothing to resize or minimise.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    auto* upper = new QWidget(this);
+    auto* panels = new QHBoxLayout(upper);
+    panels->setContentsMargins(6, 6, 6, 6);
+    panels->setSpacing(6);
+    outer->addWidget(upper, 1);
+
+    const QString warm = QStringLiteral("stop:0 #FFCC33, stop:1 #FFFFFF");
+    const struct {
+        const char* panel;
+        const char* caption;
+        const char* button;
+        QPushButton** target;
+    } runs[] = {
+        {"PanelExportar", "Transformar datos desde Veltra hacia Tempolan ", "BExportar",
+         &BExportar},
+        {"PanelImportar", "Transformar datos desde Tempolan hacia Veltra", "BImportar", &BImportar},
+    };
+    for (const auto& run : runs) {
+        QFrame* panel = gradientPanel(QString::fromLatin1(run.panel), warm, upper);
+        auto* column = new QVBoxLayout(panel);
+        column->setContentsMargins(12, 14, 12, 14);
+        auto* caption = new QLabel(QString::fromUtf8(run.caption), panel);
+        QFont big = caption->font();
+        big.setBold(true);
+        big.setPointSizeF(big.pointSizeF() * 1.45);
+        caption->setFont(big);
+        caption->setWordWrap(true);
+        caption->setAlignment(Qt::AlignCenter);
+        column->addWidget(caption, 1);
+        *run.target = okButton(QString::fromLatin1(run.button), panel);
+        column->addWidget(*run.target, 0, Qt::AlignHCenter);
+        panels->addWidget(panel, 1);
+    }
+
+    QFrame* strip = gradientPanel(QStringLiteral("PanelInferior"),
+                                  QStringLiteral("stop:0 #D6EBFF, stop:1 #A9D0F5"), this);
+    auto* row = new QHBoxLayout(strip);
+    row->setContentsMargins(10, 6, 10, 6);
+    LabelProducto = new QLabel(QStringLiteral("VeltraTempolan " VT_VERSION), strip);
+    LabelProducto->setObjectName(QStringLiteral("LabelProducto"));
+    QFont small = LabelProducto->font();
+    small.setBold(true);
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    LabelProducto->setFont(small);
+    LabelProducto->setStyleSheet(QStringLiteral("color: #D00000;"));
+    row->addWidget(LabelProducto);
+    row->addStretch(1);
+    BClose = new QPushButton(QStringLiteral("&Salir"), strip);
+    BClose->setObjectName(QStringLiteral("BClose"));
+    Button1 = new QPushButton(QStringLiteral("F1 AYUDA"), strip);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    row->addWidget(BClose);
+    row->addWidget(Button1);
+    outer->addWidget(strip);
+
+    connect(BExportar, &QPushButton::clicked, this, &TMForm::BExportarClick);
+    connect(BImportar, &QPushButton::clicked, this, &TMForm::BImportarClick);
+    connect(BClose, &QPushButton::clicked, this, &QWidget::close);
+    connect(Button1, &QPushButton::clicked, this, &TMForm::Button1Click);
+
+    setProperty("helpContext", kHelpContext);
+    for (QWidget* w : findChildren<QWidget*>())
+        w->setProperty("helpContext", kHelpContext);
+
+    setFixedSize(560, 270);
+}
+
+void TMForm::FormCreate() {
+    state_.resultValue = 0;
+    commandLine_ = parseCommandLine(options_.parameters);
+    if (!commandLine_.twoParameters)
+        return;
+    if (!commandLine_.hostWindow) {
+        // Reported, and the tool carries on standalone; the action still starts.
+        host_->reportError(commandLine_.conversionError);
+        return;
+    }
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    embedding_ = new HostEmbedding(*this, *commandLine_.hostWindow, this);
+    connect(embedding_, &HostEmbedding::hostGone, this, &TMForm::onHostGone);
+    embedding_->embed(); // nothing to do on a platform without foreign windows
+    state_.embedded = true;
+}
+
+void TMForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TMForm::FormShow() {
+    if (!state_.embedded) {
+        if (QScreen* s = screen())
+            move(s->availableGeometry().center() - rect().center());
+    }
+    // The action runs as soon as the window is on screen, before any input of the user.
+    if (commandLine_.twoParameters)
+        QTimer::singleShot(0, this, &TMForm::startAction);
+}
+
+void TMForm::startAction() {
+    if (!isVisible())
+        return;
+    if (commandLine_.action == CommandLine::Action::Export)
+        BImportarClick();
+    if (commandLine_.action == CommandLine::Action::Import && isVisible())
+        BExportarClick();
+}
+
+void TMForm::BExportarClick() {
+    if (options_.importRun) {
+        runGuarded(options_.importRun);
+    } else {
+        runGuarded([](RunHost& h, MainState& s, const RunFolders& f, exchange::Document& d) {
+            ::BExportarClick(h, s, f, d);
+        });
+    }
+}
+
+void TMForm::BImportarClick() {
+    runGuarded(options_.exportRun ? options_.exportRun : ShellOptions::Run(::BImportarClick));
+}
+
+void TMForm::runGuarded(const ShellOptions::Run& run) {
+    if (running_)
+        return;
+    running_ = true;
+    try {
+        run(*host_, state_, runFolders(), held_);
+    } catch (const std::exception& e) {
+        host_->reportError(QString::fromLocal8Bit(e.what()));
+    }
+    running_ = false;
+    // Tempolan's window went away while the run was busy: leave now that it is over.
+    if (hostGone_ && isVisible())
+        BClose->click();
+}
+
+void TMForm::Button1Click() {
+    help::setHelpFile(QStringLiteral("VELTRA.chm"));
+    help_->showContents();
+}
+
+void TMForm::disableRunButtons() {
+    BExportar->setEnabled(false);
+    BImportar->setEnabled(false);
+}
+
+RunFolders TMForm::runFolders() const {
+    if (options_.folders)
+        return *options_.folders;
+    return RunFolders{workingFolder(),
+                      QDir(programFolder()).filePath(QStringLiteral("VELTMATERIAS.DBF"))};
+}
+
+bool TMForm::FormClose() {
+    if (!state_.embedded)
+        return true;
+    if (!writeProfileString(resultFile_, QStringLiteral("Transformadores"),
+                            QStringLiteral("Transformado"), QString::number(state_.resultValue))) {
+        host_->reportError(
+            QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(resultFile_)));
+        return false;
+    }
+    return true;
+}
+
+void TMForm::closeEvent(QCloseEvent* event) {
+    if (!FormClose()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // Once inside another program's window, closing alone does not end the event loop.
+    options_.quit();
+}
+
+void TMForm::onHostGone() {
+    hostGone_ = true;
+    if (!running_ && isVisible())
+        BClose->click();
+}

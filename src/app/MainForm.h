@@ -1,0 +1,89 @@
+#pragma once
+
+#include "app/CommandLine.h"
+#include "exchange/ExchangeDocument.h"
+#include "import/ImportRun.h"
+#include "import/RunHost.h"
+
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QPushButton;
+class HelpViewer;
+class HelpKeyFilter;
+class HostEmbedding;
+
+// What the main window is built from. The program passes its command line only; tests
+// put their own user, help, result file, runs and exit in place.
+struct ShellOptions {
+    using Run = std::function<void(RunHost&, MainState&, const RunFolders&, exchange::Document&)>;
+
+    QStringList parameters;            // the command line after the program's name
+    RunHost* host = nullptr;           // null: message boxes and dialogs of the window itself
+    HelpViewer* help = nullptr;        // null: the system's help viewer
+    QString resultFile;                // empty: Tempolan.ini beside the program
+    std::optional<RunFolders> folders; // empty: the working folder and the program's catalogue
+    Run importRun;                     // empty: BExportarClick
+    Run exportRun;                     // empty: BImportarClick
+    std::function<void()> quit;        // empty: end the event loop
+};
+
+// The main window: two runs, help and, when Tempolan starts the tool, its place inside
+// Tempolan's window and the result file.
+class TMForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMForm(ShellOptions options = {}, QWidget* parent = nullptr);
+    ~TMForm() override;
+
+    MainState& state() { return state_; }
+    const CommandLine& commandLine() const { return commandLine_; }
+    const exchange::Document& document() const { return held_; }
+    RunHost& host() { return *host_; }
+
+    // The two runs, as their buttons start them.
+    void BExportarClick();
+    void BImportarClick();
+    void Button1Click();
+    void disableRunButtons();
+
+    QString resultFilePath() const { return resultFile_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    bool FormClose();
+    void startAction();
+    void runGuarded(const ShellOptions::Run& run);
+    void onHostGone();
+    void buildLayout();
+    RunFolders runFolders() const;
+
+    ShellOptions options_;
+    CommandLine commandLine_;
+    MainState state_;
+    exchange::Document held_;
+    RunHost* host_ = nullptr;
+    std::unique_ptr<RunHost> ownHost_;
+    HelpViewer* help_ = nullptr;
+    std::unique_ptr<HelpViewer> ownHelp_;
+    std::unique_ptr<HelpKeyFilter> helpKeys_;
+    HostEmbedding* embedding_ = nullptr;
+    QString resultFile_;
+    bool running_ = false;
+    bool hostGone_ = false;
+
+    QPushButton* BExportar = nullptr;
+    QPushButton* BImportar = nullptr;
+    QPushButton* BClose = nullptr;
+    QPushButton* Button1 = nullptr;
+    QLabel* LabelProducto = nullptr;
+};

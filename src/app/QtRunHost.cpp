@@ -1,0 +1,139 @@
+#include "app/QtRunHost.h"
+
+#include "app/MainForm.h"
+#include "tables/Folders.h"
+#include "text/RunError.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <memory>
+
+#if __has_include("import/dialogs/Cursos.h")
+#include "import/dialogs/Cursos.h"
+#define VT_HAVE_CURSOS_DIALOG 1
+#endif
+#if __has_include("import/dialogs/Plantihoras.h")
+#include "import/dialogs/Plantihoras.h"
+#define VT_HAVE_PLANTILLAS_DIALOG 1
+#endif
+
+namespace {
+
+// While a box or dialog waits for the user, the pointer must not show the hourglass.
+class NormalCursor {
+public:
+    explicit NormalCursor(int busy) : active_(busy > 0) {
+        if (active_)
+            QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    ~NormalCursor() {
+        if (active_)
+            QApplication::restoreOverrideCursor();
+    }
+    NormalCursor(const NormalCursor&) = delete;
+    NormalCursor& operator=(const NormalCursor&) = delete;
+
+private:
+    bool active_;
+};
+
+[[maybe_unused]] void setDefaultHelpContext(QWidget& dialog, int context) {
+    if (!dialog.property("helpContext").isValid())
+        dialog.setProperty("helpContext", context);
+}
+
+} // namespace
+
+QString messageTitle() {
+    return QCoreApplication::applicationName();
+}
+
+QFileDialog* createOpenDialogXML(QWidget* parent, const QString& workDir) {
+    auto* dialog =
+        new QFileDialog(parent, QStringLiteral("Seleccione el Archivo XML obtenido de VELTRA"),
+                        QDir(workDir).filePath(QStringLiteral("veltra")), QStringLiteral("*.xml"));
+    dialog->setObjectName(QStringLiteral("OpenDialogXML"));
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setDefaultSuffix(QStringLiteral("xml"));
+    return dialog;
+}
+
+QtRunHost::QtRunHost(TMForm& mainWindow) : main_(mainWindow) {}
+
+// Inside Tempolan's window the main window is not a top-level window of its own, and a
+// dialog cannot be transient for it: the dialogs then stand alone.
+QWidget* QtRunHost::dialogParent() const {
+    return main_.state().embedded ? nullptr : &main_;
+}
+
+std::optional<QString> QtRunHost::chooseDocument() {
+    NormalCursor normal(busy_);
+    std::unique_ptr<QFileDialog> dialog(createOpenDialogXML(dialogParent(), workingFolder()));
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return std::nullopt;
+    return QFileInfo(dialog->selectedFiles().constFirst()).absoluteFilePath();
+}
+
+void QtRunHost::showMessage(const QString& text) {
+    NormalCursor normal(busy_);
+    QMessageBox box(QMessageBox::NoIcon, messageTitle(), text, QMessageBox::Ok, dialogParent());
+    box.exec();
+}
+
+bool QtRunHost::askOkCancel(const QString& caption, const QString& text) {
+    NormalCursor normal(busy_);
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
+                    dialogParent());
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok;
+}
+
+void QtRunHost::reportError(const QString& text) {
+    NormalCursor normal(busy_);
+    QMessageBox box(QMessageBox::Critical, messageTitle(), text, QMessageBox::Ok, dialogParent());
+    box.exec();
+}
+
+void QtRunHost::setBusy(bool busy) {
+    if (busy) {
+        ++busy_;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else if (busy_ > 0) {
+        --busy_;
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void QtRunHost::showCursos([[maybe_unused]] CursosLogic& logic) {
+#ifdef VT_HAVE_CURSOS_DIALOG
+    NormalCursor normal(busy_);
+    TControlCursos dlg(logic, dialogParent());
+    setDefaultHelpContext(dlg, 1);
+    dlg.exec();
+#else
+    throw RunError(QStringLiteral("El diálogo de cursos (CURSOST) no está disponible"));
+#endif
+}
+
+void QtRunHost::showPlantillas([[maybe_unused]] PlantillasLogic& logic) {
+#ifdef VT_HAVE_PLANTILLAS_DIALOG
+    NormalCursor normal(busy_);
+    TPlantillas dlg(logic, dialogParent());
+    setDefaultHelpContext(dlg, 3);
+    dlg.exec();
+#else
+    throw RunError(QStringLiteral("El diálogo de marcos horarios (DIASHORAST) no está disponible"));
+#endif
+}
+
+void QtRunHost::closeMainWindow() {
+    main_.close();
+}
+
+void QtRunHost::disableRunButtons() {
+    main_.disableRunButtons();
+}

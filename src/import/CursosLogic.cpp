@@ -1,0 +1,375 @@
+#include "import/CursosLogic.h"
+
+#include "tables/Table.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <algorithm>
+#include <utility>
+
+using tables::FieldDef;
+using tables::FieldType;
+using tables::Table;
+
+namespace {
+
+const QString kCursos = QStringLiteral("CURSOST");
+const QString kCursos2 = QStringLiteral("CURSOST2");
+const QString kClave = QStringLiteral("CLAVE");
+const QString kEstud = QStringLiteral("ESTUD");
+const QString kNivel = QStringLiteral("NIVEL");
+const QString kCurso = QStringLiteral("CURSO");
+
+QString cursos2Path(const QString& folder) {
+    return QDir(folder).filePath(QStringLiteral("CURSOST2.DBF"));
+}
+
+// Removes the characters U+0000 to U+0020 at both ends.
+QString trimControls(const QString& s) {
+    qsizetype b = 0;
+    qsizetype e = s.size();
+    while (b < e && s.at(b).unicode() <= 0x20)
+        ++b;
+    while (e > b && s.at(e - 1).unicode() <= 0x20)
+        --e;
+    return s.mid(b, e - b);
+}
+
+} // namespace
+
+const QString CursosLogic::kRecoveryCaption =
+    QStringLiteral("Recuperación de Niveles y Cursos importados anteriormente");
+// Line feed, then carriage return: the order the message has always had.
+const QString CursosLogic::kRecoveryText =
+    QStringLiteral("Existen Niveles y Cursos ya definidos de una Importación anterior.\n\r"
+                   "¿Quiere recuperar las codificaciones introducidas anteriormente?");
+const QString CursosLogic::kMissingMessage = QStringLiteral("¡Atención! Falta algún Dato");
+
+CursosLogic::CursosLogic(RunHost& host, MainState& state, QString workDir)
+    : host_(host), state_(state), workDir_(std::move(workDir)) {}
+
+CursosLogic::~CursosLogic() {
+    try {
+        close();
+    } catch (...) {
+        // A failing post while the dialog goes away cannot be reported from here; the
+        // table object still releases the file.
+    }
+}
+
+QList<FieldDef> CursosLogic::fields() {
+    return {
+        {QStringLiteral("ABREV"), FieldType::Text, 3},
+        {QStringLiteral("TURNO"), FieldType::Text, 1},
+        {kNivel, FieldType::Text, 5},
+        {kCurso, FieldType::Text, 3},
+        {kClave, FieldType::Text, 10},
+        {kEstud, FieldType::Text, 80},
+    };
+}
+
+bool CursosLogic::isMissing(const QString& code) {
+    return trimControls(code).isEmpty();
+}
+
+bool CursosLogic::isOpen() const {
+    return cursos_.isOpen();
+}
+
+void CursosLogic::notify() {
+    if (changed)
+        changed();
+}
+
+// ---- Showing ----
+
+void CursosLogic::FormShow() {
+    openAndRecover([this] { return host_.askOkCancel(kRecoveryCaption, kRecoveryText); });
+}
+
+void CursosLogic::recover(bool accept) {
+    openAndRecover([accept] { return accept; });
+}
+
+void CursosLogic::openAndRecover(const std::function<bool()>& askRecovery) {
+    if (shown_)
+        return;
+    shown_ = true;
+    cursos_.open(workDir_, kCursos, tables::OpenMode::Shared);
+    cursor_ = -1;
+
+    if (tables::FileExists(cursos2Path(workDir_))) {
+        if (askRecovery()) {
+            Table saved;
+            saved.open(workDir_, kCursos2, tables::OpenMode::Shared);
+            for (cursos_.first(); !cursos_.atEnd(); cursos_.next()) {
+                if (saved.locate(kClave, {cursos_.text(kClave)})) {
+                    cursos_.edit();
+                    cursos_.setText(kNivel, saved.text(kNivel));
+                    cursos_.setText(kCurso, saved.text(kCurso));
+                    cursos_.post();
+                }
+            }
+            saved.close();
+        } else {
+            // Declining throws the saved codes away at once; the next complete OK makes
+            // a new CURSOST2. The index file, if any, is left as it always was.
+            QFile::remove(cursos2Path(workDir_));
+        }
+    }
+    if (state_.result)
+        showForzar_ = true;
+    loadRows();
+    notify();
+}
+
+void CursosLogic::loadRows() {
+    rows_.clear();
+    if (!cursos_.isOpen())
+        return;
+    for (cursos_.first(); !cursos_.atEnd(); cursos_.next())
+        rows_.append({cursos_.text(kClave), cursos_.text(kEstud), cursos_.text(kNivel),
+                      cursos_.text(kCurso)});
+    cursor_ = -1;
+    if (current_ >= rows_.size())
+        current_ = rows_.isEmpty() ? 0 : int(rows_.size()) - 1;
+}
+
+// ---- Moving and editing, as the grid and the navigator do ----
+
+void CursosLogic::postPending() {
+    if (cursos_.isOpen() && cursos_.isEditing())
+        cursos_.post();
+    editRow_ = -1;
+}
+
+void CursosLogic::goTo(int i) {
+    if (cursor_ == i)
+        return;
+    if (editRow_ >= 0 && editRow_ != i)
+        postPending();
+    int from = cursor_;
+    if (from < 0 || from > i) {
+        cursos_.first();
+        from = 0;
+    }
+    for (; from < i; ++from)
+        cursos_.next();
+    cursor_ = i;
+}
+
+bool CursosLogic::isEditing() const {
+    return cursos_.isOpen() && cursos_.isEditing();
+}
+
+void CursosLogic::setCurrentRow(int i) {
+    if (rows_.isEmpty()) {
+        current_ = 0;
+        return;
+    }
+    i = std::clamp(i, 0, int(rows_.size()) - 1);
+    if (i != current_ && editRow_ >= 0 && editRow_ != i)
+        postPending();
+    current_ = i;
+}
+
+void CursosLogic::edit() {
+    if (!cursos_.isOpen() || rows_.isEmpty() || isEditing())
+        return;
+    goTo(current_);
+    cursos_.edit();
+    editRow_ = current_;
+}
+
+void CursosLogic::post() {
+    postPending();
+}
+
+void CursosLogic::cancel() {
+    if (!isEditing())
+        return;
+    const int r = editRow_;
+    cursos_.cancel();
+    editRow_ = -1;
+    if (r >= 0 && r < rows_.size()) {
+        rows_[r].nivel = cursos_.text(kNivel);
+        rows_[r].curso = cursos_.text(kCurso);
+    }
+    notify();
+}
+
+void CursosLogic::refresh() {
+    if (!cursos_.isOpen())
+        return;
+    postPending();
+    loadRows();
+    notify();
+}
+
+void CursosLogic::setCode(int i, const QString& field, const QString& value) {
+    if (!cursos_.isOpen() || i < 0 || i >= rows_.size())
+        return;
+    setCurrentRow(i);
+    goTo(i);
+    if (!cursos_.isEditing()) {
+        cursos_.edit();
+        editRow_ = i;
+    }
+    cursos_.setText(field, value);
+    // What the table holds now (cut to the field's width).
+    const QString stored = cursos_.text(field);
+    if (field == kNivel)
+        rows_[i].nivel = stored;
+    else
+        rows_[i].curso = stored;
+}
+
+void CursosLogic::setNivel(int i, const QString& value) {
+    setCode(i, kNivel, value);
+}
+
+void CursosLogic::setCurso(int i, const QString& value) {
+    setCode(i, kCurso, value);
+}
+
+void CursosLogic::CursosTDBGridEnter() {
+    // An empty table has no row to edit; nothing is appended.
+    if (!cursos_.isOpen() || rows_.isEmpty() || cursos_.isEditing())
+        return;
+    edit();
+}
+
+void CursosLogic::CursosTDBGridExit() {
+    if (isEditing())
+        postPending();
+}
+
+void CursosLogic::CursosTDBGridColEnter() {
+    if (!showForzar_)
+        return;
+    showForzar_ = false;
+    notify();
+}
+
+// ---- OK and forced exit ----
+
+bool CursosLogic::findGap() {
+    bool gap = false;
+    for (cursos_.first(); !cursos_.atEnd(); cursos_.next()) {
+        if (isMissing(cursos_.text(kNivel)) || isMissing(cursos_.text(kCurso))) {
+            gap = true;
+            break;
+        }
+    }
+    cursor_ = -1;
+    return gap;
+}
+
+void CursosLogic::saveCodes() {
+    if (!tables::FileExists(cursos2Path(workDir_)))
+        tables::CreateTable(workDir_, kCursos2, fields());
+    Table saved;
+    saved.open(workDir_, kCursos2, tables::OpenMode::Shared);
+    const QList<FieldDef> all = fields();
+    for (cursos_.first(); !cursos_.atEnd(); cursos_.next()) {
+        if (saved.locate(kClave, {cursos_.text(kClave)})) {
+            saved.edit();
+            saved.setText(kNivel, cursos_.text(kNivel));
+            saved.setText(kCurso, cursos_.text(kCurso));
+        } else {
+            saved.append();
+            for (const FieldDef& f : all)
+                saved.setText(f.name, cursos_.text(f.name));
+        }
+        saved.post();
+    }
+    cursor_ = -1;
+    saved.close();
+}
+
+void CursosLogic::BitBtn1Click() {
+    if (!cursos_.isOpen())
+        return;
+    postPending();
+    result = false;
+    if (findGap()) {
+        result = true;
+        showIncidencias_ = true;
+        notify();
+        host_.showMessage(kMissingMessage);
+        showForzar_ = true;
+        notify();
+    } else {
+        saveCodes();
+    }
+    close();
+}
+
+void CursosLogic::BitBtn2Click() {
+    close();
+    result = false;
+    result2 = QStringLiteral("fuera");
+}
+
+void CursosLogic::close() {
+    if (cursos_.isOpen()) {
+        editRow_ = -1;
+        cursor_ = -1;
+        cursos_.close(); // posts a row left in edit
+    }
+}
+
+// ---- Without a screen ----
+
+void CursosLogic::applyCodes(const QHash<QString, Codes>& codes) {
+    if (!cursos_.isOpen())
+        return;
+    postPending();
+    for (int i = 0; i < rows_.size(); ++i) {
+        const auto it = codes.constFind(rows_.at(i).clave);
+        if (it == codes.constEnd())
+            continue;
+        setNivel(i, it->nivel);
+        setCurso(i, it->curso);
+        postPending();
+    }
+    notify();
+}
+
+QStringList CursosLogic::keysLackingCodes() const {
+    QStringList keys;
+    QSet<QString> seen;
+    for (const Row& r : rows_) {
+        if ((isMissing(r.nivel) || isMissing(r.curso)) && !seen.contains(r.clave)) {
+            seen.insert(r.clave);
+            keys << r.clave;
+        }
+    }
+    return keys;
+}
+
+bool CursosLogic::completeOk() {
+    if (!cursos_.isOpen())
+        return false;
+    postPending();
+    if (findGap())
+        return false;
+    BitBtn1Click();
+    return true;
+}
+
+QHash<QString, CursosLogic::Codes> CursosLogic::savedCodes(const QString& folder) {
+    QHash<QString, Codes> codes;
+    if (!tables::FileExists(cursos2Path(folder)))
+        return codes;
+    Table saved;
+    saved.open(folder, kCursos2, tables::OpenMode::Shared);
+    for (saved.first(); !saved.atEnd(); saved.next()) {
+        const QString key = saved.text(kClave);
+        if (!codes.contains(key))
+            codes.insert(key, {saved.text(kNivel), saved.text(kCurso)});
+    }
+    saved.close();
+    return codes;
+}

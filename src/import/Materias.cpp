@@ -1,0 +1,29 @@
+#include "import/Materias.h"
+
+namespace {
+const QString kIdentificador = QStringLiteral("X_MATERIAOMG");
+const QString kNombre = QStringLiteral("D_MATERIAC");
+} // namespace
+
+Materia LeerMateria(const exchange::NodeList& items) {
+    Materia m;
+    m.oferta = exchange::itemValue(items, 0);
+    if (exchange::itemNameIs(items, 2, kIdentificador))
+        m.identificador = exchange::itemValue(items, 2);
+    else
+        m.nombre = exchange::itemValue(items, 2);
+    if (exchange::itemNameIs(items, 1, kNombre))
+        m.nombre = exchange::itemValue(items, 1);
+    else
+        m.identificador = exchange::itemValue(items, 1);
+    return m;
+}
+
+QString MayusculasAZ(const QString& s) {
+    QString out = s;
+    for (QChar& c : out) {
+        if (c.unicode() >= u'a' && c.unicode() <= u'z')
+            c = QChar(c.unicode() - (u'a' - u'A'));
+    }
+    return out;
+}

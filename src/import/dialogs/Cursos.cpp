@@ -1,0 +1,660 @@
+#include "import/dialogs/Cursos.h"
+
+#include "import/CursosLogic.h"
+
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <exception>
+#include <functional>
+#include <utility>
+
+namespace {
+
+constexpr int kNivelWidth = 5;
+constexpr int kCursoWidth = 3;
+
+// Runs a piece of the dialog's work; a failure is handed to onError instead of being
+// thrown through Qt's event dispatch.
+using Runner = std::function<void(const std::function<void()>&)>;
+
+} // namespace
+
+// The grid's view of CURSOST: the rows the logic caches, NIVEL and CURSO editable.
+class CursosModel : public QAbstractTableModel {
+public:
+    CursosModel(CursosLogic& logic, Runner run, QObject* parent)
+        : QAbstractTableModel(parent), logic_(logic), run_(std::move(run)) {}
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : logic_.rowCount();
+    }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : TControlCursos::ColumnCount;
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+            return {};
+        const CursosLogic::Row r = logic_.row(index.row());
+        switch (index.column()) {
+        case TControlCursos::ColClave:
+            return r.clave;
+        case TControlCursos::ColEstud:
+            return r.estud;
+        case TControlCursos::ColNivel:
+            return r.nivel;
+        case TControlCursos::ColCurso:
+            return r.curso;
+        default:
+            return {};
+        }
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+            return QAbstractTableModel::headerData(section, orientation, role);
+        switch (section) {
+        case TControlCursos::ColClave:
+            return QStringLiteral("CÓD.VELTRA");
+        case TControlCursos::ColEstud:
+            return QStringLiteral("ESTUDIOS");
+        case TControlCursos::ColNivel:
+            return QStringLiteral("NIVEL");
+        case TControlCursos::ColCurso:
+            return QStringLiteral("CURSO");
+        default:
+            return {};
+        }
+    }
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        Qt::ItemFlags f = QAbstractTableModel::flags(index);
+        if (index.column() == TControlCursos::ColNivel ||
+            index.column() == TControlCursos::ColCurso)
+            f |= Qt::ItemIsEditable;
+        return f;
+    }
+
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        if (role != Qt::EditRole || !index.isValid())
+            return false;
+        const int row = index.row();
+        const QString text = value.toString();
+        if (index.column() == TControlCursos::ColNivel)
+            run_([&] { logic_.setNivel(row, text); });
+        else if (index.column() == TControlCursos::ColCurso)
+            run_([&] { logic_.setCurso(row, text); });
+        else
+            return false;
+        Q_EMIT dataChanged(index, index);
+        return true;
+    }
+
+    void reload() {
+        beginResetModel();
+        endResetModel();
+    }
+    void rowChanged(int row) {
+        if (row >= 0 && row < rowCount())
+            Q_EMIT dataChanged(index(row, 0), index(row, TControlCursos::ColumnCount - 1));
+    }
+
+private:
+    CursosLogic& logic_;
+    Runner run_;
+};
+
+namespace {
+
+// NIVEL and CURSO take at most their field's width; Enter stores the cell and moves on to
+// the next column.
+class CodeDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        auto* editor = new QLineEdit(parent);
+        editor->setFrame(false);
+        editor->setMaxLength(index.column() == TControlCursos::ColNivel ? kNivelWidth
+                                                                        : kCursoWidth);
+        (void)option;
+        return editor;
+    }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                auto* editor = qobject_cast<QWidget*>(object);
+                Q_EMIT commitData(editor);
+                Q_EMIT closeEditor(editor, QAbstractItemDelegate::EditNextItem);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+};
+
+} // namespace
+
+// The grid: a table view whose first column stays in place when the others scroll
+// sideways (an overlay view showing that column only), Enter moving to the next column.
+class CursosGrid : public QTableView {
+public:
+    explicit CursosGrid(QWidget* parent) : QTableView(parent), frozen_(new QTableView(this)) {}
+
+    std::function<void()> onEscape;
+
+    void attachModel(QAbstractItemModel* m) {
+        setModel(m);
+        frozen_->setModel(m);
+        frozen_->setObjectName(QStringLiteral("CursosTDBGridFija"));
+        frozen_->setFocusPolicy(Qt::NoFocus);
+        frozen_->verticalHeader()->hide();
+        frozen_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        frozen_->setSelectionModel(selectionModel());
+        frozen_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        frozen_->setAlternatingRowColors(true);
+        frozen_->setSelectionBehavior(selectionBehavior());
+        frozen_->setSelectionMode(selectionMode());
+        frozen_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        frozen_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        frozen_->setVerticalScrollMode(ScrollPerPixel);
+        frozen_->setStyleSheet(QStringLiteral("QTableView { border: none; }"));
+        viewport()->stackUnder(frozen_);
+        setHorizontalScrollMode(ScrollPerPixel);
+        setVerticalScrollMode(ScrollPerPixel);
+
+        connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+                [this](int logical, int, int size) {
+                    if (logical == 0) {
+                        frozen_->setColumnWidth(0, size);
+                        updateFrozenGeometry();
+                    }
+                });
+        connect(verticalHeader(), &QHeaderView::sectionResized, this,
+                [this](int logical, int, int size) { frozen_->setRowHeight(logical, size); });
+        connect(frozen_->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(),
+                &QAbstractSlider::setValue);
+        connect(verticalScrollBar(), &QAbstractSlider::valueChanged, frozen_->verticalScrollBar(),
+                &QAbstractSlider::setValue);
+        connect(m, &QAbstractItemModel::modelReset, this, [this] { hideMovingColumns(); });
+        hideMovingColumns();
+        frozen_->show();
+    }
+
+    void setHeaderHeight(int h) {
+        horizontalHeader()->setFixedHeight(h);
+        frozen_->horizontalHeader()->setFixedHeight(h);
+        updateFrozenGeometry();
+    }
+
+    // Stores what an open cell editor holds, as leaving the cell would.
+    void commitOpenEditor() {
+        if (state() != EditingState)
+            return;
+        const auto editors = viewport()->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly);
+        for (QLineEdit* editor : editors) {
+            commitData(editor);
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
+    }
+
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override {
+        if (index.column() > 0)
+            QTableView::scrollTo(index, hint);
+        else if (index.isValid())
+            QTableView::scrollTo(model()->index(index.row(), 1), hint);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QTableView::resizeEvent(event);
+        updateFrozenGeometry();
+    }
+
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override {
+        const QModelIndex current = QTableView::moveCursor(action, modifiers);
+        if (action == MoveLeft && current.column() > 0 &&
+            visualRect(current).topLeft().x() < frozen_->columnWidth(0)) {
+            const int shift = visualRect(current).topLeft().x() - frozen_->columnWidth(0);
+            horizontalScrollBar()->setValue(horizontalScrollBar()->value() + shift);
+        }
+        return current;
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        const int key = event->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && state() != EditingState) {
+            const QModelIndex next = moveCursor(MoveNext, Qt::NoModifier);
+            if (next.isValid())
+                setCurrentIndex(next);
+            event->accept();
+            return;
+        }
+        if (key == Qt::Key_Escape && state() != EditingState) {
+            if (onEscape)
+                onEscape();
+            event->accept();
+            return;
+        }
+        QTableView::keyPressEvent(event);
+    }
+
+private:
+    void hideMovingColumns() {
+        for (int c = 1; c < model()->columnCount(); ++c)
+            frozen_->setColumnHidden(c, true);
+        frozen_->setColumnWidth(0, columnWidth(0));
+    }
+
+    void updateFrozenGeometry() {
+        const int header = verticalHeader()->isVisible() ? verticalHeader()->width() : 0;
+        frozen_->setGeometry(header + frameWidth(), frameWidth(), columnWidth(0),
+                             viewport()->height() + horizontalHeader()->height());
+    }
+
+    QTableView* frozen_;
+};
+
+namespace {
+
+QPixmap checkMark(int size) {
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPen pen(QColor(0, 128, 0), size / 6.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    p.setPen(pen);
+    QPainterPath path;
+    path.moveTo(size * 0.15, size * 0.55);
+    path.lineTo(size * 0.40, size * 0.80);
+    path.lineTo(size * 0.85, size * 0.20);
+    p.drawPath(path);
+    return pm;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, bool wrap = true) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setWordWrap(wrap);
+    return label;
+}
+
+// Hidden controls keep their place, so the fixed window does not shift when they show.
+void keepPlaceWhenHidden(QWidget* w) {
+    QSizePolicy sp = w->sizePolicy();
+    sp.setRetainSizeWhenHidden(true);
+    w->setSizePolicy(sp);
+}
+
+} // namespace
+
+TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
+    : QDialog(parent), logic_(logic) {
+    setObjectName(QStringLiteral("ControlCursos"));
+    setWindowTitle(QStringLiteral("Asignación de Niveles y Cursos"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setProperty("helpContext", 1);
+
+    auto* outer = new QVBoxLayout(this);
+
+    auto* title =
+        makeLabel(this, "LabelTitulo", QStringLiteral("ASIGNACIÓN DE NIVELES Y CURSOS"), false);
+    QFont titleFont = title->font();
+    titleFont.setPointSize(titleFont.pointSize() + 6);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+    title->setStyleSheet(QStringLiteral("color: #004000;"));
+    outer->addWidget(title);
+
+    auto* navigator = new QFrame(this);
+    navigator->setObjectName(QStringLiteral("DBNavigator1"));
+    buildNavigator(navigator);
+    outer->addWidget(navigator, 0, Qt::AlignLeft);
+
+    auto* body = new QHBoxLayout;
+    outer->addLayout(body, 1);
+
+    // The grid.
+    grid_ = new CursosGrid(this);
+    grid_->setObjectName(QStringLiteral("CursosTDBGrid"));
+    grid_->setProperty("helpContext", 1);
+    model_ = new CursosModel(
+        logic_, [this](const std::function<void()>& f) { guarded(f); }, this);
+    grid_->setItemDelegate(new CodeDelegate(grid_));
+    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid_->setSelectionBehavior(QAbstractItemView::SelectItems);
+    grid_->setAlternatingRowColors(true);
+    grid_->setWordWrap(false);
+    grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                           QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    grid_->setTabKeyNavigation(true);
+    grid_->verticalHeader()->hide();
+    grid_->horizontalHeader()->setDefaultAlignment(
+        Qt::Alignment(Qt::AlignCenter | Qt::TextWordWrap));
+    grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    grid_->horizontalHeader()->setStretchLastSection(false);
+    grid_->attachModel(model_);
+    {
+        // Widths in characters of the grid's font.
+        const QFontMetrics fm(grid_->font());
+        const int ch = fm.averageCharWidth();
+        const int pad = 12;
+        const int widths[ColumnCount] = {10, 40, 5, 3};
+        int total = 0;
+        for (int c = 0; c < ColumnCount; ++c) {
+            const int w =
+                std::max(widths[c] * ch + pad,
+                         fm.horizontalAdvance(
+                             model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) +
+                             pad);
+            grid_->setColumnWidth(c, w);
+            total += w;
+        }
+        grid_->setHeaderHeight(2 * QFontMetrics(grid_->horizontalHeader()->font()).lineSpacing() +
+                               8);
+        grid_->setFixedWidth(total + 2 * grid_->frameWidth() +
+                             grid_->verticalScrollBar()->sizeHint().width());
+    }
+    grid_->onEscape = [this] {
+        guarded([this] {
+            const int r = logic_.currentRow();
+            logic_.cancel();
+            model_->rowChanged(r);
+        });
+    };
+    body->addWidget(grid_);
+
+    // The right-hand column.
+    auto* side = new QVBoxLayout;
+    body->addLayout(side, 1);
+
+    labelIncidencias_ =
+        makeLabel(this, "LabelIncidencias", QStringLiteral("INCIDENCIAS EN EL TRASPASO"));
+    labelIncidencias_->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+    labelFalta_ =
+        makeLabel(this, "LabelFalta",
+                  QStringLiteral("Se ha detectado que falta por indicar algún NIVEL  o CURSO. "
+                                 "Complete el/los datos que falten, para poder concluir el "
+                                 "proceso, antes de Salir."));
+    labelFalta_->setStyleSheet(QStringLiteral("background-color: yellow;"));
+    for (QWidget* w :
+         {static_cast<QWidget*>(labelIncidencias_), static_cast<QWidget*>(labelFalta_)}) {
+        keepPlaceWhenHidden(w);
+        w->hide();
+        side->addWidget(w);
+    }
+
+    auto* importante = makeLabel(this, "LabelImportante", QStringLiteral("¡ IMPORTANTE !"));
+    importante->setStyleSheet(QStringLiteral("color: #a00000; font-weight: bold;"));
+    side->addWidget(importante);
+    side->addWidget(
+        makeLabel(this, "LabelRegla",
+                  QStringLiteral("Las Abreviaturas de sus Grupos (Unidades), se formarán, en "
+                                 "función del NIVEL y CURSO, del siguiente modo: ")));
+    side->addWidget(
+        makeLabel(this, "LabelEjemplo",
+                  QStringLiteral("Por ejemplo, NIVEL=ESO y CURSO=1 daría como resultado")));
+    auto* abreviatura =
+        makeLabel(this, "LabelAbreviatura", QStringLiteral("Abreviatura del Grupo = ESO1A"));
+    abreviatura->setStyleSheet(QStringLiteral("font-weight: bold;"));
+    side->addWidget(abreviatura);
+    side->addWidget(
+        makeLabel(this, "LabelSecuencia",
+                  QStringLiteral("y así secuencialmente para el resto de Grupos del mismo NIVEL "
+                                 "y CURSO, ESO1B, ESO1C.")));
+    side->addWidget(makeLabel(this, "LabelNiveles",
+                              QStringLiteral("Ejemplos de Niveles: BCT=Bach.C.T., BHC=Bach.Hum., "
+                                             "BT=Bach.Tecnol., LS=Leng.Signos, GAD=Gest.Admin., "
+                                             "EDSO=ESO Diversificación, etc...")));
+    auto* distintos =
+        makeLabel(this, "LabelDistintos",
+                  QStringLiteral("Luego es de vital IMPORTANCIA que para cada NIVEL sus 5 "
+                                 "Primeros caracteres sean DISTINTOS."));
+    distintos->setStyleSheet(QStringLiteral("color: #a00000; font-weight: bold;"));
+    side->addWidget(distintos);
+    side->addStretch(1);
+
+    bitBtn1_ = new QPushButton(QIcon(checkMark(20)), QStringLiteral("OK"), this);
+    bitBtn1_->setObjectName(QStringLiteral("BitBtn1"));
+    bitBtn1_->setProperty("helpContext", 1);
+    bitBtn1_->setMinimumHeight(32);
+    bitBtn1_->setIconSize(QSize(20, 20));
+    connect(bitBtn1_, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    side->addWidget(bitBtn1_);
+
+    bitBtn2_ = new QPushButton(QStringLiteral("Forzar Salida Sin Terminar Proceso "), this);
+    bitBtn2_->setObjectName(QStringLiteral("BitBtn2"));
+    bitBtn2_->setAutoDefault(false);
+    bitBtn2_->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+    connect(bitBtn2_, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
+    labelAtencion_ =
+        makeLabel(this, "LabelAtencion",
+                  QStringLiteral("¡ Atención ! Si fuerza la Salida, los Datos recogidos serán "
+                                 "INCOHERENTES."));
+    labelAtencion_->setStyleSheet(QStringLiteral("color: red; background-color: yellow;"));
+    for (QWidget* w : {static_cast<QWidget*>(bitBtn2_), static_cast<QWidget*>(labelAtencion_)}) {
+        keepPlaceWhenHidden(w);
+        w->hide();
+        side->addWidget(w);
+    }
+
+    bitBtn1_->setDefault(true);
+    setFixedSize(900, 600);
+
+    connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current, const QModelIndex& previous) {
+                if (!current.isValid())
+                    return;
+                guarded([&] {
+                    if (!previous.isValid() || current.row() != previous.row())
+                        logic_.setCurrentRow(current.row());
+                    if (previous.isValid() && current.column() != previous.column())
+                        logic_.CursosTDBGridColEnter();
+                });
+            });
+    focusConnection_ = connect(qApp, &QApplication::focusChanged, this,
+                               [this](QWidget* old, QWidget* now) { onFocusChanged(old, now); });
+    logic_.changed = [this] { updateFromLogic(); };
+}
+
+TControlCursos::~TControlCursos() {
+    QObject::disconnect(focusConnection_);
+    logic_.changed = nullptr;
+}
+
+void TControlCursos::buildNavigator(QWidget* parent) {
+    struct Button {
+        const char* name;
+        QString glyph;
+        QString tip;
+    };
+    const Button buttons[] = {
+        {"nbFirst", QStringLiteral("|◀"), QStringLiteral("Primer registro")},
+        {"nbPriorTen", QStringLiteral("◀◀"), QStringLiteral("Retroceder 10 registros")},
+        {"nbPrior", QStringLiteral("◀"), QStringLiteral("Registro anterior")},
+        {"nbNext", QStringLiteral("▶"), QStringLiteral("Registro siguiente")},
+        {"nbNextTen", QStringLiteral("▶▶"), QStringLiteral("Avanzar 10 registros")},
+        {"nbLast", QStringLiteral("▶|"), QStringLiteral("Último registro")},
+        {"nbEdit", QStringLiteral("✎"), QStringLiteral("Editar registro")},
+        {"nbPost", QStringLiteral("✔"), QStringLiteral("Grabar cambios")},
+        {"nbCancel", QStringLiteral("✖"), QStringLiteral("Cancelar cambios")},
+        {"nbRefresh", QStringLiteral("⟳"), QStringLiteral("Refrescar datos")},
+    };
+    auto* row = new QHBoxLayout(parent);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(1);
+    for (const Button& b : buttons) {
+        auto* button = new QToolButton(parent);
+        button->setObjectName(QLatin1String(b.name));
+        button->setText(b.glyph);
+        button->setToolTip(b.tip);
+        button->setFixedSize(30, 25);
+        button->setFocusPolicy(Qt::NoFocus);
+        row->addWidget(button);
+        const QString name = QLatin1String(b.name);
+        connect(button, &QToolButton::clicked, this, [this, name] {
+            const int cur = logic_.currentRow();
+            const int last = logic_.rowCount() - 1;
+            if (name == QLatin1String("nbFirst"))
+                navigate(0);
+            else if (name == QLatin1String("nbPriorTen"))
+                navigate(cur - 10);
+            else if (name == QLatin1String("nbPrior"))
+                navigate(cur - 1);
+            else if (name == QLatin1String("nbNext"))
+                navigate(cur + 1);
+            else if (name == QLatin1String("nbNextTen"))
+                navigate(cur + 10);
+            else if (name == QLatin1String("nbLast"))
+                navigate(last);
+            else if (name == QLatin1String("nbEdit"))
+                guarded([this] { logic_.edit(); });
+            else if (name == QLatin1String("nbPost")) {
+                grid_->commitOpenEditor();
+                guarded([this] { logic_.post(); });
+            } else if (name == QLatin1String("nbCancel")) {
+                const int r = logic_.currentRow();
+                guarded([this] { logic_.cancel(); });
+                model_->rowChanged(r);
+            } else if (name == QLatin1String("nbRefresh")) {
+                grid_->commitOpenEditor();
+                const QModelIndex at = grid_->currentIndex();
+                guarded([this] { logic_.refresh(); });
+                model_->reload();
+                if (at.isValid())
+                    navigate(at.row());
+            }
+        });
+    }
+}
+
+void TControlCursos::navigate(int target) {
+    if (logic_.rowCount() == 0)
+        return;
+    grid_->commitOpenEditor();
+    target = std::clamp(target, 0, logic_.rowCount() - 1);
+    const int column = grid_->currentIndex().isValid() ? grid_->currentIndex().column() : ColClave;
+    grid_->setCurrentIndex(model_->index(target, column));
+}
+
+void TControlCursos::guarded(const std::function<void()>& f) {
+    if (failure_)
+        return;
+    try {
+        f();
+    } catch (...) {
+        // Qt cannot carry an exception through its event dispatch: the dialog closes and
+        // exec() throws it to the step that showed the dialog.
+        failure_ = std::current_exception();
+        QMetaObject::invokeMethod(
+            this, [this] { QDialog::done(Rejected); }, Qt::QueuedConnection);
+    }
+}
+
+int TControlCursos::exec() {
+    const int r = QDialog::exec();
+    if (failure_)
+        std::rethrow_exception(std::exchange(failure_, nullptr));
+    return r;
+}
+
+void TControlCursos::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    if (QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
+    guarded([this] { logic_.FormShow(); });
+    model_->reload();
+    updateFromLogic();
+    // Placing the cursor is not the user entering a column: with no previous cell, the
+    // forced exit stays as FormShow left it.
+    if (logic_.rowCount() > 0)
+        grid_->setCurrentIndex(model_->index(0, ColClave));
+    grid_->setFocus(Qt::OtherFocusReason);
+}
+
+void TControlCursos::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    QLinearGradient g(0, 0, 0, height());
+    g.setColorAt(0.0, QColor(0, 150, 70));
+    g.setColorAt(0.55, QColor(190, 235, 200));
+    g.setColorAt(1.0, Qt::white);
+    p.fillRect(rect(), g);
+    QDialog::paintEvent(event);
+}
+
+void TControlCursos::keyPressEvent(QKeyEvent* event) {
+    // Escape does not close the dialog: only OK, the forced exit or the close box do.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TControlCursos::done(int r) {
+    // The close box (or any other way out): keep what the user typed in the open cell.
+    if (grid_)
+        grid_->commitOpenEditor();
+    guarded([this] {
+        logic_.CursosTDBGridExit();
+        logic_.close();
+    });
+    QDialog::done(r);
+}
+
+void TControlCursos::updateFromLogic() {
+    labelIncidencias_->setVisible(logic_.showIncidencias());
+    labelFalta_->setVisible(logic_.showIncidencias());
+    bitBtn2_->setVisible(logic_.showForzar());
+    labelAtencion_->setVisible(logic_.showForzar());
+}
+
+bool TControlCursos::insideGrid(QWidget* w) const {
+    return w && grid_ && (w == grid_ || grid_->isAncestorOf(w));
+}
+
+void TControlCursos::onFocusChanged(QWidget* old, QWidget* now) {
+    const bool was = insideGrid(old);
+    const bool is = insideGrid(now);
+    if (!was && is)
+        guarded([this] { logic_.CursosTDBGridEnter(); });
+    else if (was && !is)
+        guarded([this] { logic_.CursosTDBGridExit(); });
+}
+
+void TControlCursos::BitBtn1Click() {
+    grid_->commitOpenEditor();
+    guarded([this] { logic_.BitBtn1Click(); });
+    QDialog::done(Accepted);
+}
+
+void TControlCursos::BitBtn2Click() {
+    grid_->commitOpenEditor();
+    guarded([this] { logic_.BitBtn2Click(); });
+    QDialog::done(Rejected);
+}

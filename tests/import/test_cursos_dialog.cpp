@@ -1,0 +1,243 @@
+// The course dialog as the user meets it: the real widget under the offscreen platform,
+// typed into with QTest, shown by the courses step through a host that runs one script
+// per showing while the dialog is modal.
+
+#include "CursosFixture.h"
+#include "TestSupport.h"
+#include "exchange/ExchangeDocument.h"
+#include "import/CursosLogic.h"
+#include "import/ImportSteps.h"
+#include "import/dialogs/Cursos.h"
+#include "text/RunError.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+#include <vector>
+
+using namespace cursos_fixture;
+
+namespace {
+
+class DialogHost : public ScriptedHost {
+public:
+    std::vector<std::function<void(TControlCursos&)>> scripts;
+
+    void showCursos(CursosLogic& logic) override {
+        const size_t k = size_t(cursosShown++);
+        TControlCursos dlg(logic);
+        QTimer::singleShot(0, &dlg, [this, &dlg, k] {
+            if (k < scripts.size()) {
+                dlg.activateWindow();
+                EXPECT_TRUE(QTest::qWaitForWindowActive(&dlg));
+                scripts[k](dlg);
+            } else {
+                ADD_FAILURE() << "dialog shown more often than scripted";
+            }
+            if (dlg.isVisible())
+                dlg.close(); // as the close box does
+        });
+        dlg.exec();
+    }
+};
+
+QTableView* gridOf(TControlCursos& dlg) {
+    return dlg.findChild<QTableView*>(QStringLiteral("CursosTDBGrid"));
+}
+
+QPushButton* button(TControlCursos& dlg, const char* name) {
+    return dlg.findChild<QPushButton*>(QLatin1String(name));
+}
+
+// Types into whatever has the focus, key by key, as the user would.
+void type(const QString& text) {
+    for (const QChar c : text)
+        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+}
+
+void press(Qt::Key key) {
+    QTest::keyClick(QApplication::focusWidget(), key);
+}
+
+void goToCell(TControlCursos& dlg, int row, int column) {
+    QTableView* grid = gridOf(dlg);
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(row, column));
+}
+
+class CursosDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(tmp.isValid()); }
+
+    bool runStep(const QList<QStringList>& records) {
+        doc = exchange::Document::fromBytes(cursosDocument(records), QStringLiteral("cursos.xml"));
+        ImportContext ctx{doc, host, state, tmp.path(), QString()};
+        return CrearCursos(ctx);
+    }
+
+    QTemporaryDir tmp;
+    exchange::Document doc;
+    DialogHost host;
+    MainState state;
+};
+
+const QList<QStringList> kTwo = {{"K1", "1º ESO"}, {"K2", "2º ESO"}};
+
+TEST_F(CursosDialogTest, ShowsItsControlsWithTheirTexts) {
+    host.scripts = {[](TControlCursos& dlg) {
+        EXPECT_EQ(dlg.windowTitle(), "Asignación de Niveles y Cursos");
+        EXPECT_EQ(dlg.property("helpContext").toInt(), 1);
+        EXPECT_EQ(dlg.minimumSize(), dlg.maximumSize()); // fixed size
+        EXPECT_TRUE(dlg.windowFlags() & Qt::WindowCloseButtonHint);
+        EXPECT_FALSE(dlg.windowFlags() &
+                     (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+
+        QTableView* grid = gridOf(dlg);
+        ASSERT_NE(grid, nullptr);
+        EXPECT_EQ(grid->property("helpContext").toInt(), 1);
+        EXPECT_TRUE(grid->alternatingRowColors());
+        const QAbstractItemModel* m = grid->model();
+        QStringList headings;
+        for (int c = 0; c < m->columnCount(); ++c)
+            headings << m->headerData(c, Qt::Horizontal).toString();
+        EXPECT_EQ(headings, (QStringList{"CÓD.VELTRA", "ESTUDIOS", "NIVEL", "CURSO"}));
+        ASSERT_EQ(m->rowCount(), 2);
+        EXPECT_EQ(m->index(1, 0).data().toString(), "K2");
+        EXPECT_EQ(m->index(1, 1).data().toString(), "2º ESO");
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(bool(m->flags(m->index(0, c)) & Qt::ItemIsEditable), c >= 2) << c;
+
+        QPushButton* ok = button(dlg, "BitBtn1");
+        ASSERT_NE(ok, nullptr);
+        EXPECT_EQ(ok->text(), "OK");
+        EXPECT_FALSE(ok->icon().isNull());
+        EXPECT_EQ(ok->property("helpContext").toInt(), 1);
+        QPushButton* forzar = button(dlg, "BitBtn2");
+        ASSERT_NE(forzar, nullptr);
+        EXPECT_EQ(forzar->text(), "Forzar Salida Sin Terminar Proceso ");
+        EXPECT_FALSE(forzar->isVisible());
+
+        QStringList shown;
+        QStringList hidden;
+        for (QLabel* l : dlg.findChildren<QLabel*>())
+            (l->isVisible() ? shown : hidden) << l->text();
+        EXPECT_TRUE(shown.contains("ASIGNACIÓN DE NIVELES Y CURSOS"));
+        EXPECT_TRUE(shown.contains("Abreviatura del Grupo = ESO1A"));
+        EXPECT_TRUE(
+            shown.contains("Luego es de vital IMPORTANCIA que para cada NIVEL sus 5 Primeros "
+                           "caracteres sean DISTINTOS."));
+        EXPECT_TRUE(hidden.contains("INCIDENCIAS EN EL TRASPASO"));
+        EXPECT_TRUE(hidden.contains(
+            "Se ha detectado que falta por indicar algún NIVEL  o CURSO. Complete "
+            "el/los datos que falten, para poder concluir el proceso, antes de Salir."));
+        EXPECT_TRUE(hidden.contains(
+            "¡ Atención ! Si fuerza la Salida, los Datos recogidos serán INCOHERENTES."));
+
+        const auto nav = dlg.findChild<QWidget*>(QStringLiteral("DBNavigator1"));
+        ASSERT_NE(nav, nullptr);
+        EXPECT_EQ(nav->findChildren<QToolButton*>().size(), 10);
+    }};
+    EXPECT_FALSE(runStep(kTwo));
+}
+
+TEST_F(CursosDialogTest, TypedCodesReachCursostAndAGapBringsTheForcedExit) {
+    host.scripts = {
+        [](TControlCursos& dlg) {
+            goToCell(dlg, 0, TControlCursos::ColNivel);
+            type("ESOXYZ"); // NIVEL takes five characters
+            press(Qt::Key_Return);
+            type("1");
+            press(Qt::Key_Return); // on to the next row
+            EXPECT_EQ(gridOf(dlg)->currentIndex().row(), 1);
+            EXPECT_FALSE(button(dlg, "BitBtn2")->isVisible());
+            QTest::mouseClick(button(dlg, "BitBtn1"), Qt::LeftButton); // K2 still lacks codes
+            EXPECT_FALSE(dlg.isVisible());
+        },
+        [](TControlCursos& dlg) {
+            EXPECT_TRUE(button(dlg, "BitBtn2")->isVisible());
+            const auto labels = dlg.findChildren<QLabel*>(QStringLiteral("LabelAtencion"));
+            ASSERT_EQ(labels.size(), 1);
+            EXPECT_TRUE(labels.front()->isVisible());
+            EXPECT_EQ(gridOf(dlg)->model()->index(0, TControlCursos::ColNivel).data().toString(),
+                      "ESOXY");
+            QTest::mouseClick(button(dlg, "BitBtn2"), Qt::LeftButton);
+        },
+    };
+    EXPECT_TRUE(runStep(kTwo)); // forced exit
+    EXPECT_EQ(host.cursosShown, 2);
+    EXPECT_EQ(host.messages, QStringList{"¡Atención! Falta algún Dato"});
+    EXPECT_TRUE(state.result);
+    const QList<Codes> expected = {{"K1", "ESOXY", "1"}, {"K2", "", ""}};
+    EXPECT_EQ(readCodes(tmp.path(), "CURSOST"), expected);
+    EXPECT_FALSE(QFile::exists(cursos2Path(tmp.path())));
+    EXPECT_TRUE(releasedTable(tmp.path(), "CURSOST"));
+}
+
+TEST_F(CursosDialogTest, EnteringAColumnHidesTheForcedExitAndACompleteOkSavesTheCodes) {
+    host.scripts = {
+        [](TControlCursos& dlg) { QTest::mouseClick(button(dlg, "BitBtn1"), Qt::LeftButton); },
+        [](TControlCursos& dlg) {
+            ASSERT_TRUE(button(dlg, "BitBtn2")->isVisible());
+            goToCell(dlg, 0, TControlCursos::ColNivel);
+            EXPECT_FALSE(button(dlg, "BitBtn2")->isVisible());
+            type("ESO");
+            press(Qt::Key_Return);
+            type("1");
+            press(Qt::Key_Tab); // leaves the cell on to the next row
+            press(Qt::Key_Tab);
+            press(Qt::Key_Tab);
+            type("BCT");
+            press(Qt::Key_Return);
+            type("2");
+            // The open cell is stored when OK is clicked.
+            QTest::mouseClick(button(dlg, "BitBtn1"), Qt::LeftButton);
+        },
+    };
+    EXPECT_FALSE(runStep(kTwo));
+    EXPECT_EQ(host.cursosShown, 2);
+    const QList<Codes> expected = {{"K1", "ESO", "1"}, {"K2", "BCT", "2"}};
+    EXPECT_EQ(readCodes(tmp.path(), "CURSOST"), expected);
+    EXPECT_EQ(readCodes(tmp.path(), "CURSOST2"), expected);
+}
+
+TEST_F(CursosDialogTest, TheCloseBoxKeepsTheOpenCellAndLetsTheImportGoOn) {
+    writeCursosTable(tmp.path(), "CURSOST2", {{"K2", "BCT", "2"}});
+    host.answers = {true};
+    host.scripts = {[](TControlCursos& dlg) {
+        EXPECT_EQ(gridOf(dlg)->model()->index(1, TControlCursos::ColNivel).data().toString(),
+                  "BCT");
+        goToCell(dlg, 0, TControlCursos::ColCurso);
+        type("4");
+        dlg.close();
+    }};
+    EXPECT_FALSE(runStep(kTwo));
+    EXPECT_EQ(host.questions.size(), 1);
+    const QList<Codes> expected = {{"K1", "", "4"}, {"K2", "BCT", "2"}};
+    EXPECT_EQ(readCodes(tmp.path(), "CURSOST"), expected);
+    EXPECT_EQ(readCodes(tmp.path(), "CURSOST2"), (QList<Codes>{{"K2", "BCT", "2"}}));
+    EXPECT_TRUE(releasedTable(tmp.path(), "CURSOST"));
+}
+
+TEST_F(CursosDialogTest, ATableFailureClosesTheDialogAndReachesTheStep) {
+    // No CURSOST in the folder: opening it fails while the dialog shows.
+    CursosLogic logic(host, state, tmp.path());
+    TControlCursos dlg(logic);
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &dlg, [&dlg] {
+        ADD_FAILURE() << "the dialog stayed open";
+        dlg.close();
+    });
+    watchdog.start(5000);
+    EXPECT_THROW(dlg.exec(), RunError);
+    EXPECT_FALSE(dlg.isVisible());
+}
+
+} // namespace

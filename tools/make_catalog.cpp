@@ -1,0 +1,99 @@
+// Writes the subject catalogue VELTMATERIAS.DBF from a UTF-8 text file of lines
+// "NOMBRE;COD;CODLARGO" (a header line first; lines starting with # are comments).
+//
+//     make_catalog <catalogue.csv> <output folder>
+
+#include "tables/Table.h"
+#include "text/Clipper.h"
+#include "text/RunError.h"
+
+#include <QFile>
+#include <QStringList>
+#include <cstdio>
+
+namespace {
+
+struct Row {
+    QString nombre;
+    QString cod;
+    QString codLargo;
+};
+
+constexpr int kAnchoNombre = 100;
+constexpr int kAnchoCodigo = 10;
+
+QList<Row> readCatalogue(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw RunError(QStringLiteral("No se puede leer %1").arg(path));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QChar(u'\n'));
+    QList<Row> rows;
+    bool header = true;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QString line = lines.at(i);
+        if (line.endsWith(QChar(u'\r')))
+            line.chop(1);
+        if (AllTrim(line).isEmpty() || line.startsWith(QChar(u'#')))
+            continue;
+        const QString where = QStringLiteral("%1, línea %2").arg(path).arg(i + 1);
+        const QStringList fields = line.split(QChar(u';'));
+        if (fields.size() != 3)
+            throw RunError(
+                QStringLiteral("%1: se esperaban tres campos separados por ;").arg(where));
+        if (header) {
+            if (fields != QStringList({"NOMBRE", "COD", "CODLARGO"}))
+                throw RunError(
+                    QStringLiteral("%1: se esperaba la cabecera NOMBRE;COD;CODLARGO").arg(where));
+            header = false;
+            continue;
+        }
+        // Names are compared whole and codes used as written, so nothing may be cut.
+        const Row row{AllTrim(fields.at(0)), AllTrim(fields.at(1)), AllTrim(fields.at(2))};
+        if (row.nombre.isEmpty() || row.nombre.size() > kAnchoNombre)
+            throw RunError(QStringLiteral("%1: el nombre debe tener de 1 a %2 caracteres")
+                               .arg(where)
+                               .arg(kAnchoNombre));
+        if (row.cod.size() > kAnchoCodigo || row.codLargo.size() > kAnchoCodigo)
+            throw RunError(QStringLiteral("%1: COD y CODLARGO tienen como mucho %2 caracteres")
+                               .arg(where)
+                               .arg(kAnchoCodigo));
+        rows.append(row);
+    }
+    return rows;
+}
+
+void writeCatalogue(const QString& folder, const QList<Row>& rows) {
+    const QString name = QStringLiteral("VELTMATERIAS");
+    tables::DeleteTable(folder, name);
+    tables::CreateTable(folder, name,
+                        {{QStringLiteral("NOMBRE"), tables::FieldType::Text, kAnchoNombre},
+                         {QStringLiteral("COD"), tables::FieldType::Text, kAnchoCodigo},
+                         {QStringLiteral("CODLARGO"), tables::FieldType::Text, kAnchoCodigo}});
+    tables::Table table;
+    table.open(folder, name, tables::OpenMode::Exclusive);
+    for (const Row& row : rows) {
+        table.append();
+        table.setText(QStringLiteral("NOMBRE"), row.nombre);
+        table.setText(QStringLiteral("COD"), row.cod);
+        table.setText(QStringLiteral("CODLARGO"), row.codLargo);
+        table.post();
+    }
+    table.close();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "Uso: make_catalog <catálogo.csv> <carpeta de salida>\n");
+        return 2;
+    }
+    try {
+        writeCatalogue(QString::fromLocal8Bit(argv[2]),
+                       readCatalogue(QString::fromLocal8Bit(argv[1])));
+    } catch (const RunError& e) {
+        std::fprintf(stderr, "make_catalog: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
