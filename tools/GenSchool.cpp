@@ -88,15 +88,19 @@ struct OfferTemplate {
 // add up to thirty.
 const OfferTemplate kOffers[] = {
     {"ESO", 1, "1º de Educación Secundaria Obligatoria", 3, Stage::Eso},
-    {"ESO", 1, "1º de Educación Secundaria Obligatoria (Sección Bilingüe de Inglés)", 1, Stage::Eso},
+    {"ESO", 1, "1º de Educación Secundaria Obligatoria (Sección Bilingüe de Inglés)", 1,
+     Stage::Eso},
     {"ESO", 2, "2º de Educación Secundaria Obligatoria", 3, Stage::Eso},
-    {"ESO", 2, "2º de Educación Secundaria Obligatoria (Sección Bilingüe de Inglés)", 1, Stage::Eso},
+    {"ESO", 2, "2º de Educación Secundaria Obligatoria (Sección Bilingüe de Inglés)", 1,
+     Stage::Eso},
     {"PMAR", 2, "Programa de Mejora del Aprendizaje y del Rendimiento (2º ESO)", 0, Stage::Eso},
     {"ESO", 3, "3º de Educación Secundaria Obligatoria", 3, Stage::Eso},
-    {"ESO", 3, "3º de Educación Secundaria Obligatoria (Sección Bilingüe de Inglés)", 1, Stage::Eso},
+    {"ESO", 3, "3º de Educación Secundaria Obligatoria (Sección Bilingüe de Inglés)", 1,
+     Stage::Eso},
     {"PDC", 3, "Programa de Diversificación Curricular (3º ESO)", 1, Stage::Eso},
     {"ESO", 4, "4º de Educación Secundaria Obligatoria", 2, Stage::Eso},
-    {"ESO", 4, "4º de Educación Secundaria Obligatoria (Sección Bilingüe de Inglés)", 1, Stage::Eso},
+    {"ESO", 4, "4º de Educación Secundaria Obligatoria (Sección Bilingüe de Inglés)", 1,
+     Stage::Eso},
     {"PDC", 4, "Programa de Diversificación Curricular (4º ESO)", 1, Stage::Eso},
     {"BCT", 1, "1º de Bachillerato de Ciencias y Tecnología", 2, Stage::Bach},
     {"BCT", 2, "2º de Bachillerato de Ciencias y Tecnología", 2, Stage::Bach},
@@ -107,8 +111,10 @@ const OfferTemplate kOffers[] = {
     {"BAR", 1, "1º de Bachillerato de Artes", 0, Stage::Bach},
     {"BAR", 2, "2º de Bachillerato de Artes", 0, Stage::Bach},
     {"BNOC", 2, "2º de Bachillerato de Ciencias y Tecnología (Nocturno)", 0, Stage::Bach},
-    {"FPB", 1, "1º de Ciclo Formativo de Grado Básico en Informática y Comunicaciones", 1, Stage::Fp},
-    {"FPB", 2, "2º de Ciclo Formativo de Grado Básico en Informática y Comunicaciones", 1, Stage::Fp},
+    {"FPB", 1, "1º de Ciclo Formativo de Grado Básico en Informática y Comunicaciones", 1,
+     Stage::Fp},
+    {"FPB", 2, "2º de Ciclo Formativo de Grado Básico en Informática y Comunicaciones", 1,
+     Stage::Fp},
     {"GBA", 1, "1º de Ciclo Formativo de Grado Básico en Servicios Administrativos", 0, Stage::Fp},
     {"SMR", 1, "1º de Técnico en Sistemas Microinformáticos y Redes", 1, Stage::Fp},
     {"SMR", 2, "2º de Técnico en Sistemas Microinformáticos y Redes", 1, Stage::Fp},
@@ -269,42 +275,61 @@ const char* const kAdultSubjects[] = {
 constexpr int kCoreSubjects = 4;
 
 const char* const kMaleNames[] = {
-    "Antonio", "José", "Manuel", "Francisco", "David", "Juan", "Javier", "Daniel",
-    "Carlos", "Jesús", "Alejandro", "Miguel", "Rafael", "Pablo", "Sergio", "Fernando",
-    "Jorge", "Luis", "Alberto", "Álvaro", "Adrián", "Diego", "Raúl", "Iván",
-    "Rubén", "Óscar", "Andrés", "Joaquín", "Santiago", "Ignacio", "Víctor", "Ramón",
-    "Enrique", "Vicente", "Emilio", "Gonzalo", "José Luis", "Juan Carlos", "José Manuel",
-    "Francisco Javier", "Ángel", "Íñigo",
+    "Antonio",   "José",      "Manuel",      "Francisco",   "David",
+    "Juan",      "Javier",    "Daniel",      "Carlos",      "Jesús",
+    "Alejandro", "Miguel",    "Rafael",      "Pablo",       "Sergio",
+    "Fernando",  "Jorge",     "Luis",        "Alberto",     "Álvaro",
+    "Adrián",    "Diego",     "Raúl",        "Iván",        "Rubén",
+    "Óscar",     "Andrés",    "Joaquín",     "Santiago",    "Ignacio",
+    "Víctor",    "Ramón",     "Enrique",     "Vicente",     "Emilio",
+    "Gonzalo",   "José Luis", "Juan Carlos", "José Manuel", "Francisco Javier",
+    "Ángel",     "Íñigo",
 };
 const char* const kFemaleNames[] = {
-    "María", "Carmen", "Ana", "Laura", "Isabel", "Lucía", "Cristina", "Marta",
-    "Elena", "Pilar", "Raquel", "Rosa", "Beatriz", "Patricia", "Silvia", "Nuria",
-    "Sonia", "Inés", "Mercedes", "Rocío", "Alicia", "Irene", "Natalia", "Eva",
-    "Begoña", "Ángela", "Susana", "Montserrat", "Teresa", "Concepción", "Yolanda",
-    "Noelia", "Sofía", "Inmaculada", "María José", "María del Carmen", "Ana Belén",
-    "María Ángeles", "Aránzazu", "Lourdes",
+    "María",     "Carmen",        "Ana",      "Laura",      "Isabel",     "Lucía",
+    "Cristina",  "Marta",         "Elena",    "Pilar",      "Raquel",     "Rosa",
+    "Beatriz",   "Patricia",      "Silvia",   "Nuria",      "Sonia",      "Inés",
+    "Mercedes",  "Rocío",         "Alicia",   "Irene",      "Natalia",    "Eva",
+    "Begoña",    "Ángela",        "Susana",   "Montserrat", "Teresa",     "Concepción",
+    "Yolanda",   "Noelia",        "Sofía",    "Inmaculada", "María José", "María del Carmen",
+    "Ana Belén", "María Ángeles", "Aránzazu", "Lourdes",
 };
 const char* const kSurnames[] = {
-    "García", "Fernández", "González", "Rodríguez", "López", "Martínez", "Sánchez",
-    "Pérez", "Gómez", "Martín", "Jiménez", "Ruiz", "Hernández", "Díaz", "Moreno",
-    "Muñoz", "Álvarez", "Romero", "Alonso", "Gutiérrez", "Navarro", "Torres",
-    "Domínguez", "Vázquez", "Ramos", "Gil", "Ramírez", "Serrano", "Blanco", "Molina",
-    "Morales", "Suárez", "Ortega", "Delgado", "Castro", "Ortiz", "Rubio", "Marín",
-    "Sanz", "Núñez", "Iglesias", "Medina", "Garrido", "Cortés", "Castillo", "Santos",
-    "Lozano", "Guerrero", "Cano", "Prieto", "Méndez", "Cruz", "Calvo", "Gallego",
-    "Vidal", "León", "Márquez", "Herrera", "Peña", "Flores", "Cabrera", "Campos",
-    "Vega", "Fuentes", "Carrasco", "Díez", "Caballero", "Reyes", "Nieto", "Aguilar",
-    "Pascual", "Santana", "Herrero", "Lorenzo", "Montero", "Hidalgo", "Giménez",
-    "Ibáñez", "Ferrer", "Durán", "Benítez", "Mora", "Arias", "Vargas", "Carmona",
-    "Crespo", "Román", "Pastor", "Soto", "Sáez", "Velasco", "Moya", "Soler", "Parra",
-    "Esteban", "Bravo", "Gallardo", "Rojas", "de la Fuente", "del Río", "de la Torre",
-    "Úbeda", "Echeverría", "Zubiaurre",
+    "García",       "Fernández", "González",    "Rodríguez", "López",      "Martínez",  "Sánchez",
+    "Pérez",        "Gómez",     "Martín",      "Jiménez",   "Ruiz",       "Hernández", "Díaz",
+    "Moreno",       "Muñoz",     "Álvarez",     "Romero",    "Alonso",     "Gutiérrez", "Navarro",
+    "Torres",       "Domínguez", "Vázquez",     "Ramos",     "Gil",        "Ramírez",   "Serrano",
+    "Blanco",       "Molina",    "Morales",     "Suárez",    "Ortega",     "Delgado",   "Castro",
+    "Ortiz",        "Rubio",     "Marín",       "Sanz",      "Núñez",      "Iglesias",  "Medina",
+    "Garrido",      "Cortés",    "Castillo",    "Santos",    "Lozano",     "Guerrero",  "Cano",
+    "Prieto",       "Méndez",    "Cruz",        "Calvo",     "Gallego",    "Vidal",     "León",
+    "Márquez",      "Herrera",   "Peña",        "Flores",    "Cabrera",    "Campos",    "Vega",
+    "Fuentes",      "Carrasco",  "Díez",        "Caballero", "Reyes",      "Nieto",     "Aguilar",
+    "Pascual",      "Santana",   "Herrero",     "Lorenzo",   "Montero",    "Hidalgo",   "Giménez",
+    "Ibáñez",       "Ferrer",    "Durán",       "Benítez",   "Mora",       "Arias",     "Vargas",
+    "Carmona",      "Crespo",    "Román",       "Pastor",    "Soto",       "Sáez",      "Velasco",
+    "Moya",         "Soler",     "Parra",       "Esteban",   "Bravo",      "Gallardo",  "Rojas",
+    "de la Fuente", "del Río",   "de la Torre", "Úbeda",     "Echeverría", "Zubiaurre",
 };
 const char* const kDepartments[] = {
-    "Matemáticas", "Lengua Castellana y Literatura", "Inglés", "Francés",
-    "Geografía e Historia", "Biología y Geología", "Física y Química", "Educación Física",
-    "Música", "Dibujo", "Tecnología", "Filosofía", "Latín y Griego", "Economía",
-    "Orientación", "Informática", "Administración de Empresas", "Religión",
+    "Matemáticas",
+    "Lengua Castellana y Literatura",
+    "Inglés",
+    "Francés",
+    "Geografía e Historia",
+    "Biología y Geología",
+    "Física y Química",
+    "Educación Física",
+    "Música",
+    "Dibujo",
+    "Tecnología",
+    "Filosofía",
+    "Latín y Griego",
+    "Economía",
+    "Orientación",
+    "Informática",
+    "Administración de Empresas",
+    "Religión",
     "Formación y Orientación Laboral",
 };
 struct Body {
@@ -451,9 +476,10 @@ struct Offer {
 class Writer {
 public:
     explicit Writer(const QString& stamp)
-        : doc_(Document::fromBytes(QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
-                                                     "<SERVICIO/>"),
-                                   QStringLiteral("veltra.xml"))) {
+        : doc_(Document::fromBytes(
+              QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+                                "<SERVICIO/>"),
+              QStringLiteral("veltra.xml"))) {
         Node root = doc_.root();
         root.setAttribute(QStringLiteral("modulo"), QStringLiteral("EXPORTACION"));
         root.setAttribute(QStringLiteral("tipo"), QStringLiteral("E"));
@@ -532,8 +558,9 @@ Counts countsFor(double scale) {
 SchoolSummary writeSchool(const QString& outDir, double scale, quint64 seed) {
     // Beyond 20 the campuses would run out of letters to tell their levels apart.
     if (!(scale > 0) || scale > 20)
-        throw RunError(QStringLiteral("Escala no válida: %1 (debe ser mayor que 0 y no mayor que 20)")
-                           .arg(scale));
+        throw RunError(
+            QStringLiteral("Escala no válida: %1 (debe ser mayor que 0 y no mayor que 20)")
+                .arg(scale));
     if (!QDir().mkpath(outDir))
         throw RunError(QStringLiteral("No se puede crear la carpeta %1").arg(outDir));
 
@@ -581,12 +608,11 @@ SchoolSummary writeSchool(const QString& outDir, double scale, quint64 seed) {
             offers[i].units = units[i];
     }
 
-    const QString stamp =
-        QStringLiteral("%1 %2:%3:%4")
-            .arg(date(rng.between(1, 28), 9, year))
-            .arg(rng.between(8, 19), 2, 10, QLatin1Char('0'))
-            .arg(rng.below(60), 2, 10, QLatin1Char('0'))
-            .arg(rng.below(60), 2, 10, QLatin1Char('0'));
+    const QString stamp = QStringLiteral("%1 %2:%3:%4")
+                              .arg(date(rng.between(1, 28), 9, year))
+                              .arg(rng.between(8, 19), 2, 10, QLatin1Char('0'))
+                              .arg(rng.below(60), 2, 10, QLatin1Char('0'))
+                              .arg(rng.below(60), 2, 10, QLatin1Char('0'));
     Writer w(stamp);
 
     // The school year, carrying its items directly.
@@ -629,10 +655,10 @@ SchoolSummary writeSchool(const QString& outDir, double scale, quint64 seed) {
             rng.shuffle(optional);
             pool = pool.mid(0, kCoreSubjects) + optional;
             for (int k = 0; k < perOffer[i]; ++k) {
-                const QString name =
-                    k < pool.size()
-                        ? pool[k]
-                        : QStringLiteral("Taller de libre configuración %1").arg(k - pool.size() + 1);
+                const QString name = k < pool.size()
+                                         ? pool[k]
+                                         : QStringLiteral("Taller de libre configuración %1")
+                                               .arg(k - pool.size() + 1);
                 const int hours = k < kCoreSubjects ? rng.between(3, 5) : rng.between(1, 3);
                 Node r = w.record(g);
                 w.item(r, QStringLiteral("X_OFERTAMATRIG"), num(o.key));
@@ -672,9 +698,9 @@ SchoolSummary writeSchool(const QString& outDir, double scale, quint64 seed) {
         Node g = w.group(QStringLiteral("EMPLEADOS"), c.teachers);
         for (int i = 0; i < c.teachers; ++i) {
             const bool female = rng.chance(0.55);
-            const QString first = QString::fromUtf8(
-                female ? kFemaleNames[rng.below(int(std::size(kFemaleNames)))]
-                       : kMaleNames[rng.below(int(std::size(kMaleNames)))]);
+            const QString first =
+                QString::fromUtf8(female ? kFemaleNames[rng.below(int(std::size(kFemaleNames)))]
+                                         : kMaleNames[rng.below(int(std::size(kMaleNames)))]);
             const QString surname1 =
                 QString::fromUtf8(kSurnames[rng.below(int(std::size(kSurnames)))]);
             const QString surname2 =
@@ -684,8 +710,7 @@ SchoolSummary writeSchool(const QString& outDir, double scale, quint64 seed) {
             sum.teachersWithoutKey += noKey;
             Node r = w.record(g);
             w.item(r, QStringLiteral("X_EMPLEADO"), noKey ? QString() : num(ids[i]));
-            w.item(r, QStringLiteral("F_TOMAPOS"),
-                   date(1, 9, year - rng.below(30)));
+            w.item(r, QStringLiteral("F_TOMAPOS"), date(1, 9, year - rng.below(30)));
             w.item(r, QStringLiteral("D_DEPARTAMENTO"),
                    QString::fromUtf8(kDepartments[rng.below(int(std::size(kDepartments)))]));
             w.item(r, QStringLiteral("D_NOMBRE"), first);
@@ -716,7 +741,9 @@ SchoolSummary writeSchool(const QString& outDir, double scale, quint64 seed) {
                 capacity = kSpecialRooms[k].capacity;
             } else {
                 const int n = k - std::min(specials, perCampus / 3);
-                name = QStringLiteral("Aula %1.%2").arg(n / 12).arg(n % 12 + 1, 2, 10, QLatin1Char('0'));
+                name = QStringLiteral("Aula %1.%2")
+                           .arg(n / 12)
+                           .arg(n % 12 + 1, 2, 10, QLatin1Char('0'));
                 kind = QStringLiteral("AULA");
                 capacity = 25 + 5 * rng.below(3);
             }
@@ -763,8 +790,8 @@ SchoolSummary writeSchool(const QString& outDir, double scale, quint64 seed) {
         Node g = w.group(QStringLiteral("JORNADAS_ESCOLARES"), c.frames);
         for (int f = 0; f < c.frames; ++f) {
             const bool morning = f % 2 == 0;
-            QString name = morning ? QStringLiteral("Jornada de mañana")
-                                   : QStringLiteral("Jornada de tarde");
+            QString name =
+                morning ? QStringLiteral("Jornada de mañana") : QStringLiteral("Jornada de tarde");
             if (c.frames > 2)
                 name += QStringLiteral(" - Sede %1").arg(f / 2 + 1);
             Node r = w.record(g);
@@ -795,7 +822,8 @@ SchoolSummary writeSchool(const QString& outDir, double scale, quint64 seed) {
                 Node r = w.record(g);
                 w.item(r, QStringLiteral("X_TRAMO"), num(ids[id++]));
                 w.item(r, QStringLiteral("D_TRAMO"),
-                       isBreak ? QStringLiteral("Recreo") : QStringLiteral("%1ª hora").arg(lesson++));
+                       isBreak ? QStringLiteral("Recreo")
+                               : QStringLiteral("%1ª hora").arg(lesson++));
                 w.item(r, QStringLiteral("N_INICIO"), num(begin));
                 w.item(r, QStringLiteral("N_FIN"), num(end));
                 w.item(r, QStringLiteral("X_JORNADA"), sum.frameCodes[f]);
@@ -817,8 +845,10 @@ SchoolSummary writeSchool(const QString& outDir, double scale, quint64 seed) {
                 w.item(r, QStringLiteral("C_ORIHOR"), QString::fromLatin1(kOrigins[i].code));
                 w.item(r, QStringLiteral("D_ORIHOR"), QString::fromUtf8(kOrigins[i].name));
             } else {
-                w.item(r, QStringLiteral("C_ORIHOR"), QStringLiteral("ORIGEN_%1").arg(i + 1, 4, 10, QLatin1Char('0')));
-                w.item(r, QStringLiteral("D_ORIHOR"), QStringLiteral("Origen de horas autorizado número %1").arg(i + 1));
+                w.item(r, QStringLiteral("C_ORIHOR"),
+                       QStringLiteral("ORIGEN_%1").arg(i + 1, 4, 10, QLatin1Char('0')));
+                w.item(r, QStringLiteral("D_ORIHOR"),
+                       QStringLiteral("Origen de horas autorizado número %1").arg(i + 1));
             }
         }
     }
@@ -832,8 +862,10 @@ SchoolSummary writeSchool(const QString& outDir, double scale, quint64 seed) {
                 w.item(r, QStringLiteral("C_NIVCON"), QString::fromLatin1(kLevels[i].code));
                 w.item(r, QStringLiteral("D_NIVCON"), QString::fromUtf8(kLevels[i].name));
             } else {
-                w.item(r, QStringLiteral("C_NIVCON"), QStringLiteral("NIVEL_%1").arg(i + 1, 4, 10, QLatin1Char('0')));
-                w.item(r, QStringLiteral("D_NIVCON"), QStringLiteral("Nivel de concierto y pago delegado %1").arg(i + 1));
+                w.item(r, QStringLiteral("C_NIVCON"),
+                       QStringLiteral("NIVEL_%1").arg(i + 1, 4, 10, QLatin1Char('0')));
+                w.item(r, QStringLiteral("D_NIVCON"),
+                       QStringLiteral("Nivel de concierto y pago delegado %1").arg(i + 1));
             }
         }
     }
@@ -895,7 +927,8 @@ SchoolSummary writeSchool(const QString& outDir, double scale, quint64 seed) {
     // The level and course of every course offering, as the user would type them.
     QByteArray csv = "CLAVE,NIVEL,CURSO\n";
     for (const Offer& o : offers)
-        csv += num(o.key).toUtf8() + ',' + o.level.toUtf8() + ',' + QByteArray::number(o.course) + '\n';
+        csv += num(o.key).toUtf8() + ',' + o.level.toUtf8() + ',' + QByteArray::number(o.course) +
+               '\n';
     sum.codesPath = QDir(outDir).filePath(QStringLiteral("codes.csv"));
     QFile f(sum.codesPath);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(csv) != csv.size() ||
@@ -928,7 +961,8 @@ struct ActivityRow {
     QString cod, codTarea, requirement;
 };
 
-QList<QStringList> readRows(const QString& workDir, const QString& table, const QStringList& fields) {
+QList<QStringList> readRows(const QString& workDir, const QString& table,
+                            const QStringList& fields) {
     tables::Table t;
     t.open(workDir, table);
     QList<QStringList> rows;
@@ -953,7 +987,8 @@ public:
 
     // A slot free for the teacher (and for the group when one is given), in the group's
     // frame first; breaks only when asked for. -1 when none.
-    int find(int teacher, const QString& group, const QString& marco, bool breakSlot, bool groupMayClash) {
+    int find(int teacher, const QString& group, const QString& marco, bool breakSlot,
+             bool groupMayClash) {
         const int n = int(slots_.size());
         if (n == 0)
             return -1;
@@ -1003,19 +1038,22 @@ SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries) {
     Rng rng(seed);
     const QStringList teachers = [&] {
         QStringList out;
-        for (const QStringList& r : readRows(workDir, QStringLiteral("PROFT"), {QStringLiteral("ABREV")}))
+        for (const QStringList& r :
+             readRows(workDir, QStringLiteral("PROFT"), {QStringLiteral("ABREV")}))
             if (!r[0].isEmpty())
                 out << r[0];
         return out;
     }();
-    const QList<QStringList> asig = readRows(
-        workDir, QStringLiteral("ASIGT"),
-        {QStringLiteral("CASIG"), QStringLiteral("CGRUP"), QStringLiteral("CTAREA")});
+    const QList<QStringList> asig =
+        readRows(workDir, QStringLiteral("ASIGT"),
+                 {QStringLiteral("CASIG"), QStringLiteral("CGRUP"), QStringLiteral("CTAREA")});
     QStringList groups;
-    for (const QStringList& r : readRows(workDir, QStringLiteral("GRUPOST"), {QStringLiteral("ABREV")}))
+    for (const QStringList& r :
+         readRows(workDir, QStringLiteral("GRUPOST"), {QStringLiteral("ABREV")}))
         groups << r[0];
     QStringList rooms;
-    for (const QStringList& r : readRows(workDir, QStringLiteral("AULAT"), {QStringLiteral("ABREV")}))
+    for (const QStringList& r :
+         readRows(workDir, QStringLiteral("AULAT"), {QStringLiteral("ABREV")}))
         rooms << r[0];
     QList<ActivityRow> nonRegular, regular;
     {
@@ -1035,10 +1073,9 @@ SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries) {
     }
     QList<Slot> slots;
     QStringList marcos;
-    for (const QStringList& r :
-         readRows(workDir, QStringLiteral("DIASHORAST"),
-                  {QStringLiteral("DIA"), QStringLiteral("HORA"), QStringLiteral("MARCO"),
-                   QStringLiteral("MINUTOS")})) {
+    for (const QStringList& r : readRows(workDir, QStringLiteral("DIASHORAST"),
+                                         {QStringLiteral("DIA"), QStringLiteral("HORA"),
+                                          QStringLiteral("MARCO"), QStringLiteral("MINUTOS")})) {
         const int dia = r[0].toInt();
         if (dia < 1 || dia > 5) // Tempolan's school week
             continue;
@@ -1049,7 +1086,8 @@ SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries) {
     std::sort(marcos.begin(), marcos.end());
     QStringList origins;
     if (tables::FileExists(QDir(workDir).filePath(QStringLiteral("ORIGENES_C.DBF"))))
-        for (const QStringList& r : readRows(workDir, QStringLiteral("ORIGENES_C"), {QStringLiteral("C_ORIHOR")}))
+        for (const QStringList& r :
+             readRows(workDir, QStringLiteral("ORIGENES_C"), {QStringLiteral("C_ORIHOR")}))
             origins << r[0];
 
     if (entries <= 0)
@@ -1061,8 +1099,10 @@ SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries) {
     // lessons for the rest.
     const int unplacedWanted = int(std::lround(entries * 0.02));
     const int nonRegularWanted = nonRegular.isEmpty() ? 0 : int(std::lround(entries * 0.12));
-    const int regularWanted = regular.isEmpty() || groups.isEmpty() ? 0 : int(std::lround(entries * 0.05));
-    const int lessonsWanted = asig.isEmpty() ? 0 : entries - unplacedWanted - nonRegularWanted - regularWanted;
+    const int regularWanted =
+        regular.isEmpty() || groups.isEmpty() ? 0 : int(std::lround(entries * 0.05));
+    const int lessonsWanted =
+        asig.isEmpty() ? 0 : entries - unplacedWanted - nonRegularWanted - regularWanted;
 
     // Each group keeps to one frame when two were imported (most in the morning), and
     // has a home classroom.
@@ -1075,7 +1115,8 @@ SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries) {
     auto concierto = [&](double blank) {
         if (origins.isEmpty() || rng.chance(blank))
             return QString();
-        return rng.chance(0.85) ? origins[0] : origins[rng.below(int(std::min<qsizetype>(4, origins.size())))];
+        return rng.chance(0.85) ? origins[0]
+                                : origins[rng.below(int(std::min<qsizetype>(4, origins.size())))];
     };
 
     Planner plan(slots, rng);
@@ -1116,7 +1157,8 @@ SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries) {
                 e.asig = a[0];
                 e.grupo = a[1];
                 e.tarea = a[2];
-                e.aula = rng.chance(0.2) && !rooms.isEmpty() ? rng.pick(rooms) : homeRoom.value(a[1]);
+                e.aula =
+                    rng.chance(0.2) && !rooms.isEmpty() ? rng.pick(rooms) : homeRoom.value(a[1]);
                 e.concierto = concierto(0.15);
                 place(e, plan.find(teacher, a[1], groupMarco.value(a[1]), false, true), a[1]);
             }

@@ -65,15 +65,19 @@ int main(int argc, char** argv) {
     const QString command = args[1];
     try {
         if (command == QLatin1String("doc")) {
-            const auto o = options(args, {QStringLiteral("scale"), QStringLiteral("seed"), QStringLiteral("out")});
+            const auto o = options(
+                args, {QStringLiteral("scale"), QStringLiteral("seed"), QStringLiteral("out")});
             if (!o)
                 return 2;
             bool okScale = false, okSeed = false;
-            const double scale = o->value(QStringLiteral("scale"), QStringLiteral("1")).toDouble(&okScale);
-            const quint64 seed = o->value(QStringLiteral("seed"), QStringLiteral("1")).toULongLong(&okSeed);
+            const double scale =
+                o->value(QStringLiteral("scale"), QStringLiteral("1")).toDouble(&okScale);
+            const quint64 seed =
+                o->value(QStringLiteral("seed"), QStringLiteral("1")).toULongLong(&okSeed);
             if (!okScale || !okSeed || !o->contains(QStringLiteral("out")))
                 return usage(QStringLiteral("doc necesita --scale, --seed y --out válidos"));
-            const genschool::SchoolSummary s = genschool::writeSchool(o->value(QStringLiteral("out")), scale, seed);
+            const genschool::SchoolSummary s =
+                genschool::writeSchool(o->value(QStringLiteral("out")), scale, seed);
             out(QStringLiteral("%1: %2 ofertas, %3 materias, %4 actividades, %5 empleados, %6 "
                                "dependencias, %7 unidades, %8 jornadas, %9 tramos\n")
                     .arg(QDir::toNativeSeparators(s.documentPath))
@@ -85,26 +89,31 @@ int main(int argc, char** argv) {
                     .arg(s.counts.units)
                     .arg(s.counts.frames)
                     .arg(s.slots));
-            out(QStringLiteral("Catálogos: %1 orígenes, %2 niveles, %3 cursos por nivel, %4 autorizaciones\n")
+            out(QStringLiteral(
+                    "Catálogos: %1 orígenes, %2 niveles, %3 cursos por nivel, %4 autorizaciones\n")
                     .arg(s.counts.origenes)
                     .arg(s.counts.niveles)
                     .arg(s.counts.cursosNiveles)
                     .arg(s.counts.autorizaciones));
-            out(QStringLiteral("Jornadas: %1\n").arg(s.frameCodes.mid(0, 2).join(QLatin1Char(','))));
+            out(QStringLiteral("Jornadas: %1\n")
+                    .arg(s.frameCodes.mid(0, 2).join(QLatin1Char(','))));
             out(QStringLiteral("%1\n").arg(QDir::toNativeSeparators(s.codesPath)));
             return 0;
         }
         if (command == QLatin1String("soluc")) {
-            const auto o = options(args, {QStringLiteral("workdir"), QStringLiteral("seed"), QStringLiteral("entries")});
+            const auto o = options(args, {QStringLiteral("workdir"), QStringLiteral("seed"),
+                                          QStringLiteral("entries")});
             if (!o)
                 return 2;
             bool okSeed = false, okEntries = true;
-            const quint64 seed = o->value(QStringLiteral("seed"), QStringLiteral("1")).toULongLong(&okSeed);
+            const quint64 seed =
+                o->value(QStringLiteral("seed"), QStringLiteral("1")).toULongLong(&okSeed);
             const int entries = o->contains(QStringLiteral("entries"))
                                     ? o->value(QStringLiteral("entries")).toInt(&okEntries)
                                     : 0;
             if (!okSeed || !okEntries || entries < 0 || !o->contains(QStringLiteral("workdir")))
-                return usage(QStringLiteral("soluc necesita --workdir y --seed válidos (y --entries, si se da, un entero)"));
+                return usage(QStringLiteral("soluc necesita --workdir y --seed válidos (y "
+                                            "--entries, si se da, un entero)"));
             const QString dir = o->value(QStringLiteral("workdir"));
             const genschool::SolucSummary s = genschool::writeSoluc(dir, seed, entries);
             out(QStringLiteral("%1: %2 entradas (%3 regulares, %4 no regulares, %5 sin colocar)\n")
