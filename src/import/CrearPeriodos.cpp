@@ -1,7 +1,58 @@
 #include "import/ImportSteps.h"
 
-#include "text/RunError.h"
+#include "tables/Table.h"
 
-void CrearPeriodos(ImportContext& /*ctx*/) {
-    throw RunError(QStringLiteral("CrearPeriodos: paso aún no disponible"));
+using exchange::dataItems;
+using exchange::itemValue;
+
+// PERIODOS: the school year and the first and last day of the teaching period.
+void CrearPeriodos(ImportContext& ctx) {
+    const QString name = QStringLiteral("PERIODOS");
+    tables::DeleteTable(ctx.workDir, name);
+    tables::CreateTable(ctx.workDir, name,
+                        {{QStringLiteral("CURSOANNO"), tables::FieldType::Text, 4},
+                         {QStringLiteral("F_INICIO"), tables::FieldType::Text, 10},
+                         {QStringLiteral("F_FIN"), tables::FieldType::Text, 10}});
+    tables::Table periodos;
+    periodos.open(ctx.workDir, name);
+
+    QString year;
+    QString start;
+    QString end;
+
+    // The school-year group carries its items directly; it is one of the first two
+    // groups. Each qualifying group appends a row, left unposted so that the dates can
+    // still be completed below.
+    const exchange::NodeList groups = ctx.doc.topLevelGroups();
+    for (int g = 0; g < 2 && g < groups.size(); ++g) {
+        const exchange::NodeList items = dataItems(groups.at(g));
+        if (items.size() > 1) {
+            year = itemValue(items, 0);
+            start = itemValue(items, 1);
+            end = itemValue(items, 2);
+            periodos.append();
+            periodos.setText(QStringLiteral("CURSOANNO"), year);
+            periodos.setText(QStringLiteral("F_INICIO"), start);
+            periodos.setText(QStringLiteral("F_FIN"), end);
+        }
+    }
+
+    // Missing dates come from the first school-day frame; both are taken from there.
+    if (start.isEmpty() || end.isEmpty()) {
+        const exchange::NodeList frames = ctx.doc.recordsOf(QStringLiteral("JORNADAS_ESCOLARES"));
+        if (!frames.isEmpty()) {
+            const exchange::NodeList items = dataItems(frames.first());
+            if (items.size() > 1) {
+                start = itemValue(items, 2);
+                end = itemValue(items, 3);
+            }
+        }
+    }
+
+    // Without a qualifying group no row is pending: the table store refuses the fields
+    // and the run ends with an empty PERIODOS.
+    periodos.setText(QStringLiteral("F_INICIO"), start);
+    periodos.setText(QStringLiteral("F_FIN"), end);
+    periodos.post();
+    periodos.close();
 }

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "cli/Cli.h"
+#include "import/RunHost.h"
+
+#include <functional>
+
+namespace cli {
+
+// The runs' user interface without a screen: the document comes from the command line,
+// messages go to standard output, errors to standard error, and the two dialogs are
+// answered from options.
+class CliHost : public RunHost {
+public:
+    CliHost(Streams io, QString document) : io_(io), document_(std::move(document)) {}
+
+    std::function<void(CursosLogic&)> onCursos;
+    std::function<void(PlantillasLogic&)> onPlantillas;
+    bool recoverAnswer = true;
+
+    bool failed = false;      // an error ended the run
+    bool needsAnswer = false; // the run stopped for an answer the options did not give
+    bool closed = false;
+
+    std::optional<QString> chooseDocument() override { return document_; }
+    void showMessage(const QString& text) override { io_.out << text << '\n' << Qt::flush; }
+    bool askOkCancel(const QString&, const QString&) override { return recoverAnswer; }
+    void reportError(const QString& text) override {
+        failed = true;
+        if (!needsAnswer) // the answer that is missing was already explained
+            io_.err << text << '\n' << Qt::flush;
+    }
+    void setBusy(bool) override {}
+    void showCursos(CursosLogic& dialog) override {
+        if (onCursos)
+            onCursos(dialog);
+    }
+    void showPlantillas(PlantillasLogic& dialog) override {
+        if (onPlantillas)
+            onPlantillas(dialog);
+    }
+    void closeMainWindow() override { closed = true; }
+    void disableRunButtons() override {}
+
+    // The exit code a finished run earns.
+    int exitCode(const MainState& state) const {
+        if (needsAnswer)
+            return NeedsAnswer;
+        if (failed)
+            return RunFailed;
+        return state.resultValue == 1 ? Done : RunFailed;
+    }
+
+private:
+    Streams io_;
+    QString document_;
+};
+
+} // namespace cli

@@ -1,0 +1,260 @@
+#include "export/ExportInternal.h"
+
+#include "text/Clipper.h"
+#include "text/RunError.h"
+
+#include <cmath>
+#include <limits>
+
+namespace exportacion {
+
+namespace {
+
+// The type of a field, or an error naming the table when the field is missing.
+tables::FieldType TipoCampo(const tables::Table& t, const QString& campo) {
+    const auto campos = t.fields();
+    for (const auto& f : campos) {
+        if (f.name.compare(campo, Qt::CaseInsensitive) == 0)
+            return f.type;
+    }
+    throw RunError(QStringLiteral("La tabla %1 no tiene el campo %2.").arg(t.name(), campo));
+}
+
+// A field that may be numeric in one table and text in another (SOLUC belongs to
+// Tempolan): read it in both forms.
+class LectorValor {
+public:
+    LectorValor(const tables::Table& t, const QString& campo)
+        : campo_(campo), tipo_(TipoCampo(t, campo)) {}
+
+    Valor leer(const tables::Table& t) const {
+        switch (tipo_) {
+        case tables::FieldType::Integer: {
+            if (t.isNull(campo_))
+                return {QString(), 0};
+            const qint32 n = t.integer(campo_);
+            return {QString::number(n), n};
+        }
+        case tables::FieldType::Float: {
+            if (t.isNull(campo_))
+                return {QString(), 0};
+            const double v = t.real(campo_);
+            if (std::isfinite(v) && v == std::floor(v) && v >= std::numeric_limits<qint32>::min() &&
+                v <= std::numeric_limits<qint32>::max()) {
+                const auto n = static_cast<qint32>(v);
+                return {QString::number(n), n};
+            }
+            return {QString::number(v, 'g', 15), std::nullopt};
+        }
+        default: {
+            const QString s = t.text(campo_);
+            return {s, EnteroDecimal(s)};
+        }
+        }
+    }
+
+private:
+    QString campo_;
+    tables::FieldType tipo_;
+};
+
+// Calls f on every row of t, in table order.
+template <typename F> void Recorrer(tables::Table& t, F&& f) {
+    t.clearFilter();
+    for (t.first(); !t.atEnd(); t.next())
+        f();
+}
+
+} // namespace
+
+void Busquedas::cargar(TablasExport& t, bool catalogos) {
+    // PROFT: the exported teachers.
+    Recorrer(t.proft, [&] {
+        const QString empleado = t.proft.text(QStringLiteral("X_EMPLEADO"));
+        if (AllTrim(empleado).isEmpty())
+            return;
+        profesores.append({t.proft.text(QStringLiteral("ABREV")), empleado,
+                           t.proft.text(QStringLiteral("F_TOMAPOS"))});
+    });
+
+    // SOLUC: read once, grouped by teacher, instead of a filtered pass per teacher.
+    {
+        const LectorValor dia(t.soluc, QStringLiteral("DIA"));
+        const LectorValor hora(t.soluc, QStringLiteral("HORA"));
+        const LectorValor prof(t.soluc, QStringLiteral("PROF"));
+        const LectorValor marco(t.soluc, QStringLiteral("MARCO"));
+        const LectorValor asig(t.soluc, QStringLiteral("ASIG"));
+        const LectorValor tarea(t.soluc, QStringLiteral("TAREA"));
+        const LectorValor codgrupo(t.soluc, QStringLiteral("CODGRUPO"));
+        const LectorValor aula(t.soluc, QStringLiteral("AULA"));
+        const LectorValor cconcierto(t.soluc, QStringLiteral("CCONCIERTO"));
+        soluc.reserve(t.soluc.rowCount());
+        int registro = 0;
+        Recorrer(t.soluc, [&] {
+            Entrada e;
+            e.registro = ++registro;
+            e.prof = prof.leer(t.soluc).texto;
+            e.dia = dia.leer(t.soluc);
+            e.hora = hora.leer(t.soluc);
+            e.marco = marco.leer(t.soluc).texto;
+            e.asig = asig.leer(t.soluc).texto;
+            e.tarea = tarea.leer(t.soluc).texto;
+            e.codgrupo = codgrupo.leer(t.soluc).texto;
+            e.aula = aula.leer(t.soluc).texto;
+            e.cconcierto = cconcierto.leer(t.soluc).texto;
+            porProfesor_[e.prof].append(soluc.size());
+            soluc.append(std::move(e));
+        });
+    }
+
+    // DIASHORAST, by DIHO and MARCO.
+    {
+        const LectorValor minutos(t.diashorast, QStringLiteral("MINUTOS"));
+        Recorrer(t.diashorast, [&] {
+            Tramo tr;
+            tr.diho = t.diashorast.text(QStringLiteral("DIHO"));
+            tr.marco = t.diashorast.text(QStringLiteral("MARCO"));
+            const std::pair clave{tr.diho, tr.marco};
+            if (tramoPorClave_.contains(clave))
+                return;
+            tr.dia = t.diashorast.text(QStringLiteral("DIA"));
+            tr.coddiho = t.diashorast.text(QStringLiteral("CODDIHO"));
+            tr.horadesde = t.diashorast.text(QStringLiteral("HORADESDE"));
+            tr.horahasta = t.diashorast.text(QStringLiteral("HORAHASTA"));
+            tr.minutos = minutos.leer(t.diashorast);
+            tramoPorClave_.insert(clave, tramos_.size());
+            tramos_.append(std::move(tr));
+        });
+    }
+
+    Recorrer(t.asigt, [&] {
+        const std::pair clave{t.asigt.text(QStringLiteral("CASIG")),
+                              t.asigt.text(QStringLiteral("CGRUP"))};
+        if (!asignaciones_.contains(clave))
+            asignaciones_.insert(clave, {t.asigt.text(QStringLiteral("CLAVE")),
+                                         t.asigt.text(QStringLiteral("CLAVECURSO"))});
+    });
+
+    Recorrer(t.grupost, [&] {
+        const QString abrev = t.grupost.text(QStringLiteral("ABREV"));
+        if (!grupos_.contains(abrev))
+            grupos_.insert(abrev, {t.grupost.text(QStringLiteral("CLAVE")),
+                                   t.grupost.text(QStringLiteral("CLAVECURSO"))});
+    });
+
+    Recorrer(t.asignomt, [&] {
+        const QString cod = t.asignomt.text(QStringLiteral("COD"));
+        const QString codtarea = t.asignomt.text(QStringLiteral("CODTAREA"));
+        if (!tareaPorCodigo_.contains(cod))
+            tareaPorCodigo_.insert(cod, codtarea);
+        if (!requisitoPorTarea_.contains(codtarea))
+            requisitoPorTarea_.insert(codtarea, t.asignomt.text(QStringLiteral("R_UNI_MAT")));
+    });
+
+    Recorrer(t.asignomt2, [&] {
+        const std::pair clave{t.asignomt2.text(QStringLiteral("COD")),
+                              t.asignomt2.text(QStringLiteral("OFERTAMATRI"))};
+        if (!materias_.contains(clave))
+            materias_.insert(clave, t.asignomt2.text(QStringLiteral("MATERIA")));
+    });
+
+    if (!catalogos)
+        return;
+
+    // The catalogues' keys are whole numbers; a row whose key is empty can match nothing.
+    {
+        const LectorValor oferta(t.curniv, QStringLiteral("X_OFERTAMATRIG"));
+        const LectorValor nivel(t.curniv, QStringLiteral("X_NIVCONPAGLEG"));
+        Recorrer(t.curniv, [&] {
+            const Valor o = oferta.leer(t.curniv);
+            if (o.texto.isEmpty() || !o.numero || nivelPorOferta_.contains(*o.numero))
+                return;
+            nivelPorOferta_.insert(*o.numero, nivel.leer(t.curniv).texto);
+        });
+    }
+    {
+        const LectorValor origen(t.origenes, QStringLiteral("C_ORIHOR"));
+        const LectorValor categoria(t.origenes, QStringLiteral("X_CATORIHOR"));
+        Recorrer(t.origenes, [&] {
+            const QString o = origen.leer(t.origenes).texto;
+            if (!categoriaPorOrigen_.contains(o))
+                categoriaPorOrigen_.insert(o, categoria.leer(t.origenes).texto);
+        });
+    }
+    {
+        const LectorValor autorizacion(t.autoriza, QStringLiteral("X_ORIHORACTETP"));
+        const LectorValor actividad(t.autoriza, QStringLiteral("X_ACTIVIDAD"));
+        const LectorValor categoria(t.autoriza, QStringLiteral("X_CATORIHOR"));
+        const LectorValor nivel(t.autoriza, QStringLiteral("X_NIVCONPAGLEG"));
+        Recorrer(t.autoriza, [&] {
+            const Valor a = actividad.leer(t.autoriza);
+            const Valor c = categoria.leer(t.autoriza);
+            const Valor n = nivel.leer(t.autoriza);
+            if (a.texto.isEmpty() || c.texto.isEmpty() || n.texto.isEmpty() || !a.numero ||
+                !c.numero || !n.numero)
+                return;
+            const std::pair clave{*a.numero, std::pair{*c.numero, *n.numero}};
+            if (!autorizaciones_.contains(clave))
+                autorizaciones_.insert(clave, autorizacion.leer(t.autoriza).texto);
+        });
+    }
+}
+
+QList<const Entrada*> Busquedas::entradasDe(const QString& abrev) const {
+    QList<const Entrada*> r;
+    const auto it = porProfesor_.constFind(abrev);
+    if (it == porProfesor_.cend())
+        return r;
+    r.reserve(it->size());
+    for (int i : *it)
+        r.append(&soluc[i]);
+    return r;
+}
+
+const Tramo* Busquedas::tramo(const QString& diho, const QString& marco) const {
+    const auto it = tramoPorClave_.constFind(std::pair{diho, marco});
+    return it == tramoPorClave_.cend() ? nullptr : &tramos_[*it];
+}
+
+const Busquedas::Asignacion* Busquedas::asignacion(const QString& casig,
+                                                   const QString& cgrup) const {
+    const auto it = asignaciones_.constFind(std::pair{casig, cgrup});
+    return it == asignaciones_.cend() ? nullptr : &*it;
+}
+
+const Busquedas::Grupo* Busquedas::grupo(const QString& abrev) const {
+    const auto it = grupos_.constFind(abrev);
+    return it == grupos_.cend() ? nullptr : &*it;
+}
+
+const QString* Busquedas::tareaDeCodigo(const QString& cod) const {
+    const auto it = tareaPorCodigo_.constFind(cod);
+    return it == tareaPorCodigo_.cend() ? nullptr : &*it;
+}
+
+const QString* Busquedas::requisitoDeTarea(const QString& codtarea) const {
+    const auto it = requisitoPorTarea_.constFind(codtarea);
+    return it == requisitoPorTarea_.cend() ? nullptr : &*it;
+}
+
+const QString* Busquedas::materia(const QString& cod, const QString& oferta) const {
+    const auto it = materias_.constFind(std::pair{cod, oferta});
+    return it == materias_.cend() ? nullptr : &*it;
+}
+
+const QString* Busquedas::nivelDeOferta(qint32 oferta) const {
+    const auto it = nivelPorOferta_.constFind(oferta);
+    return it == nivelPorOferta_.cend() ? nullptr : &*it;
+}
+
+const QString* Busquedas::categoriaDeOrigen(const QString& origen) const {
+    const auto it = categoriaPorOrigen_.constFind(origen);
+    return it == categoriaPorOrigen_.cend() ? nullptr : &*it;
+}
+
+const QString* Busquedas::autorizacion(qint32 actividad, qint32 categoria, qint32 nivel) const {
+    const auto it = autorizaciones_.constFind(std::pair{actividad, std::pair{categoria, nivel}});
+    return it == autorizaciones_.cend() ? nullptr : &*it;
+}
+
+} // namespace exportacion

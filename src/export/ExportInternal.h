@@ -1,0 +1,209 @@
+#pragma once
+
+// Pieces of the export run shared by its files (and reachable from the tests): the
+// working tables read once into memory, the code resolution, the two timetable groups
+// and the final correction pass.
+
+#include "exchange/ExchangeDocument.h"
+#include "tables/Table.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QLocale>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <utility>
+
+namespace exportacion {
+
+// ---- Header date -----------------------------------------------------------------
+
+// Where the header's `fecha` takes the current moment and the user's formats from.
+// The run uses the system clock and QLocale::system(); tests set their own.
+using Reloj = std::function<QDateTime()>;
+void FijarReloj(Reloj reloj, const QLocale& locale);
+void RestaurarReloj();
+
+// Short date, a blank, long time, in the locale's formats.
+QString FechaDocumento(const QDateTime& ahora, const QLocale& locale);
+
+// ---- Small conversions -------------------------------------------------------------
+
+// A whole number in decimal: blanks before it, an optional sign, digits, nothing after;
+// within 32 bits. nullopt otherwise.
+std::optional<qint32> EnteroDecimal(const QString& texto);
+
+// A slot time hh:mm as minutes after midnight: "08:30" and "8:30" give 510, "" gives 0.
+// nullopt when the hours or the minutes are not a whole number.
+std::optional<qint32> MinutosDesdeHora(const QString& hora);
+
+// The school year: the first 4 characters of the first data group's text, white space
+// at its start skipped.
+QString AnnoEscolar(const QString& textoPrimerGrupo);
+
+// "ResultadoTempolan" put in front of the chosen file's name, in the same folder.
+QString RutaResultado(const QString& elegido);
+
+// ---- Working tables in memory ----------------------------------------------------------
+
+// A field read as text and, where it holds one, as a whole number. Numeric fields give
+// their number in decimal as text; an empty numeric field reads as "" and 0.
+struct Valor {
+    QString texto;
+    std::optional<qint32> numero;
+};
+
+// One SOLUC record: one class or activity of one teacher at one day and slot.
+struct Entrada {
+    int registro = 0; // position in SOLUC, from 1, for messages
+    QString prof;
+    Valor dia;
+    Valor hora;
+    QString marco;
+    QString asig;
+    QString tarea;
+    QString codgrupo;
+    QString aula;
+    QString cconcierto;
+};
+
+// One exported teacher (X_EMPLEADO not blank), in PROFT order.
+struct Profesor {
+    QString abrev;
+    QString empleado; // X_EMPLEADO as stored
+    QString tomapos;  // F_TOMAPOS as stored
+};
+
+// A DIASHORAST record as the export uses it.
+struct Tramo {
+    QString diho;
+    QString marco;
+    QString dia;
+    QString coddiho;
+    QString horadesde;
+    QString horahasta;
+    Valor minutos;
+};
+
+// The open working tables of the run, in the order they are opened. The nine working
+// tables are held for exclusive use until the run ends; every table closes with this
+// object, whichever way the run ends.
+struct TablasExport {
+    tables::Table soluc, grupost, cursost, proft, aulat, asignomt, asignomt2, diashorast, asigt;
+    tables::Table origenes, curniv, autoriza; // only with catalogues available
+
+    // Opens the nine working tables; returns whether the catalogues are available (then
+    // ORIGENES_C, CUR_NIV_C and AUTORIZA_C are open too).
+    bool abrir(const QString& carpeta);
+};
+
+// Every lookup the export makes, keyed as the lookups of the resolution compare and
+// keeping the first record in table order, so that each entry costs a few hash look-ups
+// instead of scans of the tables.
+class Busquedas {
+public:
+    // Reads SOLUC, PROFT, GRUPOST, ASIGNOMT, ASIGNOMT2, DIASHORAST and ASIGT (and the
+    // three catalogues when `catalogos`).
+    void cargar(TablasExport& t, bool catalogos);
+
+    QList<Profesor> profesores;
+    QList<Entrada> soluc;
+
+    // A teacher's entries, those whose PROF equals the abbreviation exactly, in order.
+    QList<const Entrada*> entradasDe(const QString& abrev) const;
+
+    const Tramo* tramo(const QString& diho, const QString& marco) const;
+
+    struct Asignacion {
+        QString clave, claveCurso;
+    };
+    const Asignacion* asignacion(const QString& casig, const QString& cgrup) const;
+
+    struct Grupo {
+        QString clave, claveCurso;
+    };
+    const Grupo* grupo(const QString& abrev) const;
+
+    // ASIGNOMT: CODTAREA of the first row with COD; R_UNI_MAT of the first with CODTAREA.
+    const QString* tareaDeCodigo(const QString& cod) const;
+    const QString* requisitoDeTarea(const QString& codtarea) const;
+
+    // ASIGNOMT2: MATERIA of the first row with COD and OFERTAMATRI.
+    const QString* materia(const QString& cod, const QString& oferta) const;
+
+    // Catalogues: X_NIVCONPAGLEG by X_OFERTAMATRIG, X_CATORIHOR by C_ORIHOR,
+    // X_ORIHORACTETP by X_ACTIVIDAD, X_CATORIHOR, X_NIVCONPAGLEG (all as text).
+    const QString* nivelDeOferta(qint32 oferta) const;
+    const QString* categoriaDeOrigen(const QString& origen) const;
+    const QString* autorizacion(qint32 actividad, qint32 categoria, qint32 nivel) const;
+
+private:
+    QHash<QString, QList<int>> porProfesor_;
+    QList<Tramo> tramos_;
+    QHash<std::pair<QString, QString>, int> tramoPorClave_;
+    QHash<std::pair<QString, QString>, Asignacion> asignaciones_;
+    QHash<QString, Grupo> grupos_;
+    QHash<QString, QString> tareaPorCodigo_;
+    QHash<QString, QString> requisitoPorTarea_;
+    QHash<std::pair<QString, QString>, QString> materias_;
+    QHash<qint32, QString> nivelPorOferta_;
+    QHash<QString, QString> categoriaPorOrigen_;
+    QHash<std::pair<qint32, std::pair<qint32, qint32>>, QString> autorizaciones_;
+};
+
+// ---- Run state -----------------------------------------------------------------------
+
+struct EstadoExport {
+    QString anno;
+    QString fInicio;
+    QString fFin;
+    bool catalogos = false;
+    int numProfesores = 0; // set by the non-regular timetables, read by the regular ones
+};
+
+// ---- Code resolution -------------------------------------------------------------------
+
+// The entry's DIA as a whole number; a value that is not one ends the run with a
+// message naming the teacher, the entry and the value.
+qint32 DiaEntrada(const Entrada& e, const Profesor& p);
+bool Colocada(const Entrada& e, const Profesor& p); // DIA is not 0
+
+// The entry's time slot (DIHO = DIA as text + HORA, and the first character of MARCO),
+// or nullptr.
+const Tramo* BuscarTramo(const Busquedas& b, const Entrada& e, const Profesor& p);
+
+// The slot's MINUTOS as a whole number, or the run ends naming slot, teacher and entry.
+qint32 MinutosTramo(const Tramo& t, const Entrada& e, const Profesor& p);
+
+// A slot time in minutes (MinutosDesdeHora), or the run ends naming what it came from.
+qint32 MinutosDeHoraTramo(const QString& hora, const QString& campo, const Tramo* t,
+                          const Entrada& e, const Profesor& p);
+
+struct EntradaResuelta {
+    const Tramo* tramo = nullptr;
+    QString diaTramo, idTramo, inicio, fin; // empty without a time slot
+    QString aula, unidad, oferta, materia, actividad, autorizacion;
+    bool rechazada = false;
+};
+
+EntradaResuelta ResolverEntrada(const Busquedas& b, const Entrada& e, const Profesor& p,
+                                bool catalogos);
+
+// ---- The document ------------------------------------------------------------------
+
+// A data item <dato nombre_dato="nombre">valor</dato>.
+exchange::Node NuevoDato(exchange::Document& doc, const QString& nombre, const QString& valor);
+
+void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::Node bloque, const Busquedas& b,
+                                 EstadoExport& estado);
+void EscribirHorariosRegulares(exchange::Document& doc, exchange::Node bloque, const Busquedas& b,
+                               const EstadoExport& estado);
+
+// Reloads the saved file, sets each regular teacher group's `registros` (its second
+// attribute) to the number of its activity groups and saves it again. Gives the
+// reloaded document.
+exchange::Document AjustarRegistros(const QString& ruta);
+
+} // namespace exportacion

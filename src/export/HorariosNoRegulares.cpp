@@ -1,0 +1,66 @@
+#include "export/ExportInternal.h"
+
+namespace exportacion {
+
+namespace {
+
+bool NoRegular(const Entrada& e) {
+    return e.asig.startsWith(QLatin1Char('#'));
+}
+
+} // namespace
+
+exchange::Node NuevoDato(exchange::Document& doc, const QString& nombre, const QString& valor) {
+    exchange::Node dato = doc.createElement(QStringLiteral("dato"));
+    dato.setAttribute(QStringLiteral("nombre_dato"), nombre);
+    dato.setText(valor);
+    return dato;
+}
+
+void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::Node bloque, const Busquedas& b,
+                                 EstadoExport& estado) {
+    exchange::Node grupo = doc.createElement(QStringLiteral("grupo_datos"));
+    bloque.appendChild(grupo);
+    grupo.setAttribute(QStringLiteral("seq"), QStringLiteral("HORARIOS_NO_REGULARES"));
+
+    estado.numProfesores = b.profesores.size();
+    grupo.setAttribute(QStringLiteral("registros"), qint64(estado.numProfesores));
+
+    int n = 1;
+    for (const Profesor& p : b.profesores) {
+        exchange::Node profesor = doc.createElement(QStringLiteral("grupo_datos"));
+        profesor.setAttribute(QStringLiteral("seq"),
+                              QStringLiteral("HORARIO_NO_REGULAR_PROFESOR_%1").arg(n++));
+
+        // The teacher's placed non-regular entries, in SOLUC order.
+        QList<const Entrada*> actividades;
+        for (const Entrada* e : b.entradasDe(p.abrev)) {
+            if (Colocada(*e, p) && NoRegular(*e))
+                actividades.append(e);
+        }
+        profesor.setAttribute(QStringLiteral("registros"), qint64(actividades.size()));
+
+        grupo.appendChild(profesor);
+        profesor.appendChild(NuevoDato(doc, QStringLiteral("X_EMPLEADO"), p.empleado));
+        profesor.appendChild(NuevoDato(doc, QStringLiteral("F_TOMAPOS"), p.tomapos));
+
+        int k = 1;
+        for (const Entrada* e : actividades) {
+            exchange::Node actividad = doc.createElement(QStringLiteral("grupo_datos"));
+            actividad.setAttribute(QStringLiteral("seq"), QStringLiteral("ACTIVIDAD_%1").arg(k++));
+            profesor.appendChild(actividad);
+
+            QString codigo = e->tarea;
+            if (codigo.startsWith(QLatin1Char('#')))
+                codigo.remove(0, 1);
+            const Tramo* tramo = BuscarTramo(b, *e, p);
+            const qint32 minutos = tramo ? MinutosTramo(*tramo, *e, p) : 0;
+
+            actividad.appendChild(NuevoDato(doc, QStringLiteral("X_ACTIVIDAD"), codigo));
+            actividad.appendChild(
+                NuevoDato(doc, QStringLiteral("N_MINSEN"), QString::number(minutos)));
+        }
+    }
+}
+
+} // namespace exportacion

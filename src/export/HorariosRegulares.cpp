@@ -1,0 +1,64 @@
+#include "export/ExportInternal.h"
+
+#include "text/Clipper.h"
+
+namespace exportacion {
+
+void EscribirHorariosRegulares(exchange::Document& doc, exchange::Node bloque, const Busquedas& b,
+                               const EstadoExport& estado) {
+    exchange::Node grupo = doc.createElement(QStringLiteral("grupo_datos"));
+    bloque.appendChild(grupo);
+    grupo.setAttribute(QStringLiteral("seq"), QStringLiteral("HORARIOS_REGULARES"));
+    grupo.setAttribute(QStringLiteral("registros"), qint64(estado.numProfesores));
+
+    int n = 1;
+    for (const Profesor& p : b.profesores) {
+        exchange::Node profesor = doc.createElement(QStringLiteral("grupo_datos"));
+        profesor.setAttribute(QStringLiteral("seq"),
+                              QStringLiteral("HORARIO_REGULAR_PROFESOR_%1").arg(n++));
+        // registros must stay the second attribute: the correction pass after saving
+        // sets it by position. Its final value is the number of activity groups.
+        profesor.setAttribute(QStringLiteral("registros"), qint64(0));
+        grupo.appendChild(profesor);
+        profesor.appendChild(NuevoDato(doc, QStringLiteral("X_EMPLEADO"), p.empleado));
+        profesor.appendChild(NuevoDato(doc, QStringLiteral("F_TOMAPOS"), p.tomapos));
+
+        // Only accepted entries take a number, so the numbers have no gaps. An entry is
+        // resolved before its group is made: a rejected one leaves nothing behind.
+        int k = 1;
+        for (const Entrada* e : b.entradasDe(p.abrev)) {
+            if (!Colocada(*e, p) || e->asig.startsWith(QLatin1Char('#')))
+                continue;
+            const EntradaResuelta r = ResolverEntrada(b, *e, p, estado.catalogos);
+            if (r.rechazada)
+                continue;
+            const qint32 inicio =
+                MinutosDeHoraTramo(r.inicio, QStringLiteral("la HORADESDE"), r.tramo, *e, p);
+            const qint32 fin =
+                MinutosDeHoraTramo(r.fin, QStringLiteral("la HORAHASTA"), r.tramo, *e, p);
+
+            exchange::Node actividad = doc.createElement(QStringLiteral("grupo_datos"));
+            actividad.setAttribute(QStringLiteral("seq"), QStringLiteral("ACTIVIDAD_%1").arg(k++));
+            profesor.appendChild(actividad);
+            const auto dato = [&](const char* nombre, const QString& valor) {
+                actividad.appendChild(NuevoDato(doc, QString::fromLatin1(nombre), valor));
+            };
+            dato("N_DIASEMANA", r.diaTramo);
+            dato("X_TRAMO", r.idTramo);
+            dato("X_DEPENDENCIA", r.aula);
+            dato("X_UNIDAD", r.unidad);
+            dato("X_OFERTAMATRIG", r.oferta);
+            dato("X_MATERIAOMG", r.materia);
+            dato("F_INICIO", estado.fInicio);
+            dato("F_FIN", estado.fFin);
+            dato("N_HORINI", QString::number(inicio));
+            dato("N_HORFIN", QString::number(fin));
+            dato("X_ACTIVIDAD", r.actividad);
+            if (!AllTrim(r.autorizacion).isEmpty())
+                dato("X_ORIHORACTETP", r.autorizacion);
+        }
+        profesor.setAttributeValue(1, QString::number(k - 1));
+    }
+}
+
+} // namespace exportacion
