@@ -959,6 +959,7 @@ struct Entry {
 
 struct ActivityRow {
     QString cod, codTarea, requirement;
+    bool inBreak = false; // a duty done during the break
 };
 
 QList<QStringList> readRows(const QString& workDir, const QString& table,
@@ -1063,7 +1064,9 @@ SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries) {
             if (!t.boolean(QStringLiteral("ESTAREA")))
                 continue;
             const ActivityRow a{t.text(QStringLiteral("COD")), t.text(QStringLiteral("CODTAREA")),
-                                t.text(QStringLiteral("R_UNI_MAT"))};
+                                t.text(QStringLiteral("R_UNI_MAT")),
+                                t.text(QStringLiteral("NOMBRE"))
+                                    .contains(QLatin1String("recreo"), Qt::CaseInsensitive)};
             if (a.cod.startsWith(u'#'))
                 nonRegular << a;
             else if (a.requirement.mid(1, 1) != QLatin1String("S")) // needs no subject
@@ -1192,7 +1195,7 @@ SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries) {
         e.concierto = concierto(0.3);
         place(e, plan.find(e.teacher, group, groupMarco.value(group), false, false), group);
     }
-    // Non-regular activities: duties and meetings, some in the breaks (the break duty).
+    // Non-regular activities: duties and meetings; the break duty in the breaks.
     for (int i = 0; i < nonRegularWanted; ++i) {
         const ActivityRow& a = rng.pick(nonRegular);
         Entry e;
@@ -1201,7 +1204,7 @@ SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries) {
         e.tarea = a.codTarea;
         if (rng.chance(0.2) && !rooms.isEmpty())
             e.aula = rng.pick(rooms);
-        int s = plan.find(e.teacher, QString(), QString(), rng.chance(0.15), false);
+        int s = plan.find(e.teacher, QString(), QString(), a.inBreak, false);
         if (s < 0)
             s = plan.find(e.teacher, QString(), QString(), false, false);
         place(e, s, QString());

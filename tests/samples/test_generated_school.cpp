@@ -1,10 +1,18 @@
 // Synthetic schools: the shape of the generated Veltra export and codes file at a few
-// sizes, and determinism.
+// sizes, determinism, and import, timetable and export end to end.
 #include "GenSchool.h"
 #include "TestSupport.h"
 
 #include "exchange/ExchangeDocument.h"
+#include "export/ExportRun.h"
+#include "import/CursosLogic.h"
+#include "import/ImportRun.h"
+#include "import/PlantillasLogic.h"
+#include "tables/Table.h"
 #include "text/RunError.h"
+
+#include <QDir>
+#include <QProcess>
 
 #include <QHash>
 #include <QRegularExpression>
@@ -284,3 +292,216 @@ TEST(GeneratedSchool, RefusesAScaleItCannotName) {
     for (double scale : {0.0, -1.0, 25.0})
         EXPECT_THROW(genschool::writeSchool(dir.path(), scale, 1), RunError) << scale;
 }
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out, err;
+};
+
+ToolRun genSchool(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(VT_BINARY_DIR "/tools/gen_school"), args);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+} // namespace
+
+TEST(GeneratedSchool, CommandLineWritesWhatTheLibraryWrites) {
+    QTemporaryDir dir;
+    const QString viaTool = dir.filePath(QStringLiteral("tool"));
+    const ToolRun ok = genSchool({QStringLiteral("doc"), QStringLiteral("--scale"),
+                                  QStringLiteral("0.2"), QStringLiteral("--seed"),
+                                  QStringLiteral("4"), QStringLiteral("--out"), viaTool});
+    ASSERT_EQ(ok.exitCode, 0) << ok.err.toStdString();
+    EXPECT_TRUE(ok.out.contains(QStringLiteral("veltra.xml"))) << ok.out.toStdString();
+    const QString viaLibrary = dir.filePath(QStringLiteral("lib"));
+    genschool::writeSchool(viaLibrary, 0.2, 4);
+    for (const char* file : {"/veltra.xml", "/codes.csv"})
+        EXPECT_EQ(readFile(viaTool + QLatin1String(file)),
+                  readFile(viaLibrary + QLatin1String(file)));
+
+    struct Case {
+        QStringList args;
+        int exitCode;
+        const char* message;
+    };
+    const QString empty = dir.filePath(QStringLiteral("vacia"));
+    QDir().mkpath(empty);
+    const QList<Case> cases = {
+        {{"doc", "--scale", "0", "--seed", "1", "--out", viaTool}, 1, "Escala no válida"},
+        {{"soluc", "--workdir", empty, "--seed", "1"}, 1, "PROFT"},
+        {{"doc", "--scale", "1", "--semilla", "1", "--out", viaTool}, 2, "--semilla"},
+        {{"doc", "--scale", "uno", "--seed", "1", "--out", viaTool}, 2, "--scale"},
+        {{"soluc", "--workdir", empty, "--seed", "1", "--entries", "-5"}, 2, "--entries"},
+        {{"horario"}, 2, "horario"},
+        {{}, 2, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const ToolRun r = genSchool(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.message))) << r.err.toStdString();
+    }
+}
+
+namespace {
+
+QHash<QString, CursosLogic::Codes> readCodes(const QString& path) {
+    QHash<QString, CursosLogic::Codes> codes;
+    const QStringList rows = lines(readFile(path));
+    for (int i = 1; i < rows.size(); ++i) {
+        const QStringList f = rows[i].split(QLatin1Char(','));
+        codes.insert(f[0], {f[1], f[2]});
+    }
+    return codes;
+}
+
+struct Row {
+    QHash<QString, QString> f;
+    QString operator[](const char* name) const { return f.value(QString::fromLatin1(name)); }
+};
+
+QList<Row> rowsOf(const QString& folder, const QString& table) {
+    tables::Table t;
+    t.open(folder, table);
+    QList<Row> rows;
+    for (t.first(); !t.atEnd(); t.next()) {
+        Row r;
+        for (const tables::FieldDef& f : t.fields())
+            r.f.insert(f.name, t.text(f.name));
+        rows << r;
+    }
+    t.close();
+    return rows;
+}
+
+} // namespace
+
+class EndToEnd : public ::testing::TestWithParam<double> {};
+
+// Import of a generated school (codes from its CSV, its first two frames), a timetable
+// over the tables the import wrote, and the export of that timetable: every teacher with
+// an employee key comes back with all of their placed entries.
+TEST_P(EndToEnd, ImportTimetableAndExport) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString docDir = dir.filePath(QStringLiteral("veltra"));
+    const QString work = dir.filePath(QStringLiteral("TLTEMP"));
+    ASSERT_TRUE(QDir().mkpath(work));
+    const genschool::SchoolSummary school = genschool::writeSchool(docDir, GetParam(), 5);
+    // An empty subject catalogue: every code comes from the subject's name.
+    tables::CreateTable(dir.path(), QStringLiteral("VELTMATERIAS"),
+                        {{QStringLiteral("NOMBRE"), tables::FieldType::Text, 80},
+                         {QStringLiteral("COD"), tables::FieldType::Text, 10},
+                         {QStringLiteral("CODLARGO"), tables::FieldType::Text, 10}});
+    const RunFolders folders{work, dir.filePath(QStringLiteral("VELTMATERIAS.DBF"))};
+
+    ScriptedHost importHost;
+    importHost.documents = {school.documentPath};
+    const auto codes = readCodes(school.codesPath);
+    importHost.onCursos = [&](CursosLogic& d) {
+        d.recover(true);
+        d.applyCodes(codes);
+        EXPECT_TRUE(d.keysLackingCodes().isEmpty());
+        EXPECT_TRUE(d.completeOk());
+    };
+    importHost.onPlantillas = [&](PlantillasLogic& d) {
+        EXPECT_EQ(d.chooseByCodes(school.frameCodes.mid(0, 2)).status, PlantillasLogic::Choice::Ok);
+    };
+    MainState importState;
+    exchange::Document held;
+    BExportarClick(importHost, importState, folders, held);
+    ASSERT_TRUE(importHost.errors.isEmpty())
+        << importHost.errors.join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(importState.resultValue, 1);
+    EXPECT_EQ(importHost.plantillasShown, school.frameCodes.size() > 1 ? 1 : 0);
+
+    // The timetable: placed entries name real slots, teachers are never in two places.
+    const genschool::SolucSummary soluc = genschool::writeSoluc(work, 9);
+    const QList<Row> asig = rowsOf(work, QStringLiteral("ASIGT"));
+    const QList<Row> teachers = rowsOf(work, QStringLiteral("PROFT"));
+    EXPECT_EQ(soluc.entries, genschool::defaultEntries(int(asig.size()), int(teachers.size())));
+    EXPECT_GT(soluc.nonRegular, 0);
+    EXPECT_GT(soluc.regular, soluc.nonRegular);
+    QSet<QString> slots, assignments, busy;
+    for (const Row& r : rowsOf(work, QStringLiteral("DIASHORAST")))
+        slots.insert(r["DIA"] + QLatin1Char('/') + r["HORA"] + QLatin1Char('/') + r["MARCO"]);
+    for (const Row& r : asig)
+        assignments.insert(r["CASIG"] + QLatin1Char('/') + r["CGRUP"]);
+    QHash<QString, int> regularOf, nonRegularOf;
+    int unplaced = 0;
+    const QList<Row> entries = rowsOf(work, QStringLiteral("SOLUC"));
+    ASSERT_EQ(entries.size(), soluc.entries);
+    for (const Row& e : entries) {
+        if (e["DIA"] == QLatin1String("0")) {
+            ++unplaced;
+            continue;
+        }
+        const QString at = e["DIA"] + QLatin1Char('/') + e["HORA"] + QLatin1Char('/') + e["MARCO"];
+        ASSERT_TRUE(slots.contains(at)) << at.toStdString();
+        ASSERT_FALSE(busy.contains(e["PROF"] + QLatin1Char('@') + at)) << e["PROF"].toStdString();
+        busy.insert(e["PROF"] + QLatin1Char('@') + at);
+        if (e["ASIG"].startsWith(u'#')) {
+            ++nonRegularOf[e["PROF"]];
+        } else {
+            ++regularOf[e["PROF"]];
+            if (e["TAREA"] == QLatin1String("1")) {
+                ASSERT_TRUE(assignments.contains(e["ASIG"] + QLatin1Char('/') + e["CODGRUPO"]));
+            }
+        }
+    }
+    EXPECT_EQ(unplaced, soluc.unplaced);
+
+    // The export: one teacher group per teacher with a key, in PROFT order, in both
+    // timetable groups, each with all of the teacher's entries.
+    ScriptedHost exportHost;
+    exportHost.documents = {school.documentPath};
+    MainState exportState;
+    exchange::Document exportHeld;
+    BImportarClick(exportHost, exportState, folders, exportHeld);
+    ASSERT_TRUE(exportHost.errors.isEmpty())
+        << exportHost.errors.join(QLatin1Char('\n')).toStdString();
+    const Document out =
+        Document::load(QDir(docDir).filePath(QStringLiteral("ResultadoTempolanveltra.xml")));
+    ASSERT_TRUE(out.ok()) << out.errorString().toStdString();
+    QStringList keyed;
+    for (const Row& t : teachers)
+        if (!t["X_EMPLEADO"].trimmed().isEmpty())
+            keyed << t["X_EMPLEADO"];
+    EXPECT_EQ(keyed.size(), teachers.size() - school.teachersWithoutKey);
+    int authorised = 0;
+    for (const QString group : {"HORARIOS_NO_REGULARES", "HORARIOS_REGULARES"}) {
+        SCOPED_TRACE(group.toStdString());
+        const NodeList perTeacher = out.recordsOf(group);
+        ASSERT_EQ(perTeacher.size(), keyed.size());
+        for (int i = 0; i < perTeacher.size(); ++i) {
+            const NodeList items = dataItems(perTeacher[i]);
+            ASSERT_EQ(itemValue(items, 0), keyed[i]);
+            const QString abbrev = [&] {
+                for (const Row& t : teachers)
+                    if (t["X_EMPLEADO"] == keyed[i])
+                        return t["ABREV"];
+                return QString();
+            }();
+            const NodeList activities =
+                perTeacher[i].elementChildren(QStringLiteral("grupo_datos"));
+            const bool regular = group.endsWith(QLatin1String("_REGULARES")) &&
+                                 !group.contains(QLatin1String("NO_"));
+            EXPECT_EQ(activities.size(), (regular ? regularOf : nonRegularOf).value(abbrev))
+                << abbrev.toStdString();
+            EXPECT_EQ(perTeacher[i].attribute(QStringLiteral("registros")),
+                      QString::number(activities.size()));
+            if (regular)
+                for (const Node& a : activities)
+                    authorised += dataItems(a).size() == 12;
+        }
+    }
+    EXPECT_GT(authorised, 0) << "origin authorisations resolved through the catalogues";
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, EndToEnd, ::testing::Values(0.1, 0.4, 1.0));
