@@ -18,7 +18,7 @@ trap 'rm -rf "$work"' EXIT INT TERM
 
 "$build/veltra-tempolan" import "$school/veltra.xml" --workdir "$work" \
     --catalog "$build/VELTMATERIAS.DBF" --no-recover \
-    --codes "$school/codes.csv" --frames 1103,1105
+    --codes "$school/codes.csv" --frames 1101,1102
 "$build/tools/gen_school" soluc --workdir "$work" --seed 2025
 cp "$work/SOLUC.DBF" "$school/SOLUC.DBF"
 echo "$school/SOLUC.DBF"

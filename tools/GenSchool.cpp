@@ -784,16 +784,16 @@ SchoolSummary writeSchool(const QString& outDir, double scale, quint64 seed) {
 
     // School-day frames, alternately morning and afternoon, and their slots.
     {
-        const QList<qint64> frameIds = keys(rng, 1100, c.frames);
-        for (qint64 id : frameIds)
-            sum.frameCodes << num(id);
+        // Fixed codes whatever the seed, so scripts can name the first two: 1101,1102.
+        for (int f = 0; f < c.frames; ++f)
+            sum.frameCodes << num(1101 + f);
         Node g = w.group(QStringLiteral("JORNADAS_ESCOLARES"), c.frames);
         for (int f = 0; f < c.frames; ++f) {
             const bool morning = f % 2 == 0;
             QString name =
                 morning ? QStringLiteral("Jornada de mañana") : QStringLiteral("Jornada de tarde");
             if (c.frames > 2)
-                name += QStringLiteral(" - Sede %1").arg(f / 2 + 1);
+                name += QStringLiteral(" (modelo %1)").arg(f / 2 + 1);
             Node r = w.record(g);
             w.item(r, QStringLiteral("X_JORNADA"), sum.frameCodes[f]);
             w.item(r, QStringLiteral("D_JORNADA"), name);
