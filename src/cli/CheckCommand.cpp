@@ -1,10 +1,10 @@
 #include "cli/Answers.h"
 #include "exchange/ExchangeDocument.h"
-#include "import/WholeNumber.h"
 #include "tables/Folders.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
 #include "text/RunError.h"
+#include "text/WholeNumber.h"
 
 #include <QDir>
 #include <QFileInfo>
