@@ -20,7 +20,7 @@ add_custom_command(OUTPUT ${VT_CATALOG_DBF}
 add_custom_target(veltmaterias ALL DEPENDS ${VT_CATALOG_DBF})
 
 # Whatever runs an import from the build folder finds the catalogue in place.
-foreach(target VeltraTempolan veltra-tempolan test_import_asignaturas)
+foreach(target VeltraTempolan veltra-tempolan test_import_asignaturas test_app_full_import)
     if(TARGET ${target})
         add_dependencies(${target} veltmaterias)
     endif()
