@@ -2,6 +2,7 @@
 
 #include "text/Clipper.h"
 #include "text/RunError.h"
+#include "text/WholeNumber.h"
 
 #include <limits>
 
@@ -38,30 +39,8 @@ qint32 ClaveCatalogo(const QString& valor, const QString& tabla, const QString& 
 } // namespace
 
 std::optional<qint32> EnteroDecimal(const QString& texto) {
-    qsizetype i = 0;
-    while (i < texto.size() && texto.at(i) == QLatin1Char(' '))
-        ++i;
-    bool negativo = false;
-    if (i < texto.size() && (texto.at(i) == QLatin1Char('-') || texto.at(i) == QLatin1Char('+'))) {
-        negativo = texto.at(i) == QLatin1Char('-');
-        ++i;
-    }
-    if (i == texto.size())
-        return std::nullopt;
-    qint64 n = 0;
-    for (; i < texto.size(); ++i) {
-        const QChar c = texto.at(i);
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-        n = n * 10 + (c.unicode() - u'0');
-        if (n > qint64(std::numeric_limits<qint32>::max()) + 1)
-            return std::nullopt;
-    }
-    if (negativo)
-        n = -n;
-    if (n > std::numeric_limits<qint32>::max())
-        return std::nullopt;
-    return static_cast<qint32>(n);
+    // Numeric fields of other writers may come right-aligned.
+    return parseWholeNumber(LTrim(texto));
 }
 
 std::optional<qint32> MinutosDesdeHora(const QString& hora) {

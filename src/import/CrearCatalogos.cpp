@@ -1,6 +1,6 @@
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportSteps.h"
-#include "import/WholeNumber.h"
+#include "text/WholeNumber.h"
 #include "tables/Table.h"
 #include "text/RunError.h"
 

@@ -1,7 +1,7 @@
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportSteps.h"
 #include "import/PlantillasLogic.h"
-#include "import/WholeNumber.h"
+#include "text/WholeNumber.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
 #include "text/RunError.h"

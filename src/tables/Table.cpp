@@ -4,6 +4,7 @@
 #include "tables/DbfFormat.h"
 #include "tables/NativeFile.h"
 #include "text/RunError.h"
+#include "text/WholeNumber.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,32 +46,6 @@ QString baseName(const QString& name) {
     if (name.endsWith(QLatin1String(".DBF"), Qt::CaseInsensitive))
         return name.chopped(4);
     return name;
-}
-
-// A whole number: an optional sign and decimal digits within 32 bits, nothing else.
-std::optional<qint32> parseWhole(QStringView s) {
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < s.size() && (s[i] == u'+' || s[i] == u'-')) {
-        negative = s[i] == u'-';
-        ++i;
-    }
-    if (i == s.size())
-        return std::nullopt;
-    qint64 v = 0;
-    for (; i < s.size(); ++i) {
-        const char16_t c = s[i].unicode();
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        v = v * 10 + (c - u'0');
-        if (v > qint64(std::numeric_limits<qint32>::max()) + 1)
-            return std::nullopt;
-    }
-    if (negative)
-        v = -v;
-    if (v < std::numeric_limits<qint32>::min() || v > std::numeric_limits<qint32>::max())
-        return std::nullopt;
-    return static_cast<qint32>(v);
 }
 
 std::optional<double> parseNumber(const QString& s) {
@@ -358,7 +333,7 @@ public:
                 std::memset(at, 0, 4);
                 return;
             }
-            if (const auto v = parseWhole(value))
+            if (const auto v = parseWholeNumber(value))
                 return putInt(at, f, *v, value);
             notWhole(value, f);
         case 'O':
@@ -376,7 +351,7 @@ public:
                 return;
             }
             if (f.decimals == 0) {
-                if (const auto v = parseWhole(value))
+                if (const auto v = parseWholeNumber(value))
                     return putNumeric(at, f, QString::number(*v));
                 notWhole(value, f);
             }
@@ -583,7 +558,7 @@ public:
         }
         case 'I':
         case '+': {
-            const auto v = parseWhole(value);
+            const auto v = parseWholeNumber(value);
             if (!v)
                 notWhole(value, f);
             if (*v == std::numeric_limits<qint32>::min())
@@ -598,7 +573,7 @@ public:
         case 'F': {
             std::optional<double> v;
             if (f.type == 'N' && f.decimals == 0) {
-                const auto w = parseWhole(value);
+                const auto w = parseWholeNumber(value);
                 if (!w)
                     notWhole(value, f);
                 v = *w;
@@ -912,6 +887,19 @@ QList<FieldDef> Table::fields() const {
     return out;
 }
 
+QList<StoredField> Table::storedFields() const {
+    VT_REQUIRE_OPEN();
+    QList<StoredField> out;
+    for (const DbfField& f : d->layout.fields)
+        out.append(StoredField{f.name, f.type, f.length, f.decimals});
+    return out;
+}
+
+int Table::versionByte() const {
+    VT_REQUIRE_OPEN();
+    return d->layout.version;
+}
+
 void Table::append() {
     VT_REQUIRE_OPEN();
     d->post();
@@ -984,7 +972,7 @@ qint32 Table::integer(const QString& field) const {
             return *v;
     }
     const QString t = d->text(row, fi);
-    const auto v = parseWhole(t);
+    const auto v = parseWholeNumber(t);
     if (!v)
         d->notWhole(t, f);
     return *v;

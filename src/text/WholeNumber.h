@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QString>
+#include <QStringView>
 #include <optional>
 
 // A whole number written in decimal: an optional sign and digits only, nothing around
 // them, within 32 bits. The empty text is not a number.
-std::optional<qint32> parseWholeNumber(const QString& text);
+std::optional<qint32> parseWholeNumber(QStringView text);

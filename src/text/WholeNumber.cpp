@@ -1,6 +1,6 @@
-#include "import/WholeNumber.h"
+#include "text/WholeNumber.h"
 
-std::optional<qint32> parseWholeNumber(const QString& text) {
+std::optional<qint32> parseWholeNumber(QStringView text) {
     qsizetype i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
