@@ -8,7 +8,10 @@
 #   2. a stand-in for Tempolan writes SOLUC; BImportar writes ResultadoTempolan<name>
 #      beside the document, with every teacher that has an employee key;
 #   3. embedded in a host window, "exportar" (the saved codes recovered, one frame) and
-#      then "importar", each leaving 1 in Tempolan.ini and closing by itself.
+#      then "importar", each leaving 1 in Tempolan.ini and closing by itself;
+#   4. the sample school (samples/escuela): its codes recovered from an earlier import,
+#      both frames; the window's tables equal the batch front end's, and the window's
+#      export with the sample's SOLUC equals the batch export but for its date.
 # Screenshots of both dialogs are left in <build>/e2e_window_import/.
 # Arguments: the build folder and the source folder.
 set -euo pipefail
@@ -169,9 +172,9 @@ answer_plantillas() {
     wait_gone "^Planillas, Marcos o Jornadas Horarias\$"
 }
 
-# "NAME: N filas" of a working table, through the batch front end.
+# The row count of a working table, as the batch front end reports it.
 rows_of() {
-    "$build/veltra-tempolan" table "$1" --workdir "$TLTEMP" | sed -n '1s/^# [^:]*: \([0-9]*\) filas$/\1/p'
+    "$build/veltra-tempolan" table "$1" --workdir "$TLTEMP" | sed -n '1s/^.* \([0-9][0-9]*\) filas$/\1/p'
 }
 
 expect_rows() {
@@ -275,7 +278,8 @@ echo "ok: exportación en la ventana; $(basename "$output") con HORARIOS_REGULAR
 #    the afternoon frame only; "importar" then writes the document again.
 if [ -x "$build/tests/vt_host_window" ] && command -v xwininfo >/dev/null; then
     "$build/tests/vt_host_window" >"$work/host.id" &
-    pids+=("$!")
+    host_pid=$!
+    pids+=("$host_pid")
     for _ in $(seq 100); do
         [ -s "$work/host.id" ] && break
         sleep 0.1
@@ -310,6 +314,84 @@ if [ -x "$build/tests/vt_host_window" ] && command -v xwininfo >/dev/null; then
     [ "$(ini_value)" = "1" ] || fail "Tempolan.ini debía contener Transformado=1: $(cat "$ini")"
     grep -q 'seq="HORARIOS_REGULARES"' "$output" || fail "la exportación incrustada no escribió $output"
     echo "ok: incrustado en Tempolan, importación y exportación -> Transformado=1"
+    kill "$host_pid" 2>/dev/null || true
+    wait "$host_pid" 2>/dev/null || true
 else
     echo "sin vt_host_window o xwininfo: se omite la parte incrustada"
+fi
+
+# 4. The sample school, imported and exported through the window; the batch front end
+#    does the same in a folder of its own, and both must agree.
+sample="$source_dir/samples/escuela"
+if [ -f "$sample/veltra.xml" ] && [ -f "$sample/codes.csv" ] && [ -f "$sample/SOLUC.DBF" ]; then
+    reference="$work/referencia"
+    mkdir -p "$reference/veltra"
+    cp "$sample/veltra.xml" "$reference/veltra/"
+    "$build/veltra-tempolan" import "$reference/veltra/veltra.xml" --workdir "$reference" \
+        --catalog "$build/VELTMATERIAS.DBF" --no-recover --codes "$sample/codes.csv" \
+        --frames 1101,1102 >/dev/null || fail "la importación por lotes de la muestra falló"
+
+    export TLTEMP="$work/muestra"
+    mkdir -p "$TLTEMP/veltra"
+    document="$TLTEMP/veltra/veltra.xml"
+    output="$TLTEMP/veltra/ResultadoTempolanveltra.xml"
+    cp "$sample/veltra.xml" "$document"
+    cp "$reference/CURSOST2.DBF" "$TLTEMP/" # the codes typed at an earlier import
+
+    start_program
+    main=$(wait_window "^$title\$") || fail "no apareció la ventana principal"
+    click "$main" 140 197
+    choose_document
+    question=$(wait_window "^Recuperación de Niveles y Cursos importados anteriormente\$") ||
+        fail "no se preguntó por los niveles y cursos guardados"
+    xdotool windowfocus --sync "$question"
+    xdotool key Return
+    answer_cursos muestra-cursos
+    answer_plantillas muestra-marcos 0 1
+    accept_message muestra-importacion
+    xdotool windowfocus --sync "$main"
+    xdotool key alt+s
+    wait_exit "$app_pid" "tras «Salir»"
+
+    for table in PERIODOS CURSOST CURSOST2 ASIGNOMT ASIGNOMT2 PROFT AULAT GRUPOST ASIGT \
+        DIASHORAST ORIGENES_C NIVELES_C CUR_NIV_C AUTORIZA_C; do
+        "$build/veltra-tempolan" table "$table" --workdir "$TLTEMP" >"$work/ventana.csv" ||
+            fail "la ventana no dejó la tabla $table"
+        "$build/veltra-tempolan" table "$table" --workdir "$reference" >"$work/lotes.csv"
+        cmp -s "$work/ventana.csv" "$work/lotes.csv" ||
+            fail "$table difiere entre la ventana y la importación por lotes:" \
+                "$(diff "$work/ventana.csv" "$work/lotes.csv" | head -n 6)"
+    done
+    expect_rows CURSOST 40
+    expect_rows PROFT 80
+    expect_rows DIASHORAST 91
+    echo "ok: muestra importada en la ventana; sus catorce tablas son las de la importación por lotes"
+
+    cp "$sample/SOLUC.DBF" "$TLTEMP/"
+    cp "$sample/SOLUC.DBF" "$reference/"
+    start_program
+    main=$(wait_window "^$title\$") || fail "no apareció la ventana principal"
+    click "$main" 418 197
+    choose_document
+    accept_message muestra-exportacion
+    xdotool windowfocus --sync "$main"
+    xdotool key alt+s
+    wait_exit "$app_pid" "tras «Salir»"
+    [ -s "$output" ] || fail "no se escribió $output"
+    keyed=$(column_of PROFT X_EMPLEADO | grep -v '^ *$' | paste -sd,)
+    [ "$(echo "$keyed" | tr ',' '\n' | wc -l)" = 78 ] || fail "PROFT: $keyed"
+    grep -q '<grupo_datos seq="HORARIOS_REGULARES" registros="78">' "$output" ||
+        fail "$output no tiene HORARIOS_REGULARES con 78 profesores"
+    employees=$(grep -o '<dato nombre_dato="X_EMPLEADO">[^<]*</dato>' "$output" |
+        sed 's/<[^>]*>//g' | paste -sd,)
+    [ "$employees" = "$keyed,$keyed" ] || fail "los profesores exportados no son los de PROFT"
+    "$build/veltra-tempolan" export "$reference/veltra/veltra.xml" --workdir "$reference" \
+        >/dev/null || fail "la exportación por lotes de la muestra falló"
+    sed 's/ fecha="[^"]*"//' "$output" >"$work/ventana.xml"
+    sed 's/ fecha="[^"]*"//' "$reference/veltra/ResultadoTempolanveltra.xml" >"$work/lotes.xml"
+    cmp -s "$work/ventana.xml" "$work/lotes.xml" ||
+        fail "la exportación de la ventana difiere de la exportación por lotes"
+    echo "ok: muestra exportada en la ventana: 78 profesores, igual que por lotes"
+else
+    echo "sin samples/escuela: se omite la escuela de muestra"
 fi

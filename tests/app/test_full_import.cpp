@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -331,6 +332,88 @@ TEST_F(FullImport, ASecondImportRecoversTheCodesTypedTheFirstTime) {
     const QStringList marcos = rows(work, "DIASHORAST", {"MARCO", "MARCOXML"});
     EXPECT_EQ(marcos.size(), 42);
     EXPECT_EQ(marcos.count("0|MAN"), 42);
+}
+
+// The shipped sample school, answered as its codes file says and with both frames, then
+// exported with the sample's own SOLUC: every teacher with an employee key is there.
+TEST(SampleSchool, ImportThroughTheWindowThenExportEveryKeyedTeacher) {
+    const QString sample = QStringLiteral(VT_SOURCE_DIR "/samples/escuela");
+    if (!QFile::exists(sample + "/veltra.xml") || !QFile::exists(sample + "/SOLUC.DBF"))
+        GTEST_SKIP() << "no sample school in " << sample.toStdString();
+    ASSERT_TRUE(QFile::exists(kCatalog)) << "build the veltmaterias target first";
+    QTemporaryDir dir;
+    const QString work = dir.filePath(QStringLiteral("TLTEMP"));
+    const QString document = work + QStringLiteral("/VELTRA/veltra.xml");
+    writeFile(document, readFile(sample + "/veltra.xml"));
+
+    QHash<QString, CursosLogic::Codes> codes;
+    const QStringList lines =
+        QString::fromUtf8(readFile(sample + "/codes.csv")).split(u'\n', Qt::SkipEmptyParts);
+    for (const QString& line : lines.mid(1)) {
+        const QStringList f = line.trimmed().split(u',');
+        ASSERT_EQ(f.size(), 3) << line.toStdString();
+        codes.insert(f.at(0), {f.at(1), f.at(2)});
+    }
+    ASSERT_EQ(codes.size(), 40);
+
+    auto run = [&](ScriptedHost& host, bool import) {
+        host.documents.push_back(document);
+        ShellOptions options;
+        options.host = &host;
+        options.folders = RunFolders{work, kCatalog};
+        options.resultFile = dir.filePath(QStringLiteral("Tempolan.ini"));
+        options.quit = [] {};
+        TMForm form(std::move(options));
+        import ? form.BExportarClick() : form.BImportarClick();
+        EXPECT_EQ(form.state().resultValue, 1);
+    };
+
+    ScriptedHost importer;
+    importer.onCursos = [&codes](CursosLogic& dialog) {
+        dialog.FormShow();
+        dialog.applyCodes(codes);
+        EXPECT_TRUE(dialog.completeOk()) << dialog.keysLackingCodes().join(' ').toStdString();
+    };
+    importer.onPlantillas = [](PlantillasLogic& dialog) {
+        EXPECT_EQ(dialog.chooseByCodes({QStringLiteral("1101"), QStringLiteral("1102")}).status,
+                  PlantillasLogic::Choice::Ok);
+    };
+    run(importer, true);
+    ASSERT_TRUE(importer.errors.isEmpty()) << importer.errors.join(" | ").toStdString();
+    EXPECT_EQ(importer.messages, QStringList{"Proceso finalizado"});
+    EXPECT_EQ(rowCount(work, "CURSOST"), 40);
+    EXPECT_EQ(rowCount(work, "PROFT"), 80);
+    EXPECT_EQ(rowCount(work, "AULAT"), 30);
+    EXPECT_EQ(rowCount(work, "GRUPOST"), 30);
+    EXPECT_EQ(rowCount(work, "DIASHORAST"), 7 * (7 + 6));
+    for (const QString& abrev : school_timetable::column(work, "GRUPOST", "ABREV"))
+        EXPECT_FALSE(abrev.startsWith("NIV")) << "a group without its course's level";
+
+    QStringList keyed;
+    for (const QString& key : school_timetable::column(work, "PROFT", "X_EMPLEADO"))
+        if (!key.trimmed().isEmpty())
+            keyed << key;
+    ASSERT_EQ(keyed.size(), 78);
+
+    ASSERT_TRUE(QFile::copy(sample + "/SOLUC.DBF", work + "/SOLUC.DBF"));
+    ScriptedHost exporter;
+    run(exporter, false);
+    ASSERT_TRUE(exporter.errors.isEmpty()) << exporter.errors.join(" | ").toStdString();
+    const exchange::Document out =
+        exchange::Document::load(work + QStringLiteral("/VELTRA/ResultadoTempolanveltra.xml"));
+    ASSERT_TRUE(out.ok()) << out.errorString().toStdString();
+    int activities = 0;
+    for (const char* seq : {"HORARIOS_NO_REGULARES", "HORARIOS_REGULARES"}) {
+        const auto teachers = out.select(
+            QStringLiteral("/SERVICIO/BLOQUE_DATOS/grupo_datos[@seq=\"%1\"]/grupo_datos").arg(seq));
+        QStringList seen;
+        for (const auto& teacher : teachers) {
+            seen << items(teacher).value(0).mid(QStringLiteral("X_EMPLEADO=").size());
+            activities += int(teacher.elementChildren("grupo_datos").size());
+        }
+        EXPECT_EQ(seen, keyed) << seq;
+    }
+    EXPECT_GT(activities, 0);
 }
 
 } // namespace
