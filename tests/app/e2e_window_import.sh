@@ -18,24 +18,20 @@ set -euo pipefail
 build=$(cd "${1:?carpeta de compilación}" && pwd)
 source_dir=$(cd "${2:?carpeta de las fuentes}" && pwd)
 
-if [ -z "${VT_E2E_INSIDE_XVFB:-}" ]; then
-    for tool in xvfb-run xdotool; do
-        if ! command -v "$tool" >/dev/null; then
-            echo "$tool no está instalado: prueba omitida"
-            exit 0
-        fi
-    done
-    for file in "$build/VeltraTempolan" "$build/veltra-tempolan" "$build/tests/vt_write_soluc" \
-        "$build/VELTMATERIAS.DBF"; do
-        if [ ! -e "$file" ]; then
-            echo "falta $file: compile antes VeltraTempolan, veltra-tempolan," \
-                "vt_write_soluc y veltmaterias" >&2
-            exit 1
-        fi
-    done
-    export VT_E2E_INSIDE_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
-fi
+for tool in Xvfb xdotool; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "$tool no está instalado: prueba omitida"
+        exit 0
+    fi
+done
+for file in "$build/VeltraTempolan" "$build/veltra-tempolan" "$build/tests/vt_write_soluc" \
+    "$build/VELTMATERIAS.DBF"; do
+    if [ ! -e "$file" ]; then
+        echo "falta $file: compile antes VeltraTempolan, veltra-tempolan," \
+            "vt_write_soluc y veltmaterias" >&2
+        exit 1
+    fi
+done
 
 work=$(mktemp -d)
 pids=()
@@ -44,6 +40,20 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+
+# A virtual X server of our own; it picks a free display itself and reports it, so that
+# other scripts starting theirs at the same time cannot take it from under us. Without
+# -noreset it resets whenever its last client leaves, and a program started at that
+# moment cannot connect.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+pids+=("$xvfb_pid")
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+[ -s "$work/display" ] || { echo "FALLO: Xvfb no arrancó: $(cat "$work/xvfb.log")" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$work/display")"
 
 shots="$build/e2e_window_import"
 rm -rf "$shots"
@@ -66,6 +76,8 @@ title="Exportar e importar datos entre Tempolan y Veltra"
 
 fail() {
     echo "FALLO: $*" >&2
+    [ -s "$work/programa.log" ] && tail -n 20 "$work/programa.log" >&2
+    kill -0 "$xvfb_pid" 2>/dev/null || echo "Xvfb terminó: $(tail -n 5 "$work/xvfb.log")" >&2
     [ -n "${DISPLAY:-}" ] && command -v import >/dev/null &&
         import -window root "$shots/fallo.png" 2>/dev/null || true
     exit 1
@@ -77,9 +89,19 @@ shot() {
     fi
 }
 
-# Waits for a visible window whose name matches; prints its id.
+# Waits for a visible window whose name matches; prints its id. A search fails when a
+# window goes away while it looks (the chooser closing, say): it is simply asked again.
 wait_window() {
-    timeout "${2:-20}" xdotool search --sync --onlyvisible --name "$1" | head -n1
+    local id
+    for _ in $(seq 200); do
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1) || true
+        if [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
 }
 
 # Waits until no visible window has that name.
@@ -111,14 +133,21 @@ start_program() {
     pids+=("$app_pid")
 }
 
-# The chooser: the path typed into its file name box, then Return.
+# The chooser: the path typed into its file name box, then Return. When the name box's
+# completion list has come up, the first Return only takes the completion: press again.
 choose_document() {
-    local chooser
-    chooser=$(wait_window "^Seleccione el Archivo XML obtenido de VELTRA\$") ||
-        fail "no apareció el selector de documentos"
+    local chooser name="^Seleccione el Archivo XML obtenido de VELTRA\$"
+    chooser=$(wait_window "$name") || fail "no apareció el selector de documentos"
     xdotool windowfocus --sync "$chooser"
     xdotool type --delay 5 "$document"
-    xdotool key Return
+    for _ in 1 2 3; do
+        xdotool key Return
+        for _ in $(seq 20); do
+            xdotool search --onlyvisible --name "$name" >/dev/null 2>&1 || return 0
+            sleep 0.1
+        done
+    done
+    fail "el selector no aceptó $document"
 }
 
 # "Proceso finalizado" (or whatever box the run shows) is accepted with Return.
