@@ -131,24 +131,6 @@ int runImport(const QStringList& args, Streams io) {
                                    ? frameCodes(opts.value(QStringLiteral("frames")))
                                    : QStringList();
 
-    // The frame choice is settled before anything is deleted: the window's dialog cannot
-    // be left without a valid choice, so a run must not stop at the ninth step for want of
-    // one, with most tables already rebuilt.
-    try {
-        const exchange::Document pre = exchange::Document::load(doc);
-        if (pre.ok()) {
-            const FrameChoice choice = chooseFrames(pre, frames);
-            if (choice.asked && !choice.answered) {
-                io.err << choice.problem << "\nMarcos horarios del documento:\n"
-                       << frameList(choice.frames) << "No se ha importado nada.\n";
-                return NeedsAnswer;
-            }
-        }
-    } catch (const RunError& e) {
-        io.err << e.message() << '\n';
-        return RunFailed;
-    }
-
     CliHost host(io, doc);
     const bool recover = !opts.has(QStringLiteral("no-recover"));
     host.recoverAnswer = recover;
@@ -180,7 +162,22 @@ int runImport(const QStringList& args, Streams io) {
 
     MainState state;
     exchange::Document held;
-    BExportarClick(host, state, folders, held, reportingSteps(folders.workDir, io.out));
+    // The frame choice is settled on the loaded document before the first step deletes
+    // anything: the window's dialog cannot be left without a valid choice, so a run must
+    // not stop at the ninth step for want of one, with most tables already rebuilt.
+    std::vector<ImportStep> steps = reportingSteps(folders.workDir, io.out);
+    steps.insert(steps.begin(), [&](ImportContext& ctx) {
+        const FrameChoice choice = chooseFrames(ctx.doc, frames);
+        if (choice.asked && !choice.answered) {
+            host.needsAnswer = true;
+            io.err << choice.problem << "\nMarcos horarios del documento:\n"
+                   << frameList(choice.frames) << "No se ha importado nada.\n"
+                   << Qt::flush;
+            throw RunError(choice.problem);
+        }
+        return false;
+    });
+    BExportarClick(host, state, folders, held, steps);
     return host.exitCode(state);
 }
 
