@@ -24,7 +24,7 @@ if [ -n "${DISPLAY:-}" ] && [ "${1:-}" != "--batch" ]; then
 fi
 
 echo "== Comprobación del documento =="
-"$cli" check "$doc" --workdir "$work" || true
+"$cli" check "$doc" --workdir "$work" --codes samples/escuela/codes.csv --frames 1101,1102
 echo
 echo "== Importación =="
 "$cli" import "$doc" --workdir "$work" --codes samples/escuela/codes.csv --frames 1101,1102

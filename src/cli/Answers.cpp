@@ -3,7 +3,11 @@
 #include "exchange/ExchangeDocument.h"
 #include "text/Clipper.h"
 
+#include "tables/Folders.h"
+
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace cli {
 
@@ -165,6 +169,39 @@ SlotFrames slotFrames(const exchange::Document& doc, const FrameChoice& choice) 
     if (s.two)
         s.code2 = LeftStr(AllTrim(choice.resultado.mid(10)), kFrameWidth);
     return s;
+}
+
+std::optional<int> readImportOptions(const QStringList& args, Streams io, ImportOptions& o) {
+    const Options opts(args,
+                       {QStringLiteral("workdir"), QStringLiteral("catalog"),
+                        QStringLiteral("codes"), QStringLiteral("frames")},
+                       {QStringLiteral("recover"), QStringLiteral("no-recover")});
+    if (!opts.ok() || opts.positional().size() != 1 ||
+        (opts.has(QStringLiteral("recover")) && opts.has(QStringLiteral("no-recover")))) {
+        return usageError(io, (!opts.ok() ? opts.error()
+                               : opts.positional().size() != 1
+                                   ? QStringLiteral("Indique un único documento.")
+                                   : QStringLiteral("--recover y --no-recover se excluyen.")));
+    }
+    o.document = QFileInfo(opts.positional().first()).absoluteFilePath();
+    if (!QFileInfo(o.document).isFile()) {
+        io.err << "No existe archivo: " << QDir::toNativeSeparators(o.document) << '\n';
+        return RunFailed;
+    }
+    o.workDir = opts.value(QStringLiteral("workdir"), workingFolder());
+    o.catalogPath = opts.value(QStringLiteral("catalog"),
+                               QDir(programFolder()).filePath(QStringLiteral("VELTMATERIAS.DBF")));
+    o.recover = !opts.has(QStringLiteral("no-recover"));
+    if (opts.has(QStringLiteral("codes"))) {
+        QString error;
+        if (!readCodes(opts.value(QStringLiteral("codes")), o.codes, error)) {
+            io.err << error << '\n';
+            return Usage;
+        }
+    }
+    if (opts.has(QStringLiteral("frames")))
+        o.frames = frameCodes(opts.value(QStringLiteral("frames")));
+    return std::nullopt;
 }
 
 } // namespace cli

@@ -5,6 +5,7 @@
 #include "import/PlantillasLogic.h"
 
 #include <QHash>
+#include <optional>
 
 namespace exchange {
 class Document;
@@ -20,6 +21,20 @@ using CodesByKey = QHash<QString, CursosLogic::Codes>;
 // row per course-offer key. Keys are cut to the width of CURSOST.CLAVE, as the course
 // step stores them. False with a message naming the file and line on error.
 bool readCodes(const QString& path, CodesByKey& codes, QString& error);
+
+// The options `import` and `check` share: the document, the folders and the answers.
+struct ImportOptions {
+    QString document; // absolute path
+    QString workDir;
+    QString catalogPath;
+    CodesByKey codes;
+    QStringList frames; // --frames, split
+    bool recover = true;
+};
+
+// Reads them from the command line; on a problem prints it and returns the exit code
+// (Usage or RunFailed), otherwise nullopt.
+std::optional<int> readImportOptions(const QStringList& args, Streams io, ImportOptions& o);
 
 // The frame choice of --frames for a document, worked out as the frame dialog does it.
 struct FrameChoice {

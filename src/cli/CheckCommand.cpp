@@ -49,35 +49,14 @@ QString notWhole(const QString& seq, int record, int item, const QString& value)
 } // namespace
 
 int runCheck(const QStringList& args, Streams io) {
-    const Options opts(args,
-                       {QStringLiteral("workdir"), QStringLiteral("catalog"),
-                        QStringLiteral("codes"), QStringLiteral("frames")},
-                       {QStringLiteral("recover"), QStringLiteral("no-recover")});
-    if (!opts.ok() || opts.positional().size() != 1 ||
-        (opts.has(QStringLiteral("recover")) && opts.has(QStringLiteral("no-recover")))) {
-        return usageError(io, (!opts.ok() ? opts.error()
-                               : opts.positional().size() != 1
-                                   ? QStringLiteral("Indique un único documento.")
-                                   : QStringLiteral("--recover y --no-recover se excluyen.")));
-    }
-    const QString path = QFileInfo(opts.positional().first()).absoluteFilePath();
-    const QString workDir = opts.value(QStringLiteral("workdir"), workingFolder());
-    const QString catalog =
-        opts.value(QStringLiteral("catalog"),
-                   QDir(programFolder()).filePath(QStringLiteral("VELTMATERIAS.DBF")));
-    const bool recover = !opts.has(QStringLiteral("no-recover"));
-    if (!QFileInfo(path).isFile()) {
-        io.err << "No existe archivo: " << QDir::toNativeSeparators(path) << '\n';
-        return RunFailed;
-    }
-    CodesByKey given;
-    if (opts.has(QStringLiteral("codes"))) {
-        QString error;
-        if (!readCodes(opts.value(QStringLiteral("codes")), given, error)) {
-            io.err << error << '\n';
-            return Usage;
-        }
-    }
+    ImportOptions o;
+    if (const auto failed = readImportOptions(args, io, o))
+        return *failed;
+    const QString& path = o.document;
+    const QString& workDir = o.workDir;
+    const QString& catalog = o.catalogPath;
+    const bool recover = o.recover;
+    const CodesByKey& given = o.codes;
 
     QStringList errors;  // what would end the run with an error
     QStringList missing; // answers the run would stop for
@@ -177,9 +156,7 @@ int runCheck(const QStringList& args, Streams io) {
                        .arg(code, exchange::itemValue(items, 1))
                        .arg(slotCount.value(LeftStr(code, 10)));
         }
-        const QStringList frameOption = opts.has(QStringLiteral("frames"))
-                                            ? frameCodes(opts.value(QStringLiteral("frames")))
-                                            : QStringList();
+        const QStringList& frameOption = o.frames;
         const FrameChoice choice = chooseFrames(doc, frameOption);
         if (frames.isEmpty())
             out << "  Ninguno: DIASHORAST quedaría vacía.\n";

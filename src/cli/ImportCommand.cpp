@@ -92,65 +92,20 @@ std::vector<ImportStep> reportingSteps(const QString& workDir, QTextStream& out)
 } // namespace
 
 int runImport(const QStringList& args, Streams io) {
-    const Options opts(args,
-                       {QStringLiteral("workdir"), QStringLiteral("catalog"),
-                        QStringLiteral("codes"), QStringLiteral("frames")},
-                       {QStringLiteral("recover"), QStringLiteral("no-recover")});
-    if (!opts.ok() || opts.positional().size() != 1 ||
-        (opts.has(QStringLiteral("recover")) && opts.has(QStringLiteral("no-recover")))) {
-        return usageError(io, (!opts.ok() ? opts.error()
-                               : opts.positional().size() != 1
-                                   ? QStringLiteral("Indique un único documento.")
-                                   : QStringLiteral("--recover y --no-recover se excluyen.")));
-    }
-    const QString doc = QFileInfo(opts.positional().first()).absoluteFilePath();
-    if (!QFileInfo(doc).isFile()) {
-        io.err << "No existe archivo: " << QDir::toNativeSeparators(doc) << '\n';
+    ImportOptions o;
+    if (const auto failed = readImportOptions(args, io, o))
+        return *failed;
+    if (!QFileInfo(o.workDir).isDir()) {
+        io.err << "No existe la carpeta de trabajo " << QDir::toNativeSeparators(o.workDir) << '\n';
         return RunFailed;
     }
-    RunFolders folders;
-    folders.workDir = opts.value(QStringLiteral("workdir"), workingFolder());
-    folders.catalogPath =
-        opts.value(QStringLiteral("catalog"),
-                   QDir(programFolder()).filePath(QStringLiteral("VELTMATERIAS.DBF")));
-    if (!QFileInfo(folders.workDir).isDir()) {
-        io.err << "No existe la carpeta de trabajo " << QDir::toNativeSeparators(folders.workDir)
-               << '\n';
-        return RunFailed;
-    }
-
-    CodesByKey codes;
-    if (opts.has(QStringLiteral("codes"))) {
-        QString error;
-        if (!readCodes(opts.value(QStringLiteral("codes")), codes, error)) {
-            io.err << error << '\n';
-            return Usage;
-        }
-    }
-    const QStringList frames = opts.has(QStringLiteral("frames"))
-                                   ? frameCodes(opts.value(QStringLiteral("frames")))
-                                   : QStringList();
-
-    // The frame choice is settled before anything is deleted: the window's dialog cannot
-    // be left without a valid choice, so a run must not stop at the ninth step for want of
-    // one, with most tables already rebuilt.
-    try {
-        const exchange::Document pre = exchange::Document::load(doc);
-        if (pre.ok()) {
-            const FrameChoice choice = chooseFrames(pre, frames);
-            if (choice.asked && !choice.answered) {
-                io.err << choice.problem << "\nMarcos horarios del documento:\n"
-                       << frameList(choice.frames) << "No se ha importado nada.\n";
-                return NeedsAnswer;
-            }
-        }
-    } catch (const RunError& e) {
-        io.err << e.message() << '\n';
-        return RunFailed;
-    }
+    const QString& doc = o.document;
+    const RunFolders folders{o.workDir, o.catalogPath};
+    const CodesByKey& codes = o.codes;
+    const QStringList& frames = o.frames;
+    const bool recover = o.recover;
 
     CliHost host(io, doc);
-    const bool recover = !opts.has(QStringLiteral("no-recover"));
     host.recoverAnswer = recover;
     host.onCursos = [&](CursosLogic& dialog) {
         dialog.recover(recover);
@@ -180,7 +135,22 @@ int runImport(const QStringList& args, Streams io) {
 
     MainState state;
     exchange::Document held;
-    BExportarClick(host, state, folders, held, reportingSteps(folders.workDir, io.out));
+    // The frame choice is settled on the loaded document before the first step deletes
+    // anything: the window's dialog cannot be left without a valid choice, so a run must
+    // not stop at the ninth step for want of one, with most tables already rebuilt.
+    std::vector<ImportStep> steps = reportingSteps(folders.workDir, io.out);
+    steps.insert(steps.begin(), [&](ImportContext& ctx) {
+        const FrameChoice choice = chooseFrames(ctx.doc, frames);
+        if (choice.asked && !choice.answered) {
+            host.needsAnswer = true;
+            io.err << choice.problem << "\nMarcos horarios del documento:\n"
+                   << frameList(choice.frames) << "No se ha importado nada.\n"
+                   << Qt::flush;
+            throw RunError(choice.problem);
+        }
+        return false;
+    });
+    BExportarClick(host, state, folders, held, steps);
     return host.exitCode(state);
 }
 
