@@ -16,19 +16,6 @@ namespace {
 constexpr int kOfertas = 60;
 constexpr int kGruposPorOferta = 3;
 
-class SilentHost : public RunHost {
-public:
-    std::optional<QString> chooseDocument() override { return std::nullopt; }
-    void showMessage(const QString&) override {}
-    bool askOkCancel(const QString&, const QString&) override { return false; }
-    void reportError(const QString&) override {}
-    void setBusy(bool) override {}
-    void showCursos(CursosLogic&) override {}
-    void showPlantillas(PlantillasLogic&) override {}
-    void closeMainWindow() override {}
-    void disableRunButtons() override {}
-};
-
 // Each subject is offered in three course offers; most names give the same two-letter code,
 // so the numbering has thousands of subjects to tell apart.
 QByteArray MateriasXml(int records) {
@@ -55,7 +42,7 @@ QByteArray MateriasXml(int records) {
 struct Fixture {
     QTemporaryDir dir;
     exchange::Document doc;
-    SilentHost host;
+    SilentRunHost host;
     MainState state;
 
     explicit Fixture(int records)

@@ -47,20 +47,6 @@ QStringList splitCsvLine(const QString& line) {
     return fields;
 }
 
-// A dialog that nobody sees: the choice by codes shows no message on its way to success.
-class SilentHost : public RunHost {
-public:
-    std::optional<QString> chooseDocument() override { return std::nullopt; }
-    void showMessage(const QString&) override {}
-    bool askOkCancel(const QString&, const QString&) override { return false; }
-    void reportError(const QString&) override {}
-    void setBusy(bool) override {}
-    void showCursos(CursosLogic&) override {}
-    void showPlantillas(PlantillasLogic&) override {}
-    void closeMainWindow() override {}
-    void disableRunButtons() override {}
-};
-
 } // namespace
 
 bool readCodes(const QString& path, CodesByKey& codes, QString& error) {
@@ -124,7 +110,7 @@ QString frameList(const QList<PlantillasLogic::Frame>& frames) {
 }
 
 FrameChoice chooseFrames(const exchange::Document& doc, const QStringList& codes) {
-    SilentHost host;
+    SilentRunHost host;
     PlantillasLogic dialog(host, doc);
     FrameChoice choice;
     choice.frames = dialog.frames();

@@ -1,8 +1,8 @@
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportSteps.h"
-#include "text/WholeNumber.h"
 #include "tables/Table.h"
 #include "text/RunError.h"
+#include "text/WholeNumber.h"
 
 #include <variant>
 

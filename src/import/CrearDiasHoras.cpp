@@ -1,10 +1,10 @@
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportSteps.h"
 #include "import/PlantillasLogic.h"
-#include "text/WholeNumber.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
 #include "text/RunError.h"
+#include "text/WholeNumber.h"
 
 namespace {
 

@@ -39,6 +39,21 @@ public:
     virtual void disableRunButtons() = 0;
 };
 
+// A user who is never asked anything: for work that runs the steps or their dialogs'
+// logic without anybody to answer (benchmarks, answers checked in advance).
+class SilentRunHost : public RunHost {
+public:
+    std::optional<QString> chooseDocument() override { return std::nullopt; }
+    void showMessage(const QString&) override {}
+    bool askOkCancel(const QString&, const QString&) override { return false; }
+    void reportError(const QString&) override {}
+    void setBusy(bool) override {}
+    void showCursos(CursosLogic&) override {}
+    void showPlantillas(PlantillasLogic&) override {}
+    void closeMainWindow() override {}
+    void disableRunButtons() override {}
+};
+
 // Shows the busy cursor for as long as it lives, on every way out.
 class BusyCursor {
 public:
