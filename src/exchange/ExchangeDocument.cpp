@@ -17,7 +17,9 @@
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 #include <mutex>
 #include <unordered_set>
 #include <vector>
@@ -330,6 +332,10 @@ bool Node::isElement() const {
 }
 
 QString Node::text() const {
+    // An element holding one piece of text, the usual data item, is read in place.
+    if (exchange::isElement(n_) && n_->children && n_->children == n_->last &&
+        n_->children->type == XML_TEXT_NODE && n_->children->content)
+        return fromXml(n_->children->content);
     return n_ ? takeXml(xmlNodeGetContent(n_)) : QString();
 }
 
@@ -762,9 +768,49 @@ QString itemXmlText(const NodeList& items, int k) {
     return k >= 0 && k < items.size() ? AllTrim(items.at(k).xml()) : QString();
 }
 
+namespace {
+
+// Characters that come out of the writer as they are, whatever the encoding.
+bool plainAscii(const QString& s) {
+    return std::all_of(s.begin(), s.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') ||
+               u == u'_';
+    });
+}
+
+// The value of a plain <dato xxxxxxxxxxx="..."> first attribute, where the written item's
+// characters from the 20th on are that value escaped; false when it is not such an item.
+bool firstAttributeAtNineteen(const xmlNode* n, const xmlChar** value) {
+    if (!isElement(n) || n->ns || n->nsDef || !xmlStrEqual(n->name, X("dato")))
+        return false;
+    const xmlAttr* a = n->properties;
+    if (!a || a->ns || xmlStrlen(a->name) != 11)
+        return false;
+    if (!a->children) {
+        *value = X("");
+        return true;
+    }
+    if (a->children != a->last || a->children->type != XML_TEXT_NODE || !a->children->content)
+        return false;
+    *value = a->children->content;
+    return true;
+}
+
+} // namespace
+
 bool itemNameIs(const NodeList& items, int k, const QString& name) {
     if (k < 0 || k >= items.size())
         return false;
+    // Escaping only ever puts "&" where a character was, so for a name of plain
+    // characters comparing the stored value's start gives what comparing the written
+    // item gives, without writing it.
+    const xmlChar* value = nullptr;
+    if (plainAscii(name) && firstAttributeAtNineteen(items.at(k).n_, &value)) {
+        const QByteArray wanted = name.toLatin1();
+        return std::strncmp(reinterpret_cast<const char*>(value), wanted.constData(),
+                            std::size_t(wanted.size())) == 0;
+    }
     // The item written out starts with the fixed 19 characters <dato nombre_dato=" when
     // the name is the first attribute; the test compares what follows them.
     return itemXmlText(items, k).mid(19, name.size()) == name;

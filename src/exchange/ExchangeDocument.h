@@ -47,6 +47,7 @@ public:
 
 private:
     friend class Document;
+    friend bool itemNameIs(const QList<Node>& items, int k, const QString& name);
     explicit Node(::_xmlNode* n) : n_(n) {}
     ::_xmlNode* n_ = nullptr;
 };
