@@ -598,7 +598,8 @@ Document Document::fromBytes(const QByteArray& xml, const QString& nameForMessag
     ctxt->sax->serror = onParserError;
     ctxt->sax->internalSubset = onInternalSubset;
     // Network off; no entity substitution, no DTD loading, the parser's size limits kept.
-    const int options = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_BIG_LINES;
+    const int options =
+        XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT;
     const QByteArray url = QFile::encodeName(nameForMessages);
     xmlDocPtr doc = xmlCtxtReadMemory(ctxt, xml.constData(), int(xml.size()), url.constData(),
                                       nullptr, options);
