@@ -29,11 +29,6 @@ int runExport(const QStringList& args, Streams io) {
             << QDir(in.absolutePath()).filePath(QStringLiteral("ResultadoTempolan") + in.fileName())
             << '\n';
     }
-    // Written out while the document is still held: freeing it leaves a great many small
-    // free blocks, and the first large allocation after that (as writing out buffered
-    // text makes) has the allocator sweep them all.
-    io.out.flush();
-    io.err.flush();
     return code;
 }
 

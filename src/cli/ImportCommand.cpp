@@ -229,11 +229,6 @@ int runImport(const QStringList& args, Streams io) {
             return RunFailed;
         }
     }
-    // Written out while the document is still held: freeing it leaves a great many small
-    // free blocks, and the first large allocation after that (as writing out buffered
-    // text makes) has the allocator sweep them all.
-    io.out.flush();
-    io.err.flush();
     return code;
 }
 
