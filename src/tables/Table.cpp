@@ -269,7 +269,9 @@ public:
 
     int field(const QString& fieldName) const {
         for (const auto& [plain, fi] : plainNames) {
-            if (plain == fieldName)
+            if (plain.size() == fieldName.size() &&
+                std::memcmp(plain.constData(), fieldName.constData(),
+                            std::size_t(plain.size()) * sizeof(QChar)) == 0)
                 return fi;
         }
         const auto it = byName.constFind(fieldName.trimmed().toUpper());
