@@ -8,7 +8,6 @@
 #include <QSaveFile>
 
 #include <libxml/SAX2.h>
-#include <libxml/dict.h>
 #include <libxml/globals.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
@@ -190,21 +189,23 @@ void linkLast(xmlNodePtr parent, xmlNodePtr child) {
     parent->last = child;
 }
 
-// Texts of at most this many bytes are kept once in the document's dictionary.
-constexpr int kSharedTextMax = 40;
-
-// A new text node. A document being built repeats the same names, codes and numbers
-// over and over: short texts are kept once in the document's dictionary (the library
-// frees them with it, and knows such text is not the node's own), longer ones copied.
+// A new text node. A document being built has a million short texts (names, codes,
+// numbers): those are kept inside the node itself, where the parser keeps them too
+// (XML_PARSE_COMPACT: the text in the node's unused attribute and namespace fields, which
+// the library knows when it changes or frees the node), instead of in a block of their own.
 xmlNodePtr newTextNode(xmlDocPtr doc, const QByteArray& text) {
     xmlNodePtr tn = xmlNewDocText(doc, nullptr);
     if (!tn)
         return nullptr;
-    const int size = int(text.size());
-    if (doc && doc->dict && size <= kSharedTextMax)
-        tn->content = const_cast<xmlChar*>(xmlDictLookup(doc->dict, utf8(text), size));
-    else
-        tn->content = xmlStrndup(utf8(text), size);
+    const auto size = std::size_t(text.size());
+    if (size < 2 * sizeof(void*)) {
+        auto* inside = reinterpret_cast<xmlChar*>(&tn->properties);
+        std::memcpy(inside, text.constData(), size);
+        inside[size] = 0;
+        tn->content = inside;
+        return tn;
+    }
+    tn->content = xmlStrndup(utf8(text), int(size));
     if (!tn->content) {
         xmlFreeNode(tn);
         return nullptr;
