@@ -20,7 +20,9 @@ add_custom_command(OUTPUT ${VT_CATALOG_DBF}
 add_custom_target(veltmaterias ALL DEPENDS ${VT_CATALOG_DBF})
 
 # Whatever runs an import from the build folder finds the catalogue in place.
-foreach(target VeltraTempolan veltra-tempolan test_import_asignaturas)
+foreach(target VeltraTempolan veltra-tempolan test_import_asignaturas test_app_full_import
+        test_reliability_faults test_reliability_batch test_reliability_fuzz_regressions
+        test_reliability_hostile)
     if(TARGET ${target})
         add_dependencies(${target} veltmaterias)
     endif()

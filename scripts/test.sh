@@ -1,8 +1,20 @@
 #!/usr/bin/env bash
-# Sets everything up, builds and runs every test through ctest.
+# Sets everything up, builds and runs every test through ctest; then builds everything
+# again with AddressSanitizer and UndefinedBehaviorSanitizer and runs the tests there too
+# (VT_SANITIZE_PASS=0 skips that second pass).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh build
-cd build
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 600
+(cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 600)
+
+if [ "${VT_SANITIZE_PASS:-1}" != 0 ]; then
+    scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVT_SANITIZE=ON -DVT_BENCH=OFF
+    # Any finding ends the test that made it; leaks are reported at exit, minus the
+    # few that the libraries underneath keep on purpose (tests/lsan.supp).
+    export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1
+    export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+    export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+    cd build-asan
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 900
+fi

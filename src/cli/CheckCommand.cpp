@@ -1,9 +1,10 @@
-#include "cli/CliHost.h"
+#include "cli/Answers.h"
 #include "exchange/ExchangeDocument.h"
 #include "tables/Folders.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
 #include "text/RunError.h"
+#include "text/WholeNumber.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,30 +15,6 @@ namespace cli {
 namespace {
 
 using exchange::NodeList;
-
-// A whole number as the runs convert it: optional sign, decimal digits, 32 bits.
-bool isWholeNumber(const QString& s) {
-    bool ok = false;
-    s.toInt(&ok, 10);
-    if (!ok)
-        return false;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        const QChar c = s.at(i);
-        if (!(c.isDigit() && c.unicode() < 128) && !(i == 0 && (c == u'-' || c == u'+')))
-            return false;
-    }
-    return true;
-}
-
-// Trims every character from U+0000 to U+0020, as the course dialog does.
-QString trimControl(const QString& s) {
-    qsizetype b = 0, e = s.size();
-    while (b < e && s.at(b).unicode() <= 0x20)
-        ++b;
-    while (e > b && s.at(e - 1).unicode() <= 0x20)
-        --e;
-    return s.mid(b, e - b);
-}
 
 struct GroupRule {
     const char* seq;
@@ -50,34 +27,50 @@ const GroupRule kGroups[] = {
     {"ORIGENES", 2},          {"NIVELES", 2},  {"CURSOS_NIVELES", 2},     {"AUTORIZACIONES", 2},
 };
 
+// The catalogue items the last step converts to whole numbers.
+struct CatalogueNumbers {
+    const char* seq;
+    QList<int> items;
+};
+
+const CatalogueNumbers kCatalogues[] = {{"ORIGENES", {0}},
+                                        {"NIVELES", {0}},
+                                        {"CURSOS_NIVELES", {0, 1}},
+                                        {"AUTORIZACIONES", {0, 1, 2, 3}}};
+
+QString notWhole(const QString& seq, int record, int item, const QString& value) {
+    return QStringLiteral("%1, registro %2, dato %3: \"%4\" no es un número entero")
+        .arg(seq)
+        .arg(record)
+        .arg(item)
+        .arg(value);
+}
+
 } // namespace
 
 int runCheck(const QStringList& args, Streams io) {
-    const Options opts(args, {QStringLiteral("workdir")}, {});
-    if (!opts.ok() || opts.positional().size() != 1) {
-        io.err << (opts.ok() ? QStringLiteral("Indique un documento.") : opts.error()) << '\n'
-               << usageText();
-        return Usage;
-    }
-    const QString path = QFileInfo(opts.positional().first()).absoluteFilePath();
-    const QString workDir = opts.value(QStringLiteral("workdir"), workingFolder());
-    if (!QFileInfo(path).isFile()) {
-        io.err << "No existe archivo: " << path << '\n';
-        return RunFailed;
-    }
+    ImportOptions o;
+    if (const auto failed = readImportOptions(args, io, o))
+        return *failed;
+    const QString& path = o.document;
+    const QString& workDir = o.workDir;
+    const QString& catalog = o.catalogPath;
+    const bool recover = o.recover;
+    const CodesByKey& given = o.codes;
 
-    bool wouldComplete = true;
+    QStringList errors;  // what would end the run with an error
+    QStringList missing; // answers the run would stop for
     QTextStream& out = io.out;
     try {
         const exchange::Document doc = exchange::Document::load(path);
+        out << "Documento: " << QDir::toNativeSeparators(path) << '\n';
         if (!doc.ok()) {
-            out << "Documento: " << path << "\n  no es XML bien formado: " << doc.errorString()
-                << '\n';
-            out << "La importación no se haría: el documento no se puede leer.\n";
+            out << "  no es un documento XML que se pueda importar: " << doc.errorString()
+                << "\nLa importación no se haría: el documento no se puede leer.\n";
             return RunFailed;
         }
         const QString enc = doc.encoding();
-        out << "Documento: " << path << "\n  XML bien formado, codificación "
+        out << "  XML bien formado, codificación "
             << (enc.isEmpty() ? QStringLiteral("UTF-8 (sin declaración)") : enc) << '\n';
 
         // School year: one of the first two groups must carry more than one item.
@@ -85,11 +78,9 @@ int runCheck(const QStringList& args, Streams io) {
         bool yearFound = false;
         for (int i = 0; i < 2 && i < top.size(); ++i)
             yearFound = yearFound || exchange::dataItems(top.at(i)).size() > 1;
-        if (!yearFound) {
-            wouldComplete = false;
-            out << "ERROR  Ninguno de los dos primeros grupos de datos trae el año académico: "
-                   "la importación terminaría en PERIODOS.\n";
-        }
+        if (!yearFound)
+            errors << QStringLiteral("Ninguno de los dos primeros grupos de datos trae el año "
+                                     "académico: la importación terminaría en PERIODOS.");
 
         out << "Grupos de datos:\n";
         QHash<QString, NodeList> records;
@@ -108,7 +99,50 @@ int runCheck(const QStringList& args, Streams io) {
             out << '\n';
         }
 
-        // Time frames and their slots.
+        // The subject catalogue is read by the third step whatever the document holds.
+        try {
+            if (!tables::FileExists(catalog))
+                throw RunError(QStringLiteral("No se encuentra el catálogo de materias %1")
+                                   .arg(QDir::toNativeSeparators(catalog)));
+            const QFileInfo ci(catalog);
+            tables::Table t;
+            t.open(ci.absolutePath(), ci.fileName(), tables::OpenMode::Shared);
+            out << "Catálogo de materias: " << QDir::toNativeSeparators(catalog) << ", "
+                << t.rowCount() << " materias\n";
+        } catch (const RunError& e) {
+            errors << e.message();
+        }
+
+        // Course offerings that the saved and the given codes leave without level or course.
+        const CodesByKey saved = recover ? CursosLogic::savedCodes(workDir) : CodesByKey();
+        QStringList lacking;
+        int offerings = 0;
+        for (const auto& r : records.value(QStringLiteral("CURSOS_DEL_CENTRO"))) {
+            const NodeList items = exchange::dataItems(r);
+            if (items.size() < 2)
+                continue;
+            ++offerings;
+            const QString key = LeftStr(exchange::itemValue(items, 0), 10);
+            const CursosLogic::Codes codes = given.value(key, saved.value(key));
+            if ((CursosLogic::isMissing(codes.nivel) || CursosLogic::isMissing(codes.curso)) &&
+                !lacking.contains(key))
+                lacking << key;
+        }
+        const QString source = given.isEmpty() ? QStringLiteral("CURSOST2")
+                               : recover       ? QStringLiteral("CURSOST2 y --codes")
+                                               : QStringLiteral("--codes");
+        if (lacking.isEmpty()) {
+            out << "Ofertas de curso: las " << offerings << " tienen nivel y curso (" << source
+                << ").\n";
+        } else {
+            out << "Ofertas de curso sin nivel o curso tras " << source << " (" << lacking.size()
+                << "): " << lacking.join(QStringLiteral(", ")) << '\n';
+            missing << QStringLiteral("nivel y curso de %1 ofertas de curso (--codes)")
+                           .arg(lacking.size());
+        }
+
+        // Time frames and their slots; the frames the import would use decide which slots
+        // it reads.
         const NodeList frames = records.value(QStringLiteral("JORNADAS_ESCOLARES"));
         const NodeList slots = records.value(QStringLiteral("TRAMOS_HORARIOS"));
         QHash<QString, int> slotCount;
@@ -122,88 +156,75 @@ int runCheck(const QStringList& args, Streams io) {
                        .arg(code, exchange::itemValue(items, 1))
                        .arg(slotCount.value(LeftStr(code, 10)));
         }
-        if (frames.size() >= 2)
-            out << "  Hay más de un marco: la importación pide elegir uno o dos (--frames).\n";
-
-        // Course offerings that the saved codes do not cover.
-        QHash<QString, std::pair<QString, QString>> saved;
-        if (QFileInfo::exists(QDir(workDir).filePath(QStringLiteral("CURSOST2.DBF")))) {
-            tables::Table t;
-            t.open(workDir, QStringLiteral("CURSOST2"));
-            for (t.first(); !t.atEnd(); t.next()) {
-                const QString key = t.text(QStringLiteral("CLAVE"));
-                if (!saved.contains(key))
-                    saved.insert(
-                        key, {t.text(QStringLiteral("NIVEL")), t.text(QStringLiteral("CURSO"))});
-            }
+        const QStringList& frameOption = o.frames;
+        const FrameChoice choice = chooseFrames(doc, frameOption);
+        if (frames.isEmpty())
+            out << "  Ninguno: DIASHORAST quedaría vacía.\n";
+        if (choice.asked && !choice.answered) {
+            out << "  " << choice.problem << '\n';
+            missing << QStringLiteral("los marcos horarios (--frames)");
         }
-        QStringList lacking;
-        for (const auto& r : records.value(QStringLiteral("CURSOS_DEL_CENTRO"))) {
-            const NodeList items = exchange::dataItems(r);
-            if (items.size() < 2)
-                continue;
-            const QString key = LeftStr(exchange::itemValue(items, 0), 10);
-            const auto codes = saved.value(key);
-            if (trimControl(codes.first).isEmpty() || trimControl(codes.second).isEmpty())
-                lacking << key;
-        }
-        if (lacking.isEmpty())
-            out << "Ofertas de curso: todas tienen nivel y curso guardados en CURSOST2.\n";
-        else
-            out << "Ofertas de curso sin nivel o curso tras recuperar CURSOST2 (" << lacking.size()
-                << "): " << lacking.join(QStringLiteral(", ")) << '\n';
+        const SlotFrames chosen = slotFrames(doc, choice);
+        if (choice.answered)
+            out << "  Se aplicarían: "
+                << (chosen.two ? chosen.code1 + QStringLiteral(", ") + chosen.code2 : chosen.code1)
+                << '\n';
 
-        // Values that would end the run with a conversion error.
-        QStringList fatal;
-        auto checkNumber = [&](const QString& seq, int rec, int item, QString value) {
-            if (!isWholeNumber(value))
-                fatal << QStringLiteral("%1, registro %2, dato %3: \"%4\" no es un número entero")
-                             .arg(seq)
-                             .arg(rec + 1)
-                             .arg(item)
-                             .arg(value);
-        };
-        for (int i = 0; i < slots.size(); ++i) {
+        // Begin and end of the slots the import would read: those of the chosen frames, or
+        // of every frame while the choice is still open.
+        for (int i = 0; i < slots.size() && !frames.isEmpty(); ++i) {
             const NodeList items = exchange::dataItems(slots.at(i));
+            const QString code = LeftStr(exchange::itemValue(items, 4), 10);
+            const bool read = (choice.asked && !choice.answered) || code == chosen.code1 ||
+                              (chosen.two && code == chosen.code2);
+            if (!read)
+                continue;
             for (int k : {2, 3}) {
-                QString v = exchange::itemValue(items, k);
-                if (v.size() < 4)
-                    v.prepend(u'0');
-                checkNumber(QStringLiteral("TRAMOS_HORARIOS"), i, k, v);
+                const QString v = exchange::itemValue(items, k);
+                const QString padded = v.size() < 4 ? QStringLiteral("0") + v : v;
+                if (!parseWholeNumber(padded))
+                    errors << notWhole(QStringLiteral("TRAMOS_HORARIOS"), i + 1, k, v) +
+                                  QStringLiteral(" (marco %1)").arg(code);
             }
         }
-        const struct {
-            const char* seq;
-            QList<int> items;
-        } catalogues[] = {{"ORIGENES", {0}},
-                          {"NIVELES", {0}},
-                          {"CURSOS_NIVELES", {0, 1}},
-                          {"AUTORIZACIONES", {0, 1, 2, 3}}};
+
+        // Catalogue identifiers; without ORIGENES the last step leaves the catalogues alone.
         const bool catalogsRead = !records.value(QStringLiteral("ORIGENES")).isEmpty();
-        for (const auto& c : catalogues) {
+        for (const auto& c : kCatalogues) {
             if (!catalogsRead)
-                break; // without ORIGENES the import leaves the catalogues alone
+                break;
             const QString seq = QString::fromLatin1(c.seq);
             const NodeList recs = records.value(seq);
             for (int i = 0; i < recs.size(); ++i) {
                 const NodeList items = exchange::dataItems(recs.at(i));
                 if (items.size() < 2)
                     continue;
-                for (int k : c.items)
-                    checkNumber(seq, i, k, exchange::itemValue(items, k));
+                for (int k : c.items) {
+                    const QString v = exchange::itemValue(items, k);
+                    if (!parseWholeNumber(v))
+                        errors << notWhole(seq, i + 1, k, v);
+                }
             }
         }
-        for (const QString& f : fatal)
-            out << "ERROR  " << f << '\n';
-        if (!fatal.isEmpty())
-            wouldComplete = false;
     } catch (const RunError& e) {
         io.err << e.message() << '\n';
         return RunFailed;
     }
-    out << (wouldComplete ? "La importación llegaría a su fin.\n"
-                          : "La importación no llegaría a su fin.\n");
-    return wouldComplete ? Done : RunFailed;
+
+    for (const QString& e : errors)
+        out << "ERROR  " << e << '\n';
+    for (const QString& m : missing)
+        out << "FALTA  " << m << '\n';
+    if (errors.isEmpty() && missing.isEmpty()) {
+        out << "La importación llegaría a su fin.\n";
+        return Done;
+    }
+    if (errors.isEmpty())
+        out << "La importación se detendría por falta de respuesta: dé "
+            << missing.join(QStringLiteral(" y ")) << ".\n";
+    else
+        out << "La importación no llegaría a su fin.\n";
+    return RunFailed;
 }
 
 } // namespace cli

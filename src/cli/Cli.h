@@ -38,4 +38,7 @@ int runTable(const QStringList& args, Streams io);
 
 QString usageText();
 
+// Writes a usage error and where to read the usage; returns Usage.
+int usageError(Streams io, const QString& why);
+
 } // namespace cli

@@ -1,4 +1,5 @@
 #include "cli/CliHost.h"
+#include "export/ExportInternal.h"
 #include "export/ExportRun.h"
 #include "tables/Folders.h"
 
@@ -10,25 +11,29 @@ namespace cli {
 int runExport(const QStringList& args, Streams io) {
     const Options opts(args, {QStringLiteral("workdir")}, {});
     if (!opts.ok() || opts.positional().size() != 1) {
-        io.err << (opts.ok() ? QStringLiteral("Indique un documento.") : opts.error()) << '\n'
-               << usageText();
-        return Usage;
+        return usageError(
+            io, (opts.ok() ? QStringLiteral("Indique un único documento.") : opts.error()));
     }
     const QString doc = QFileInfo(opts.positional().first()).absoluteFilePath();
+    if (!QFileInfo(doc).isFile()) {
+        io.err << "No existe archivo: " << QDir::toNativeSeparators(doc) << '\n';
+        return RunFailed;
+    }
     RunFolders folders;
     folders.workDir = opts.value(QStringLiteral("workdir"), workingFolder());
+    if (!QFileInfo(folders.workDir).isDir()) {
+        io.err << "No existe la carpeta de trabajo " << QDir::toNativeSeparators(folders.workDir)
+               << '\n';
+        return RunFailed;
+    }
 
     CliHost host(io, doc);
     MainState state;
     exchange::Document held;
     BImportarClick(host, state, folders, held);
     const int code = host.exitCode(state);
-    if (code == Done) {
-        const QFileInfo in(doc);
-        io.out
-            << QDir(in.absolutePath()).filePath(QStringLiteral("ResultadoTempolan") + in.fileName())
-            << '\n';
-    }
+    if (code == Done)
+        io.out << QDir::toNativeSeparators(exportacion::RutaResultado(doc)) << '\n';
     return code;
 }
 

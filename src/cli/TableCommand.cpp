@@ -3,6 +3,7 @@
 #include "tables/Table.h"
 #include "text/RunError.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,18 +13,23 @@ namespace cli {
 
 namespace {
 
-QString typeName(tables::FieldType t) {
-    switch (t) {
-    case tables::FieldType::Text:
-        return QStringLiteral("texto");
-    case tables::FieldType::Integer:
-        return QStringLiteral("entero");
-    case tables::FieldType::Float:
-        return QStringLiteral("real");
-    case tables::FieldType::Boolean:
-        return QStringLiteral("lógico");
-    }
-    return QString();
+// "N 11.2", "C 8", "I 4": the type letter and length as dBase tools show them.
+QString describe(const tables::StoredField& f) {
+    QString s = QStringLiteral("%1 %2").arg(QChar::fromLatin1(f.type)).arg(f.length);
+    if (f.decimals > 0)
+        s += QStringLiteral(".%1").arg(f.decimals);
+    return s;
+}
+
+// The level a version byte stands for; the low three bits carry it, the high ones say
+// whether a memo file goes with the table.
+QString levelOf(int version) {
+    const int level = version & 0x07;
+    if (level == 4)
+        return QStringLiteral("7");
+    if (level == 3)
+        return QStringLiteral("III-5");
+    return QStringLiteral("0x%1").arg(version, 2, 16, QLatin1Char('0'));
 }
 
 QString csvField(const QString& v) {
@@ -41,17 +47,19 @@ int runTable(const QStringList& args, Streams io) {
     const QString format = opts.value(QStringLiteral("format"), QStringLiteral("csv"));
     if (!opts.ok() || opts.positional().size() != 1 ||
         (format != QLatin1String("csv") && format != QLatin1String("json"))) {
-        io.err << (opts.ok() ? QStringLiteral("Indique una tabla y un formato csv o json.")
-                             : opts.error())
-               << '\n'
-               << usageText();
-        return Usage;
+        return usageError(io, (!opts.ok() ? opts.error()
+                               : opts.positional().size() != 1
+                                   ? QStringLiteral("Indique una tabla.")
+                                   : QStringLiteral("Formato desconocido: %1 "
+                                                    "(csv o json)")
+                                         .arg(format)));
     }
     // A path names the file itself; a bare name is a table of the working folder.
     const QString arg = opts.positional().first();
     QString folder = opts.value(QStringLiteral("workdir"), workingFolder());
     QString name = arg;
-    if (arg.contains(u'/') || arg.contains(u'\\') || QFileInfo::exists(arg)) {
+    if (arg.contains(u'/') || arg.contains(u'\\') ||
+        (!opts.has(QStringLiteral("workdir")) && QFileInfo(arg).isFile())) {
         const QFileInfo fi(arg);
         folder = fi.absolutePath();
         name = fi.fileName();
@@ -59,13 +67,15 @@ int runTable(const QStringList& args, Streams io) {
     try {
         tables::Table t;
         t.open(folder, name, tables::OpenMode::Shared);
-        const QList<tables::FieldDef> fields = t.fields();
+        const QList<tables::StoredField> fields = t.storedFields();
+        const QString level = levelOf(t.versionByte());
         if (format == QLatin1String("json")) {
             QJsonArray jf;
             for (const auto& f : fields)
                 jf.append(QJsonObject{{QStringLiteral("nombre"), f.name},
-                                      {QStringLiteral("tipo"), typeName(f.type)},
-                                      {QStringLiteral("ancho"), f.width}});
+                                      {QStringLiteral("tipo"), QString(QChar::fromLatin1(f.type))},
+                                      {QStringLiteral("ancho"), f.length},
+                                      {QStringLiteral("decimales"), f.decimals}});
             QJsonArray rows;
             for (t.first(); !t.atEnd(); t.next()) {
                 QJsonObject row;
@@ -74,14 +84,16 @@ int runTable(const QStringList& args, Streams io) {
                 rows.append(row);
             }
             const QJsonObject all{{QStringLiteral("tabla"), t.name()},
+                                  {QStringLiteral("nivel"), level},
                                   {QStringLiteral("campos"), jf},
                                   {QStringLiteral("filas"), rows}};
             io.out << QString::fromUtf8(QJsonDocument(all).toJson(QJsonDocument::Indented));
         } else {
-            io.out << "# " << t.name() << ": " << t.rowCount() << " filas\n";
+            io.out << "# " << t.name() << ": dBase nivel " << level << ", " << t.rowCount()
+                   << " filas\n";
             QStringList desc;
             for (const auto& f : fields)
-                desc << QStringLiteral("%1 %2 %3").arg(f.name, typeName(f.type)).arg(f.width);
+                desc << f.name + u' ' + describe(f);
             io.out << "# " << desc.join(QStringLiteral(", ")) << '\n';
             QStringList header;
             for (const auto& f : fields)

@@ -12,11 +12,17 @@ int main(int argc, char** argv) {
     cli::Streams io{out, err};
 
     QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.isEmpty() || args.first() == QLatin1String("--help") ||
-        args.first() == QLatin1String("-h") || args.first() == QLatin1String("help")) {
-        out << cli::usageText();
-        return args.isEmpty() ? cli::Usage : cli::Done;
+    if (args.isEmpty()) {
+        err << cli::usageText();
+        return cli::Usage;
     }
+    // Help asked for anywhere, also after a command ("import --help"), is not an error.
+    for (const QString& a : args)
+        if (a == QLatin1String("--help") || a == QLatin1String("-h") ||
+            (a == QLatin1String("help") && a == args.first())) {
+            out << cli::usageText();
+            return cli::Done;
+        }
     const QString command = args.takeFirst();
     if (command == QLatin1String("import"))
         return cli::runImport(args, io);
@@ -26,6 +32,5 @@ int main(int argc, char** argv) {
         return cli::runCheck(args, io);
     if (command == QLatin1String("table"))
         return cli::runTable(args, io);
-    err << QStringLiteral("Orden desconocida: %1\n\n").arg(command) << cli::usageText();
-    return cli::Usage;
+    return cli::usageError(io, QStringLiteral("Orden desconocida: %1").arg(command));
 }

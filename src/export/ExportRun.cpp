@@ -169,6 +169,9 @@ QString RutaResultado(const QString& elegido) {
 
 bool TablasExport::abrir(const QString& carpeta) {
     using tables::OpenMode;
+    if (!QFileInfo(carpeta).isDir())
+        throw RunError(QStringLiteral("No existe la carpeta de trabajo %1.")
+                           .arg(QDir::toNativeSeparators(carpeta)));
     soluc.open(carpeta, QStringLiteral("SOLUC"), OpenMode::Exclusive);
     grupost.open(carpeta, QStringLiteral("GRUPOST"), OpenMode::Exclusive);
     cursost.open(carpeta, QStringLiteral("CursosT"), OpenMode::Exclusive);

@@ -14,13 +14,23 @@ template <void (*Step)(ImportContext&)> bool plain(ImportContext& ctx) {
     return false;
 }
 
-// The ten steps in their fixed order; the order carries data from one to the next.
+// Every step deletes its tables before it writes them: without the working folder the
+// first one would fail on a file it cannot create, so say what is missing instead.
+bool workingFolderExists(ImportContext& ctx) {
+    if (!QFileInfo(ctx.workDir).isDir())
+        throw RunError(
+            QStringLiteral("No existe la carpeta de trabajo %1.\nNo se ha importado nada.")
+                .arg(QDir::toNativeSeparators(ctx.workDir)));
+    return false;
+}
+
+// The ten steps in their fixed order, after that check; the order carries data from one
+// to the next.
 const std::vector<ImportStep>& tenSteps() {
     static const std::vector<ImportStep> steps{
-        plain<CrearPeriodos>,    CrearCursos,
-        plain<CrearAsignaturas>, plain<CrearActividades>,
-        plain<CrearProfesores>,  plain<CrearAulas>,
-        plain<CrearGrupos>,      plain<CrearAsignaciones>,
+        workingFolderExists,     plain<CrearPeriodos>,    CrearCursos,
+        plain<CrearAsignaturas>, plain<CrearActividades>, plain<CrearProfesores>,
+        plain<CrearAulas>,       plain<CrearGrupos>,      plain<CrearAsignaciones>,
         plain<CrearDiasHoras>,   plain<CrearCatalogos>,
     };
     return steps;

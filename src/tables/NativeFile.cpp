@@ -170,8 +170,32 @@ bool heldByOther(const QString& path) {
 #else
 
 namespace {
+// The reasons a user can act on, in the language of our messages; the system's own text
+// for the rest.
 QString errnoText(int code) {
-    return QString::fromLocal8Bit(std::strerror(code));
+    switch (code) {
+    case ENOENT:
+        return QStringLiteral("no existe el archivo o la carpeta");
+    case ENOTDIR:
+        return QStringLiteral("una parte de la ruta no es una carpeta");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("permiso denegado");
+    case EROFS:
+        return QStringLiteral("el sistema de archivos es de solo lectura");
+    case ENOSPC:
+        return QStringLiteral("no queda espacio en el disco");
+#ifdef EDQUOT
+    case EDQUOT:
+        return QStringLiteral("se ha superado la cuota de disco");
+#endif
+    case EISDIR:
+        return QStringLiteral("es una carpeta");
+    case EIO:
+        return QStringLiteral("error de entrada/salida del disco");
+    default:
+        return QString::fromLocal8Bit(std::strerror(code));
+    }
 }
 } // namespace
 

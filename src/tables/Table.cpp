@@ -207,8 +207,12 @@ void CreateTable(const QString& folder, const QString& name, const QList<FieldDe
     default:
         fail(error);
     }
-    if (!file.truncate(0, &error) || !file.writeAt(0, bytes.constData(), bytes.size(), &error))
+    if (!file.truncate(0, &error) || !file.writeAt(0, bytes.constData(), bytes.size(), &error)) {
+        // A file without its whole header is no table: every later open would fail on it.
+        file.close();
+        QFile::remove(path);
         fail(error);
+    }
 }
 
 class TablePrivate {
@@ -900,6 +904,19 @@ QList<FieldDef> Table::fields() const {
         out.append(FieldDef{f.name, t, t == FieldType::Text ? f.length : 0});
     }
     return out;
+}
+
+QList<StoredField> Table::storedFields() const {
+    VT_REQUIRE_OPEN();
+    QList<StoredField> out;
+    for (const DbfField& f : d->layout.fields)
+        out.append(StoredField{f.name, f.type, f.length, f.decimals});
+    return out;
+}
+
+int Table::versionByte() const {
+    VT_REQUIRE_OPEN();
+    return d->layout.version;
 }
 
 void Table::append() {

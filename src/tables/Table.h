@@ -19,6 +19,15 @@ struct FieldDef {
 
 enum class OpenMode { Shared, Exclusive };
 
+// A field as the file declares it, for showing any table as it is: the dBase type letter
+// (C N F L D M I O + ...), the length in bytes and the decimals.
+struct StoredField {
+    QString name;
+    char type = 'C';
+    int length = 0;
+    int decimals = 0;
+};
+
 bool FileExists(const QString& path);
 
 // Deletes NAME.DBF, then NAME.MDX, in folder, where present; a file that cannot be
@@ -47,6 +56,8 @@ public:
     bool isOpen() const;
     QString name() const;
     QList<FieldDef> fields() const;
+    QList<StoredField> storedFields() const; // read-only view of the file's descriptors
+    int versionByte() const;                 // byte 0 of the file: 0x03 level III-5, 0x04 level 7
 
     void append(); // posts a pending row first
     void edit();   // on an empty table, appends instead

@@ -25,7 +25,7 @@ if [ -z "${VT_E2E_INSIDE_XVFB:-}" ]; then
         fi
     done
     export VT_E2E_INSIDE_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+    exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$0" "$@"
 fi
 
 work=$(mktemp -d)

@@ -1,0 +1,391 @@
+#pragma once
+
+// What the fuzz targets do with one input, kept apart from libFuzzer so that the
+// regression test replays saved inputs through exactly the same code. Needs the core
+// library only.
+
+#include "exchange/ExchangeDocument.h"
+#include "export/ExportRun.h"
+#include "import/CursosLogic.h"
+#include "import/ImportRun.h"
+#include "import/PlantillasLogic.h"
+#include "tables/Table.h"
+#include "text/RunError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <cmath>
+
+namespace fuzzing {
+
+// A user who answers everything: every course offering gets a level and a course, the
+// first one or two time frames are chosen. A dialog shown a third time is given up, so a
+// run can never wait for ever.
+class AnsweringHost : public RunHost {
+public:
+    explicit AnsweringHost(QString document) : document_(std::move(document)) {}
+
+    QStringList errors;
+    QStringList messages;
+    int cursosShown = 0;
+    int plantillasShown = 0;
+
+    std::optional<QString> chooseDocument() override { return document_; }
+    void showMessage(const QString& text) override { messages << text; }
+    bool askOkCancel(const QString&, const QString&) override { return true; }
+    void reportError(const QString& text) override { errors << text; }
+    void setBusy(bool) override {}
+    void closeMainWindow() override {}
+    void disableRunButtons() override {}
+
+    void showCursos(CursosLogic& dialog) override {
+        if (++cursosShown > 2) {
+            dialog.BitBtn2Click();
+            return;
+        }
+        dialog.recover(true);
+        QHash<QString, CursosLogic::Codes> codes;
+        for (int i = 0; i < dialog.rowCount(); ++i)
+            codes.insert(dialog.row(i).clave, {QStringLiteral("ESO"), QString::number(i % 4 + 1)});
+        dialog.applyCodes(codes);
+        if (!dialog.completeOk())
+            dialog.BitBtn2Click();
+    }
+
+    void showPlantillas(PlantillasLogic& dialog) override {
+        if (++plantillasShown > 2)
+            throw RunError(QStringLiteral("Diálogo de marcos horarios mostrado de nuevo."));
+        // Through the handlers, as the window's dialog calls them.
+        dialog.FormActivate();
+        dialog.ComboBoxPlantillaChange();
+        for (int row = 0; row < 2 && row < dialog.marcos().size(); ++row) {
+            dialog.setSelected(row, true);
+            dialog.ListBox2Click(row);
+        }
+        dialog.BitBtnContinuarClick();
+    }
+
+private:
+    QString document_;
+};
+
+// Removes every file of a folder (not the folder).
+inline void emptyFolder(const QString& folder) {
+    QDir dir(folder);
+    for (const QString& f : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        dir.remove(f);
+}
+
+// Opens a table and reads every field of every row in every way the store offers. A
+// RunError is the store refusing the file, which is fine; anything else is a fault.
+// Returns the number of rows walked, or -1 when the store refused the file.
+inline int walkTable(const QString& folder, const QString& name, QString* refusal = nullptr) {
+    try {
+        tables::Table t;
+        t.open(folder, name);
+        const QList<tables::FieldDef> fields = t.fields();
+        int rows = 0;
+        for (t.first(); !t.atEnd(); t.next()) {
+            ++rows;
+            for (const tables::FieldDef& f : fields) {
+                (void)t.text(f.name);
+                (void)t.isNull(f.name);
+                // A value read as another kind may be refused: that is an answer too.
+                try {
+                    (void)t.boolean(f.name);
+                } catch (const RunError&) {
+                }
+                try {
+                    (void)std::isnan(t.real(f.name));
+                } catch (const RunError&) {
+                }
+                try {
+                    (void)t.integer(f.name);
+                } catch (const RunError&) {
+                }
+            }
+        }
+        if (rows != t.rowCount())
+            abort(); // walking and counting disagree
+        return rows;
+    } catch (const RunError& e) {
+        if (refusal)
+            *refusal = e.message();
+        return -1;
+    }
+}
+
+// Every .DBF of the folder opens and walks; otherwise the name of the first that does not,
+// with the store's reason.
+inline QString unreadableTable(const QString& folder) {
+    const QStringList files =
+        QDir(folder).entryList({QStringLiteral("*.DBF"), QStringLiteral("*.dbf")}, QDir::Files);
+    for (const QString& f : files) {
+        QString why;
+        if (walkTable(folder, f, &why) < 0)
+            return f + QStringLiteral(": ") + why;
+    }
+    return {};
+}
+
+// (b) A table of any level from bytes: read it all, then append one row and read again.
+inline void readTableBytes(const QByteArray& bytes, const QString& scratch) {
+    emptyFolder(scratch);
+    const QString path = QDir(scratch).filePath(QStringLiteral("FUZZ.DBF"));
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return;
+    }
+    if (walkTable(scratch, QStringLiteral("FUZZ")) < 0)
+        return;
+    try {
+        tables::Table t;
+        t.open(scratch, QStringLiteral("fuzz.dbf"), tables::OpenMode::Exclusive);
+        const QList<tables::FieldDef> fields = t.fields();
+        t.append();
+        for (const tables::FieldDef& f : fields) {
+            try {
+                t.setText(f.name, QStringLiteral("1"));
+            } catch (const RunError&) {
+                // a field that takes no text, such as an autoincrement
+            }
+        }
+        t.post();
+        t.close();
+    } catch (const RunError&) {
+        return; // read-only file and the like
+    }
+    // What the store itself wrote must read back.
+    QString why;
+    if (walkTable(scratch, QStringLiteral("FUZZ"), &why) < 0) {
+        qWarning("tabla ilegible tras añadir una fila: %s", qPrintable(why));
+        abort();
+    }
+}
+
+// (a) A document through the whole import run into an empty working folder. Whatever the
+// document, the run ends (completed or with an error) and every table it left reads.
+inline void importDocument(const QByteArray& bytes, const QString& scratch,
+                           const QString& catalogPath) {
+    const QString work = QDir(scratch).filePath(QStringLiteral("TLTEMP"));
+    QDir().mkpath(work);
+    emptyFolder(work);
+    const QString doc = QDir(scratch).filePath(QStringLiteral("veltra.xml"));
+    {
+        QFile f(doc);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+            return;
+    }
+    AnsweringHost host(doc);
+    MainState state;
+    exchange::Document held;
+    BExportarClick(host, state, RunFolders{work, catalogPath}, held);
+    const bool completed = state.resultValue == 1;
+    if (completed != host.messages.contains(QStringLiteral("Proceso finalizado")))
+        abort(); // a run that says it finished must have finished, and the reverse
+    if (completed && !host.errors.isEmpty())
+        abort();
+    const QString bad = unreadableTable(work);
+    if (!bad.isEmpty()) {
+        qWarning("tabla ilegible tras la importación: %s", qPrintable(bad));
+        abort();
+    }
+}
+
+// A fixed small working folder as the import leaves it, for the export target.
+inline void writeExportFolder(const QString& work);
+
+// (c) The export over the fixed working folder with SOLUC from bytes.
+inline void exportWithSoluc(const QByteArray& soluc, const QString& scratch) {
+    const QString work = QDir(scratch).filePath(QStringLiteral("TLTEMP"));
+    const QString doc = QDir(scratch).filePath(QStringLiteral("VELTRA/datos.xml"));
+    const QString out = QDir(scratch).filePath(QStringLiteral("VELTRA/ResultadoTempolandatos.xml"));
+    if (!QFileInfo::exists(doc))
+        writeExportFolder(scratch);
+    QFile::remove(out);
+    {
+        QFile f(QDir(work).filePath(QStringLiteral("SOLUC.DBF")));
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(soluc) != soluc.size())
+            return;
+    }
+    AnsweringHost host(doc);
+    MainState state;
+    exchange::Document held;
+    BImportarClick(host, state, RunFolders{work, {}}, held);
+    if (state.resultValue == 1) {
+        // A completed export leaves a document that loads.
+        const exchange::Document result = exchange::Document::load(out);
+        if (!result.ok() || !host.errors.isEmpty()) {
+            qWarning("exportación terminada con un resultado ilegible: %s",
+                     qPrintable(result.errorString()));
+            abort();
+        }
+    } else if (QFileInfo::exists(out) && host.errors.isEmpty()) {
+        abort(); // an output without completion must come with an error
+    }
+    const QString bad = unreadableTable(work);
+    // SOLUC may be unreadable from the start; every other table must still read.
+    if (!bad.isEmpty() && !bad.startsWith(QStringLiteral("SOLUC"), Qt::CaseInsensitive)) {
+        qWarning("tabla ilegible tras la exportación: %s", qPrintable(bad));
+        abort();
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+
+namespace detail {
+
+using tables::FieldDef;
+using tables::FieldType;
+using Row = QHash<QString, QString>;
+
+inline FieldDef T(const char* name, int width) {
+    return {QString::fromLatin1(name), FieldType::Text, width};
+}
+inline FieldDef I(const char* name) {
+    return {QString::fromLatin1(name), FieldType::Integer, 0};
+}
+inline FieldDef F(const char* name) {
+    return {QString::fromLatin1(name), FieldType::Float, 0};
+}
+inline FieldDef B(const char* name) {
+    return {QString::fromLatin1(name), FieldType::Boolean, 0};
+}
+
+inline void writeTable(const QString& folder, const QString& name, const QList<FieldDef>& fields,
+                       const QList<Row>& rows) {
+    tables::DeleteTable(folder, name);
+    tables::CreateTable(folder, name, fields);
+    tables::Table t;
+    t.open(folder, name, tables::OpenMode::Exclusive);
+    for (const Row& row : rows) {
+        t.append();
+        for (auto it = row.cbegin(); it != row.cend(); ++it)
+            t.setText(it.key(), it.value());
+        t.post();
+    }
+    t.close();
+}
+
+} // namespace detail
+
+// The working tables of a small school, SOLUC with DIA and HORA as text or as integers.
+inline void writeSchoolTables(const QString& work, bool numericSoluc,
+                              const QList<detail::Row>& soluc) {
+    using namespace detail;
+    QDir().mkpath(work);
+    writeTable(work, "PERIODOS", {T("CURSOANNO", 4), T("F_INICIO", 10), T("F_FIN", 10)},
+               {{{"CURSOANNO", "2018"}, {"F_INICIO", "01/09/2018"}, {"F_FIN", "30/06/2019"}}});
+    writeTable(work, "CURSOST",
+               {T("ABREV", 3), T("TURNO", 1), T("NIVEL", 5), T("CURSO", 3), T("CLAVE", 10),
+                T("ESTUD", 80)},
+               {{{"CLAVE", "500"}, {"NIVEL", "ESO"}, {"CURSO", "1"}, {"ESTUD", "ESO 1"}}});
+    writeTable(work, "ASIGNOMT",
+               {T("COD", 10), T("CODLARGO", 10), T("NOMBRE", 80), T("CODTAREA", 10), B("ESTAREA"),
+                T("R_UNI_MAT", 4)},
+               {{{"COD", "MAT"}, {"NOMBRE", "Matemáticas"}, {"ESTAREA", "F"}},
+                {{"COD", "#GUA"}, {"CODTAREA", "#GUA"}, {"ESTAREA", "T"}, {"R_UNI_MAT", "NN"}}});
+    writeTable(work, "ASIGNOMT2",
+               {T("COD", 10), T("CODLARGO", 10), T("NOMBRE", 80), T("MATERIA", 20),
+                T("OFERTAMATRI", 20), T("CODTAREA", 10), B("ESTAREA")},
+               {{{"COD", "MAT"}, {"OFERTAMATRI", "500"}, {"MATERIA", "M999"}}});
+    writeTable(work, "PROFT",
+               {T("ABREV", 10), T("NOMBRE", 80), T("DEPART", 40), I("DNI"), T("X_EMPLEADO", 10),
+                T("F_TOMAPOS", 10), T("EMAIL", 100)},
+               {{{"ABREV", "ANA"}, {"X_EMPLEADO", "1001"}, {"F_TOMAPOS", "01/09/2015"}},
+                {{"ABREV", "LUI"}, {"X_EMPLEADO", "1002"}, {"F_TOMAPOS", "15/10/2016"}}});
+    writeTable(
+        work, "AULAT",
+        {T("ABREV", 10), T("NOMBRE", 80), T("EDIFICIO", 1), I("MAXALUM"), T("DEPCENTRO", 10)},
+        {{{"ABREV", "A1"}, {"NOMBRE", "Aula 1"}, {"DEPCENTRO", "A1"}}});
+    writeTable(work, "GRUPOST",
+               {T("ABREV", 10), T("TURNO", 1), T("NIVEL", 5), T("CURSO", 3), T("GRUPO", 2),
+                T("CLAVE", 10), T("CLAVECURSO", 10), T("DESCRIP", 80), T("MARCO", 1)},
+               {{{"ABREV", "ESO1A"}, {"CLAVE", "U1"}, {"CLAVECURSO", "500"}, {"MARCO", "0"}}});
+    writeTable(work, "ASIGT",
+               {T("CASIG", 10), T("CPROF", 10), T("CGRUP", 10), T("CAULA", 10), T("TURNO", 1),
+                T("NIVEL", 5), T("CURSO", 3), T("GRUPO", 2), F("HORAS"), T("SESIONES", 20),
+                T("NCONEX", 4), T("CLAVE", 10), T("CLAVECURSO", 10), T("CLAVEGRUPO", 10),
+                T("CTAREA", 10), T("CORIGEN", 20), I("X_NIVCONPAGLEG")},
+               {{{"CASIG", "MAT"}, {"CGRUP", "ESO1A"}, {"CLAVE", "M100"}, {"CLAVECURSO", "500"}}});
+    QList<Row> slots;
+    for (int dia = 1; dia <= 5; ++dia)
+        for (int hora = 1; hora <= 2; ++hora)
+            slots.append({{"DIHO", QString::number(dia * 10 + hora)},
+                          {"CODDIHO", QStringLiteral("T%1").arg(hora)},
+                          {"DIA", QString::number(dia)},
+                          {"HORA", QString::number(hora)},
+                          {"HORADESDE", hora == 1 ? "08:30" : "09:25"},
+                          {"HORAHASTA", hora == 1 ? "09:25" : "10:20"},
+                          {"MINUTOS", "55"},
+                          {"MARCO", "0"},
+                          {"MARCOXML", "M1"}});
+    writeTable(work, "DIASHORAST",
+               {T("DIHO", 10), T("CODDIHO", 10), T("DIA", 20), T("TEXTODIA", 20), T("HORA", 8),
+                T("TEXTOHOR", 15), T("HORADESDE", 8), T("HORAHASTA", 8), T("MINUTOS", 8),
+                T("MARCO", 1), T("MARCOXML", 10)},
+               slots);
+    writeTable(work, "ORIGENES_C", {I("X_CATORIHOR"), T("C_ORIHOR", 20), T("D_ORIHOR", 50)},
+               {{{"X_CATORIHOR", "7"}, {"C_ORIHOR", "CONC"}}});
+    writeTable(work, "CUR_NIV_C", {I("X_OFERTAMATRIG"), I("X_NIVCONPAGLEG")},
+               {{{"X_OFERTAMATRIG", "500"}, {"X_NIVCONPAGLEG", "40"}}});
+    writeTable(work, "AUTORIZA_C",
+               {I("X_ORIHORACTETP"), I("X_ACTIVIDAD"), I("X_CATORIHOR"), I("X_NIVCONPAGLEG")},
+               {{{"X_ORIHORACTETP", "9001"},
+                 {"X_ACTIVIDAD", "1"},
+                 {"X_CATORIHOR", "7"},
+                 {"X_NIVCONPAGLEG", "40"}}});
+    const FieldDef dia = numericSoluc ? I("DIA") : T("DIA", 2);
+    const FieldDef hora = numericSoluc ? I("HORA") : T("HORA", 2);
+    writeTable(work, "SOLUC",
+               {T("PROF", 10), dia, hora, T("MARCO", 1), T("ASIG", 10), T("TAREA", 10),
+                T("CODGRUPO", 10), T("AULA", 10), T("CCONCIERTO", 20)},
+               soluc);
+}
+
+// A timetable for the small school: regular classes, a task and a non-regular entry.
+inline QList<detail::Row> sampleTimetable() {
+    return {
+        {{"PROF", "ANA"},
+         {"DIA", "1"},
+         {"HORA", "1"},
+         {"MARCO", "0"},
+         {"ASIG", "MAT"},
+         {"CODGRUPO", "ESO1A"},
+         {"AULA", "A1"}},
+        {{"PROF", "ANA"},
+         {"DIA", "1"},
+         {"HORA", "2"},
+         {"MARCO", "0"},
+         {"ASIG", "#GUA"},
+         {"TAREA", "#GUA"},
+         {"CCONCIERTO", "CONC"}},
+        {{"PROF", "LUI"},
+         {"DIA", "3"},
+         {"HORA", "1"},
+         {"MARCO", "0"},
+         {"ASIG", "MAT"},
+         {"CODGRUPO", "ESO1A"}},
+    };
+}
+
+inline void writeExportFolder(const QString& scratch) {
+    writeSchoolTables(QDir(scratch).filePath(QStringLiteral("TLTEMP")), false, sampleTimetable());
+    const QString veltra = QDir(scratch).filePath(QStringLiteral("VELTRA"));
+    QDir().mkpath(veltra);
+    QFile f(QDir(veltra).filePath(QStringLiteral("datos.xml")));
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+                "<SERVICIO modulo=\"EXPORTACION\" tipo=\"E\" autor=\"VELTRA\"><BLOQUE_DATOS>"
+                "<grupo_datos seq=\"ANNO\"><dato nombre_dato=\"C_ANNO\">2018</dato>"
+                "<dato nombre_dato=\"F_INICIO\">01/09/2018</dato>"
+                "<dato nombre_dato=\"F_FIN\">30/06/2019</dato></grupo_datos>"
+                "</BLOQUE_DATOS></SERVICIO>\n");
+}
+
+} // namespace fuzzing
