@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev libxml2-dev libxml2-utils libgtest-dev libbenchmark-dev
+    qt6-base-dev libxml2-dev libxml2-utils libgtest-dev libbenchmark-dev time
     xvfb xauth xdotool x11-utils x11-apps imagemagick libx11-dev
     clang libclang-rt-14-dev
 )

@@ -1,9 +1,11 @@
 #include "cli/Cli.h"
+#include "text/Allocator.h"
 
 #include <QCoreApplication>
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    tuneAllocator();
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);

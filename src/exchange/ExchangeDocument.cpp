@@ -17,7 +17,10 @@
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
+#include <functional>
 #include <mutex>
 #include <unordered_set>
 #include <vector>
@@ -186,6 +189,30 @@ void linkLast(xmlNodePtr parent, xmlNodePtr child) {
     parent->last = child;
 }
 
+// A new text node. A document being built has a million short texts (names, codes,
+// numbers): those are kept inside the node itself, where the parser keeps them too
+// (XML_PARSE_COMPACT: the text in the node's unused attribute and namespace fields, which
+// the library knows when it changes or frees the node), instead of in a block of their own.
+xmlNodePtr newTextNode(xmlDocPtr doc, const QByteArray& text) {
+    xmlNodePtr tn = xmlNewDocText(doc, nullptr);
+    if (!tn)
+        return nullptr;
+    const auto size = std::size_t(text.size());
+    if (size < 2 * sizeof(void*)) {
+        auto* inside = reinterpret_cast<xmlChar*>(&tn->properties);
+        std::memcpy(inside, text.constData(), size);
+        inside[size] = 0;
+        tn->content = inside;
+        return tn;
+    }
+    tn->content = xmlStrndup(utf8(text), int(size));
+    if (!tn->content) {
+        xmlFreeNode(tn);
+        return nullptr;
+    }
+    return tn;
+}
+
 xmlAttrPtr attributeAt(const xmlNode* n, int position) {
     if (!isElement(n) || position < 0)
         return nullptr;
@@ -197,7 +224,8 @@ xmlAttrPtr attributeAt(const xmlNode* n, int position) {
 
 // libxml2 writes a control character as it is, and the saved file would then not be
 // XML at all: such text is refused before it gets into the document.
-void checkXmlChars(const QString& text, const QString& where) {
+// `where` names the place for the message, built only when there is one to give.
+template <typename Where> void checkXmlChars(const QString& text, Where&& where) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text.at(i).unicode();
         bool bad = (c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D) || c == 0xFFFE || c == 0xFFFF;
@@ -211,7 +239,7 @@ void checkXmlChars(const QString& text, const QString& where) {
             throw RunError(
                 QStringLiteral(
                     "El texto para %1 contiene un carácter que XML no admite (U+%2, posición %3).")
-                    .arg(where)
+                    .arg(where())
                     .arg(uint(c), 4, 16, QLatin1Char('0'))
                     .arg(i + 1));
     }
@@ -261,6 +289,11 @@ public:
     QString error;
     bool declared = false; // the loaded bytes began with an XML declaration
     std::vector<xmlNodePtr> detached;
+
+    // The sink refused bytes (the disk is full, say): the caller knows what to say.
+    struct WriteFailed {};
+    // Writes the whole document as save and toBytes give it; throws RunError or WriteFailed.
+    void write(const std::function<bool(const char*, int)>& sink) const;
 };
 
 namespace {
@@ -330,6 +363,10 @@ bool Node::isElement() const {
 }
 
 QString Node::text() const {
+    // An element holding one piece of text, the usual data item, is read in place.
+    if (exchange::isElement(n_) && n_->children && n_->children == n_->last &&
+        n_->children->type == XML_TEXT_NODE && n_->children->content)
+        return fromXml(n_->children->content);
     return n_ ? takeXml(xmlNodeGetContent(n_)) : QString();
 }
 
@@ -405,12 +442,28 @@ void Node::setAttribute(const QString& name, const QString& value) {
     const QByteArray n = name.toUtf8();
     if (xmlValidateName(utf8(n), 0) != 0)
         throw RunError(QStringLiteral("Nombre de atributo XML no válido: '%1'.").arg(name));
-    checkXmlChars(value, QStringLiteral("el atributo '%1' de %2").arg(name, describe(n_)));
+    checkXmlChars(value,
+                  [&] { return QStringLiteral("el atributo '%1' de %2").arg(name, describe(n_)); });
     // xmlSetProp keeps an existing attribute in its place and appends a new one, which is
     // the first-set order; the value is stored as text, not parsed for entities.
-    if (!xmlSetProp(n_, utf8(n), utf8(value.toUtf8())))
-        throw RunError(
+    const auto failed = [&] {
+        return RunError(
             QStringLiteral("No se puede asignar el atributo '%1' a %2.").arg(name, describe(n_)));
+    };
+    if (n.contains(':')) { // a prefixed name: the library finds its namespace
+        if (!xmlSetProp(n_, utf8(n), utf8(value.toUtf8())))
+            throw failed();
+        return;
+    }
+    // Set empty first, then given its text as every other text node gets it.
+    xmlAttrPtr a = xmlSetProp(n_, utf8(n), nullptr);
+    if (!a)
+        throw failed();
+    xmlNodePtr tn = newTextNode(n_->doc, value.toUtf8());
+    if (!tn)
+        throw failed();
+    tn->parent = reinterpret_cast<xmlNodePtr>(a);
+    a->children = a->last = tn;
 }
 
 void Node::setAttribute(const QString& name, qint64 value) {
@@ -440,8 +493,9 @@ void Node::setAttributeValue(int position, const QString& value) {
                 .arg(describe(n_))
                 .arg(position)
                 .arg(attributeCount()));
-    checkXmlChars(value,
-                  QStringLiteral("el atributo '%1' de %2").arg(fromXml(a->name), describe(n_)));
+    checkXmlChars(value, [&] {
+        return QStringLiteral("el atributo '%1' de %2").arg(fromXml(a->name), describe(n_));
+    });
     if (!xmlSetNsProp(n_, a->ns, a->name, utf8(value.toUtf8())))
         throw RunError(QStringLiteral("No se puede asignar el atributo '%1' de %2.")
                            .arg(fromXml(a->name), describe(n_)));
@@ -450,7 +504,7 @@ void Node::setAttributeValue(int position, const QString& value) {
 void Node::setText(const QString& text) {
     if (!n_)
         nullNodeError("asignar el texto");
-    checkXmlChars(text, describe(n_));
+    checkXmlChars(text, [&] { return describe(n_); });
     const QByteArray t = text.toUtf8();
     switch (n_->type) {
     case XML_ELEMENT_NODE: {
@@ -458,7 +512,7 @@ void Node::setText(const QString& text) {
         while (n_->children)
             detach(n_->children);
         if (!text.isEmpty()) {
-            xmlNodePtr tn = xmlNewDocTextLen(n_->doc, utf8(t), t.size());
+            xmlNodePtr tn = newTextNode(n_->doc, t);
             if (!tn)
                 throw RunError(
                     QStringLiteral("No hay memoria para el texto de %1.").arg(describe(n_)));
@@ -515,8 +569,13 @@ void appendTo(xmlNodePtr parent, xmlNodePtr child) {
         }
     }
     // A loose node stays in the detached list; it is skipped at the end while it has a parent.
+    // One created just before being added, the usual way of building, leaves the list
+    // again, so the list does not grow with every node of a document being built.
     xmlUnlinkNode(child);
     linkLast(parent, child);
+    std::vector<xmlNodePtr>& detached = DocumentPrivate::of(child)->detached;
+    if (!detached.empty() && detached.back() == child)
+        detached.pop_back();
 }
 
 void removeFrom(xmlNodePtr parent, xmlNodePtr child) {
@@ -526,6 +585,23 @@ void removeFrom(xmlNodePtr parent, xmlNodePtr child) {
         throw RunError(QStringLiteral("No se puede quitar %1: no es hijo de %2.")
                            .arg(describe(child), describe(parent)));
     detach(child);
+}
+
+void deleteFrom(xmlNodePtr parent, xmlNodePtr child) {
+    if (!child)
+        nullNodeError("borrar un hijo");
+    if (child->parent != parent || !canBeChild(child))
+        throw RunError(QStringLiteral("No se puede borrar %1: no es hijo de %2.")
+                           .arg(describe(child), describe(parent)));
+    xmlUnlinkNode(child);
+    // Loose nodes added somewhere inside it go with it.
+    std::erase_if(DocumentPrivate::of(child)->detached, [child](xmlNodePtr n) {
+        for (xmlNodePtr a = n; a; a = a->parent)
+            if (a == child)
+                return true;
+        return false;
+    });
+    xmlFreeNode(child);
 }
 
 } // namespace
@@ -540,6 +616,12 @@ void Node::removeChild(Node child) {
     if (!n_)
         nullNodeError("quitar un hijo");
     removeFrom(n_, child.n_);
+}
+
+void Node::deleteChild(Node child) {
+    if (!n_)
+        nullNodeError("borrar un hijo");
+    deleteFrom(n_, child.n_);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -557,31 +639,18 @@ Document& Document::operator=(Document&& o) noexcept {
     return *this;
 }
 
-Document Document::load(const QString& path) {
-    QFile f(path);
-    if (QFileInfo(path).isDir() || !f.open(QIODevice::ReadOnly))
-        throw RunError(QStringLiteral("No se puede leer el archivo XML '%1': %2")
-                           .arg(path, QFileInfo(path).isDir() ? QStringLiteral("es una carpeta")
-                                                              : f.errorString()));
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        throw RunError(
-            QStringLiteral("No se puede leer el archivo XML '%1': %2").arg(path, f.errorString()));
-    return fromBytes(bytes, path);
-}
+namespace {
 
-Document Document::fromBytes(const QByteArray& xml, const QString& nameForMessages) {
-    initLibrary();
-    Document result;
-    const auto fail = [&](const QString& message) {
-        result.d->ok = false;
-        result.d->error = message;
-        return std::move(result);
+// Parses with `read(ctxt, url, options)`, which calls one of the library's readers. The
+// result is an empty document with ok() false when the text is not a document we read.
+template <typename Read>
+std::unique_ptr<DocumentPrivate> parse(const QString& nameForMessages, bool declared, Read&& read) {
+    auto failed = [&](const QString& message) {
+        auto empty = std::make_unique<DocumentPrivate>();
+        empty->ok = false;
+        empty->error = message;
+        return empty;
     };
-    if (xml.size() > INT_MAX)
-        return fail(
-            QStringLiteral("El archivo XML '%1' es demasiado grande.").arg(nameForMessages));
-
     ParseState state;
     ErrorGuard guard(state.errors);
     xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
@@ -592,10 +661,10 @@ Document Document::fromBytes(const QByteArray& xml, const QString& nameForMessag
     ctxt->sax->serror = onParserError;
     ctxt->sax->internalSubset = onInternalSubset;
     // Network off; no entity substitution, no DTD loading, the parser's size limits kept.
-    const int options = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_BIG_LINES;
+    const int options =
+        XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT;
     const QByteArray url = QFile::encodeName(nameForMessages);
-    xmlDocPtr doc = xmlCtxtReadMemory(ctxt, xml.constData(), int(xml.size()), url.constData(),
-                                      nullptr, options);
+    xmlDocPtr doc = read(ctxt, url.constData(), options);
     xmlFreeParserCtxt(ctxt);
 
     if (doc && (state.doctype || doc->intSubset || doc->extSubset)) {
@@ -604,23 +673,84 @@ Document Document::fromBytes(const QByteArray& xml, const QString& nameForMessag
         state.doctype = true;
     }
     if (state.doctype)
-        return fail(
+        return failed(
             QStringLiteral("El archivo XML '%1' contiene una declaración DOCTYPE (línea %2); "
                            "un documento de intercambio no la lleva y no se lee.")
                 .arg(nameForMessages)
                 .arg(state.doctypeLine));
     if (!doc) {
         if (state.errors.any)
-            return fail(QStringLiteral(
-                            "El archivo XML '%1' no es un documento XML bien formado: línea %2: %3")
-                            .arg(nameForMessages)
-                            .arg(state.errors.line)
-                            .arg(state.errors.message));
-        return fail(QStringLiteral("El archivo XML '%1' no es un documento XML bien formado.")
-                        .arg(nameForMessages));
+            return failed(
+                QStringLiteral(
+                    "El archivo XML '%1' no es un documento XML bien formado: línea %2: %3")
+                    .arg(nameForMessages)
+                    .arg(state.errors.line)
+                    .arg(state.errors.message));
+        return failed(QStringLiteral("El archivo XML '%1' no es un documento XML bien formado.")
+                          .arg(nameForMessages));
     }
-    result.d = std::make_unique<DocumentPrivate>(doc);
-    result.d->declared = startsWithDeclaration(xml);
+    auto result = std::make_unique<DocumentPrivate>(doc);
+    result->declared = declared;
+    return result;
+}
+
+// The file being parsed, read by the parser in its own small pieces.
+struct FileSource {
+    QFile* file;
+    bool failed = false;
+};
+
+int readFromFile(void* context, char* buffer, int size) {
+    auto* source = static_cast<FileSource*>(context);
+    const qint64 n = source->file->read(buffer, size);
+    if (n < 0) {
+        source->failed = true;
+        return -1;
+    }
+    return int(n);
+}
+
+int closeNoFile(void*) {
+    return 0;
+}
+
+} // namespace
+
+Document Document::load(const QString& path) {
+    initLibrary();
+    QFile f(path);
+    if (QFileInfo(path).isDir() || !f.open(QIODevice::ReadOnly))
+        throw RunError(QStringLiteral("No se puede leer el archivo XML '%1': %2")
+                           .arg(path, QFileInfo(path).isDir() ? QStringLiteral("es una carpeta")
+                                                              : f.errorString()));
+    // Streamed from the file rather than read whole first: a large document is then never
+    // in memory as bytes beside its tree. The start is looked at for the declaration.
+    const bool declared = startsWithDeclaration(f.peek(16));
+    FileSource source{&f};
+    Document result;
+    result.d = parse(path, declared, [&](xmlParserCtxtPtr ctxt, const char* url, int options) {
+        return xmlCtxtReadIO(ctxt, readFromFile, closeNoFile, &source, url, nullptr, options);
+    });
+    if (source.failed || f.error() != QFileDevice::NoError)
+        throw RunError(
+            QStringLiteral("No se puede leer el archivo XML '%1': %2").arg(path, f.errorString()));
+    return result;
+}
+
+Document Document::fromBytes(const QByteArray& xml, const QString& nameForMessages) {
+    initLibrary();
+    Document result;
+    if (xml.size() > INT_MAX) {
+        result.d->ok = false;
+        result.d->error =
+            QStringLiteral("El archivo XML '%1' es demasiado grande.").arg(nameForMessages);
+        return result;
+    }
+    result.d = parse(nameForMessages, startsWithDeclaration(xml),
+                     [&](xmlParserCtxtPtr ctxt, const char* url, int options) {
+                         return xmlCtxtReadMemory(ctxt, xml.constData(), int(xml.size()), url,
+                                                  nullptr, options);
+                     });
     return result;
 }
 
@@ -674,6 +804,10 @@ void Document::removeChild(Node child) {
     removeFrom(reinterpret_cast<xmlNodePtr>(d->doc), child.n_);
 }
 
+void Document::deleteChild(Node child) {
+    deleteFrom(reinterpret_cast<xmlNodePtr>(d->doc), child.n_);
+}
+
 QList<Node> Document::topLevelNodes() const {
     QList<Node> r;
     for (xmlNodePtr c = d->doc->children; c; c = c->next)
@@ -685,60 +819,95 @@ QString Document::encoding() const {
     return fromXml(d->doc->encoding);
 }
 
-QByteArray Document::toBytes() const {
-    xmlDocPtr doc = d->doc;
+namespace {
+
+// Where a document is written: a file being saved or bytes in memory.
+using Sink = std::function<bool(const char* data, int size)>;
+
+struct SinkContext {
+    const Sink* sink;
+    bool refused = false;
+};
+
+int writeToSink(void* context, const char* data, int size) {
+    auto* c = static_cast<SinkContext*>(context);
+    if ((*c->sink)(data, size))
+        return size;
+    c->refused = true;
+    return -1;
+}
+
+int closeNothing(void*) {
+    return 0;
+}
+
+} // namespace
+
+void DocumentPrivate::write(const Sink& sink) const {
     // With a declaration: the encoding it names. A declaration that names none means
     // UTF-8; libxml2 would then escape every non-ASCII character, so that case writes the
     // declaration itself and lets libxml2 write the rest as UTF-8.
-    const bool libraryDeclaration = d->declared && doc->encoding;
+    const bool libraryDeclaration = declared && doc->encoding;
     const char* encoding =
         libraryDeclaration ? reinterpret_cast<const char*>(doc->encoding) : "UTF-8";
     const int options = libraryDeclaration ? 0 : XML_SAVE_NO_DECL;
 
-    QByteArray out;
-    if (d->declared && !doc->encoding) {
-        out = "<?xml version=\"" +
-              QByteArray(doc->version ? reinterpret_cast<const char*>(doc->version) : "1.0") + '"';
+    if (declared && !doc->encoding) {
+        QByteArray decl =
+            "<?xml version=\"" +
+            QByteArray(doc->version ? reinterpret_cast<const char*>(doc->version) : "1.0") + '"';
         if (doc->standalone == 1)
-            out += " standalone=\"yes\"";
+            decl += " standalone=\"yes\"";
         else if (doc->standalone == 0)
-            out += " standalone=\"no\"";
-        out += "?>\n";
+            decl += " standalone=\"no\"";
+        decl += "?>\n";
+        if (!sink(decl.constData(), int(decl.size())))
+            throw WriteFailed();
     }
 
     ErrorCapture errors;
     ErrorGuard guard(errors);
-    xmlBufferPtr buf = xmlBufferCreate();
-    if (!buf)
-        throw RunError(QStringLiteral("No hay memoria para escribir el documento XML."));
-    xmlSaveCtxtPtr save = xmlSaveToBuffer(buf, encoding, options);
-    if (!save) {
-        xmlBufferFree(buf);
+    // Straight to the sink in the library's own small pieces: a large document is never
+    // held twice in memory on its way out.
+    SinkContext context{&sink};
+    xmlSaveCtxtPtr save = xmlSaveToIO(writeToSink, closeNothing, &context, encoding, options);
+    if (!save)
         throw RunError(
             QStringLiteral("No se puede escribir el documento XML en la codificación '%1'.")
                 .arg(QLatin1String(encoding)));
-    }
     const long written = xmlSaveDoc(save, doc);
     const int closed = xmlSaveClose(save);
+    if (context.refused)
+        throw WriteFailed();
     if (written < 0 || closed < 0) {
-        xmlBufferFree(buf);
         throw RunError(
             QStringLiteral("No se puede escribir el documento XML: %1").arg(errors.message));
     }
-    out.append(reinterpret_cast<const char*>(xmlBufferContent(buf)), xmlBufferLength(buf));
-    xmlBufferFree(buf);
+}
+
+QByteArray Document::toBytes() const {
+    QByteArray out;
+    d->write([&out](const char* data, int size) {
+        out.append(data, size);
+        return true;
+    });
     return out;
 }
 
 void Document::save(const QString& path) const {
-    const QByteArray bytes = toBytes();
     // Written beside the target and renamed over it, so a failed save leaves the old file
     // (or none) instead of half a document.
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         throw RunError(QStringLiteral("No se puede guardar el documento XML '%1': %2")
                            .arg(path, f.errorString()));
-    if (f.write(bytes) != bytes.size() || !f.commit())
+    try {
+        d->write([&f](const char* data, int size) { return f.write(data, size) == size; });
+    } catch (const DocumentPrivate::WriteFailed&) {
+        throw RunError(QStringLiteral("No se puede guardar el documento XML '%1': %2")
+                           .arg(path, f.errorString()));
+    }
+    if (!f.commit())
         throw RunError(QStringLiteral("No se puede guardar el documento XML '%1': %2")
                            .arg(path, f.errorString()));
 }
@@ -762,9 +931,49 @@ QString itemXmlText(const NodeList& items, int k) {
     return k >= 0 && k < items.size() ? AllTrim(items.at(k).xml()) : QString();
 }
 
+namespace {
+
+// Characters that come out of the writer as they are, whatever the encoding.
+bool plainAscii(const QString& s) {
+    return std::all_of(s.begin(), s.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') ||
+               u == u'_';
+    });
+}
+
+// The value of a plain <dato xxxxxxxxxxx="..."> first attribute, where the written item's
+// characters from the 20th on are that value escaped; false when it is not such an item.
+bool firstAttributeAtNineteen(const xmlNode* n, const xmlChar** value) {
+    if (!isElement(n) || n->ns || n->nsDef || !xmlStrEqual(n->name, X("dato")))
+        return false;
+    const xmlAttr* a = n->properties;
+    if (!a || a->ns || xmlStrlen(a->name) != 11)
+        return false;
+    if (!a->children) {
+        *value = X("");
+        return true;
+    }
+    if (a->children != a->last || a->children->type != XML_TEXT_NODE || !a->children->content)
+        return false;
+    *value = a->children->content;
+    return true;
+}
+
+} // namespace
+
 bool itemNameIs(const NodeList& items, int k, const QString& name) {
     if (k < 0 || k >= items.size())
         return false;
+    // Escaping only ever puts "&" where a character was, so for a name of plain
+    // characters comparing the stored value's start gives what comparing the written
+    // item gives, without writing it.
+    const xmlChar* value = nullptr;
+    if (plainAscii(name) && firstAttributeAtNineteen(items.at(k).n_, &value)) {
+        const QByteArray wanted = name.toLatin1();
+        return std::strncmp(reinterpret_cast<const char*>(value), wanted.constData(),
+                            std::size_t(wanted.size())) == 0;
+    }
     // The item written out starts with the fixed 19 characters <dato nombre_dato=" when
     // the name is the first attribute; the test compares what follows them.
     return itemXmlText(items, k).mid(19, name.size()) == name;

@@ -44,9 +44,13 @@ public:
     void setText(const QString& text); // empty text leaves the element without content
     void appendChild(Node child);
     void removeChild(Node child);
+    // Takes the child out and frees it and everything inside it at once, for content that
+    // is no longer wanted: Nodes referring into it must not be used any more.
+    void deleteChild(Node child);
 
 private:
     friend class Document;
+    friend bool itemNameIs(const QList<Node>& items, int k, const QString& name);
     explicit Node(::_xmlNode* n) : n_(n) {}
     ::_xmlNode* n_ = nullptr;
 };
@@ -87,6 +91,7 @@ public:
     Node createElement(const QString& name);
     void appendChild(Node child); // at document level, after the other top-level nodes
     void removeChild(Node child); // from the document level
+    void deleteChild(Node child); // from the document level, freed at once (Node::deleteChild)
     QList<Node> topLevelNodes() const;
     QString encoding() const; // as declared; empty without a declaration
 

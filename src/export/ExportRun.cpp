@@ -98,10 +98,11 @@ bool Exportar(RunHost& host, const QString& elegido, const QString& carpeta,
     Busquedas busquedas;
     busquedas.cargar(tablas, estado.catalogos);
 
-    // The input's content goes; its declaration and top-level comments stay.
+    // The input's content goes, freed at once (nothing refers to it any more); its
+    // declaration and top-level comments stay.
     exchange::Node raiz = held.root();
-    raiz.removeChild(held.selectSingle(QStringLiteral("/SERVICIO/BLOQUE_DATOS")));
-    held.removeChild(held.selectSingle(QStringLiteral("/SERVICIO")));
+    raiz.deleteChild(held.selectSingle(QStringLiteral("/SERVICIO/BLOQUE_DATOS")));
+    held.deleteChild(held.selectSingle(QStringLiteral("/SERVICIO")));
 
     exchange::Node servicio = held.createElement(QStringLiteral("SERVICIO"));
     servicio.setAttribute(QStringLiteral("modulo"), QStringLiteral("HORARIOS"));
@@ -126,6 +127,8 @@ bool Exportar(RunHost& host, const QString& elegido, const QString& carpeta,
 
     const QString salida = RutaResultado(elegido);
     held.save(salida);
+    // The document built goes before the saved one is read back: never two in memory.
+    held = exchange::Document();
     held = AjustarRegistros(salida);
     return true;
 }

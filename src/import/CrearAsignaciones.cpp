@@ -86,12 +86,7 @@ void CrearAsignaciones(ImportContext& ctx) {
         horas = 1;
     const QString sesiones = Sesiones(int(std::ceil(horas)));
 
-    const exchange::NodeList registros = ctx.doc.recordsOf(QStringLiteral("MATERIAS"));
-    for (const exchange::Node& registro : registros) {
-        const exchange::NodeList items = exchange::dataItems(registro);
-        if (items.size() < 2)
-            continue;
-        const Materia m = LeerMateria(items);
+    for (const Materia& m : MateriasDelDocumento(ctx)) {
         const QString cod = codPorNombre.value(AllTrim(MayusculasAZ(LeftStr(m.nombre, 80))));
         if (cod.isEmpty())
             continue;

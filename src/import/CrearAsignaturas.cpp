@@ -127,7 +127,7 @@ void CrearAsignaturas(ImportContext& ctx) {
                         });
     const QHash<QString, CodigosCatalogo> catalogo = LeerCatalogo(ctx.catalogPath);
 
-    const exchange::NodeList registros = ctx.doc.recordsOf(QStringLiteral("MATERIAS"));
+    const QList<Materia>& materias = MateriasDelDocumento(ctx);
     tables::Table asignomt;
     asignomt.open(ctx.workDir, kAsignomt);
     tables::Table asignomt2;
@@ -155,12 +155,7 @@ void CrearAsignaturas(ImportContext& ctx) {
         materiasPorOferta.insert({m.identificador, m.oferta});
     };
 
-    for (const exchange::Node& registro : registros) {
-        const exchange::NodeList items = exchange::dataItems(registro);
-        if (items.size() < 2)
-            continue;
-        const Materia m = LeerMateria(items);
-
+    for (const Materia& m : materias) {
         QString cod;
         QString codLargo;
         if (const auto hit = catalogo.constFind(m.nombre); hit != catalogo.cend()) {

@@ -3,7 +3,11 @@
 #include "exchange/ExchangeDocument.h"
 #include "import/RunHost.h"
 
+#include <QList>
 #include <QString>
+#include <memory>
+
+struct Materia;
 
 // What every import step works with: the loaded document, the user, the main window's
 // state and the folders. Steps throw RunError to end the run.
@@ -13,6 +17,9 @@ struct ImportContext {
     MainState& state;
     QString workDir;     // Tempolan's working tables
     QString catalogPath; // VELTMATERIAS.DBF
+    // The MATERIAS records, read from the document by the first step that needs them and
+    // kept for the next (see MateriasDelDocumento).
+    std::shared_ptr<const QList<Materia>> materias = {};
 };
 
 // The ten steps, in the order the import run calls them.

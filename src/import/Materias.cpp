@@ -19,6 +19,21 @@ Materia LeerMateria(const exchange::NodeList& items) {
     return m;
 }
 
+const QList<Materia>& MateriasDelDocumento(ImportContext& ctx) {
+    if (!ctx.materias) {
+        auto materias = std::make_shared<QList<Materia>>();
+        const exchange::NodeList registros = ctx.doc.recordsOf(QStringLiteral("MATERIAS"));
+        materias->reserve(registros.size());
+        for (const exchange::Node& registro : registros) {
+            const exchange::NodeList items = exchange::dataItems(registro);
+            if (items.size() >= 2)
+                materias->append(LeerMateria(items));
+        }
+        ctx.materias = std::move(materias);
+    }
+    return *ctx.materias;
+}
+
 QString MayusculasAZ(const QString& s) {
     QString out = s;
     for (QChar& c : out) {

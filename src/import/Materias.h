@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/ExchangeDocument.h"
+#include "import/ImportSteps.h"
 
 #include <QString>
 
@@ -16,6 +17,11 @@ struct Materia {
 // the start of its nombre_dato; item 1 wins when both land on the same role. A missing
 // item reads as empty.
 Materia LeerMateria(const exchange::NodeList& items);
+
+// Every MATERIAS record of the document that has at least two items, read with
+// LeerMateria, in document order. Read once per run: the subjects step and the
+// teaching-assignments step both go through them.
+const QList<Materia>& MateriasDelDocumento(ImportContext& ctx);
 
 // Upper-cases the letters a to z only; accented letters stay as they are.
 QString MayusculasAZ(const QString& s);

@@ -39,6 +39,20 @@ QByteArray encode(QStringView text) {
     return out;
 }
 
+qsizetype encodeInto(QStringView text, char* out, qsizetype max) {
+    qsizetype n = 0;
+    for (qsizetype i = 0; i < text.size() && n < max; ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+            out[n++] = '?';
+            continue;
+        }
+        out[n++] = encodeOne(c.unicode());
+    }
+    return n;
+}
+
 QString decode(const char* data, qsizetype size) {
     QString out(size, Qt::Uninitialized);
     QChar* dst = out.data();

@@ -8,6 +8,9 @@
 namespace tables::cp1252 {
 
 QByteArray encode(QStringView text);
+// Writes at most max bytes of the encoded text to out (the start of what encode gives);
+// returns how many.
+qsizetype encodeInto(QStringView text, char* out, qsizetype max);
 QString decode(const char* data, qsizetype size);
 
 } // namespace tables::cp1252

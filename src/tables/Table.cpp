@@ -225,7 +225,10 @@ public:
     std::vector<char> records;  // every record of the file, deleted ones too
     std::vector<quint32> rows;  // record numbers of the live rows, in table order
     QHash<QString, int> byName; // upper-cased field name -> field
-    int pos = -1;               // ordinal of the current row; -1: none
+    // Field names as callers usually write them (already upper-cased, no blanks): a
+    // comparison each instead of an upper-cased copy and a hash per field access.
+    std::vector<std::pair<QString, int>> plainNames;
+    int pos = -1; // ordinal of the current row; -1: none
     bool eof = true;
     State state = State::Browse;
     std::vector<char> buffer;  // the row being appended or edited
@@ -254,6 +257,7 @@ public:
         records.clear();
         rows.clear();
         byName.clear();
+        plainNames.clear();
         pos = -1;
         eof = true;
         state = State::Browse;
@@ -268,6 +272,12 @@ public:
     [[noreturn]] void fail(const QString& message) const { throw RunError(message); }
 
     int field(const QString& fieldName) const {
+        for (const auto& [plain, fi] : plainNames) {
+            if (plain.size() == fieldName.size() &&
+                std::memcmp(plain.constData(), fieldName.constData(),
+                            std::size_t(plain.size()) * sizeof(QChar)) == 0)
+                return fi;
+        }
         const auto it = byName.constFind(fieldName.trimmed().toUpper());
         if (it == byName.constEnd())
             fail(QStringLiteral("La tabla %1 no tiene el campo %2.").arg(name, fieldName));
@@ -298,9 +308,7 @@ public:
     // ---- writing field bytes ----
 
     void putText(char* at, const DbfField& f, QStringView value) {
-        const QByteArray bytes = cp1252::encode(value);
-        const int n = int(qMin<qsizetype>(bytes.size(), f.length));
-        std::memcpy(at, bytes.constData(), n);
+        const qsizetype n = cp1252::encodeInto(value, at, f.length);
         std::memset(at + n, ' ', f.length - n);
     }
 
@@ -853,6 +861,13 @@ void Table::open(const QString& folder, const QString& name, OpenMode mode) {
         }
         for (int i = 0; i < int(d->layout.fields.size()); ++i)
             d->byName.insert(d->layout.fields[i].name.toUpper(), i);
+        for (auto it = d->byName.cbegin(); it != d->byName.cend(); ++it) {
+            if (it.key() == it.key().trimmed())
+                d->plainNames.emplace_back(it.key(), it.value());
+        }
+        // In field order, so the fields a row is filled with are met first.
+        std::sort(d->plainNames.begin(), d->plainNames.end(),
+                  [](const auto& a, const auto& b) { return a.second < b.second; });
         detail::putDate(d->headerStamp, QDate::currentDate());
         d->first();
     } catch (...) {

@@ -37,6 +37,29 @@ TEST_F(ExchangeLoading, MissingFileThrowsNamingIt) {
     EXPECT_THROW(Document::load(dir.path()), RunError);
 }
 
+// A file is read piece by piece as it is parsed: a large one, whose characters and
+// elements fall across the pieces, loads as the same bytes in memory do.
+TEST_F(ExchangeLoading, LargeFileLoadsAsItsBytesDo) {
+    for (const QByteArray& declaration :
+         {QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"), QByteArray()}) {
+        QByteArray bytes = declaration + "<SERVICIO><BLOQUE_DATOS>";
+        for (int i = 0; i < 4000; ++i) {
+            const QByteArray name = declaration.isEmpty() ? "Educaci\xC3\xB3n" : "Educaci\xF3n";
+            bytes += "<grupo_datos seq=\"" + QByteArray::number(i) + "\"><dato nombre_dato=\"N\">" +
+                     name + " " + QByteArray::number(i) + "</dato></grupo_datos>";
+        }
+        bytes += "</BLOQUE_DATOS></SERVICIO>\n";
+        const Document loaded = loadBytes(bytes);
+        ASSERT_TRUE(loaded.ok()) << loaded.errorString().toStdString();
+        const Document inMemory = Document::fromBytes(bytes, QStringLiteral("doc.xml"));
+        EXPECT_EQ(loaded.toBytes(), inMemory.toBytes());
+        EXPECT_EQ(loaded.toBytes(), bytes);
+        const NodeList groups = loaded.topLevelGroups();
+        ASSERT_EQ(groups.size(), 4000);
+        EXPECT_EQ(groups.at(3999).text(), QStringLiteral("Educación 3999"));
+    }
+}
+
 TEST_F(ExchangeLoading, DeclaredEncodingIsHonoured) {
     struct Case {
         QByteArray bytes;

@@ -172,6 +172,59 @@ TEST(ExchangeReading, ItemNameTestComparesFromCharacterTwenty) {
             << c.k << " " << c.name.toStdString();
 }
 
+// The name test reads the stored attribute instead of writing the item out; whatever the
+// item looks like, it must answer as comparing the written item does.
+TEST(ExchangeReading, ItemNameTestAgreesWithTheWrittenItem) {
+    const char* const documents[] = {
+        R"(<?xml version="1.0" encoding="UTF-8"?><r><g>
+             <dato nombre_dato="X_MATERIAOMG">1</dato>
+             <dato abcdefghijk="X_MATERIAOMG" nombre_dato="D_MATERIAC">2</dato>
+             <dato nombre_dato="&amp;X_MATERIAOMG">3</dato>
+             <dato nombre_dato="X_&amp;MATERIAOMG">4</dato>
+             <dato nombre_dato="X_MATERIA&quot;OMG">5</dato>
+             <dato nombre_dato="X_MATERIA&#10;OMG">6</dato>
+             <dato nombre_dato="">7</dato>
+             <dato nombre_dato="X_MATERIAÑOMG">8</dato>
+             <dato xmlns:p="urn:x" nombre_dato="X_MATERIAOMG">9</dato>
+             <dato p:nombre_dat="X_MATERIAOMG" xmlns:p="urn:x">10</dato>
+             <dato nombre="X_MATERIAOMG">11</dato>
+             <dato>12</dato>
+             <dato nombre_dato="X_MAT">13</dato>
+             <dato nombre_dato="&#65;_MATERIAOMG">14</dato>
+           </g></r>)",
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r><g>"
+        "<dato nombre_dato=\"X_MATERIA\xD1OMG\">1</dato>"
+        "<dato nombre_dato=\"\xD1_MATERIAOMG\">2</dato>"
+        "<dato nombre_dato=\"X_MATERIAOMG\">3</dato></g></r>",
+    };
+    const QString names[] = {"X_MATERIAOMG",
+                             "D_MATERIAC",
+                             "X_MAT",
+                             "",
+                             "&X_MATERIAOMG",
+                             "X_&MATERIAOMG",
+                             "X_MATERIA\"OMG",
+                             QStringLiteral("X_MATERIAÑOMG"),
+                             QStringLiteral("Ñ_MATERIAOMG"),
+                             "X_MATERIAOMG\">",
+                             "A_MATERIAOMG",
+                             "x_materiaomg",
+                             "X_MATERIAOMG "};
+    for (const char* xml : documents) {
+        const Document doc = Document::fromBytes(QByteArray(xml), QStringLiteral("items.xml"));
+        ASSERT_TRUE(doc.ok()) << doc.errorString().toStdString();
+        const NodeList items = dataItems(doc.selectSingle(QStringLiteral("/r/g")));
+        ASSERT_GE(items.size(), 3);
+        for (int k = 0; k < items.size(); ++k) {
+            for (const QString& name : names) {
+                const bool written = itemXmlText(items, k).mid(19, name.size()) == name;
+                EXPECT_EQ(itemNameIs(items, k, name), written)
+                    << itemXmlText(items, k).toStdString() << " / " << name.toStdString();
+            }
+        }
+    }
+}
+
 TEST(ExchangeReading, SelectAndSelectSingle) {
     const Document doc = veltra();
     EXPECT_EQ(doc.select(QStringLiteral(

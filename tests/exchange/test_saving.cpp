@@ -287,6 +287,34 @@ TEST_F(ExchangeSaving, ChildrenOfElementsAndOfTheDocument) {
     EXPECT_EQ(root.childCount(), 4); // still held by the document
 }
 
+// Content deleted (not just taken out) goes at once, loose nodes added inside it too;
+// the rest of the document, and loose nodes elsewhere, carry on.
+TEST_F(ExchangeSaving, DeletedContentGoesAtOnce) {
+    Document doc = parse("<!--a--><SERVICIO><BLOQUE_DATOS><g><dato/></g></BLOQUE_DATOS>"
+                         "<otro/></SERVICIO>");
+    Node root = doc.root();
+    Node bloque = root.firstChild();
+    Node dentro = doc.createElement(QStringLiteral("dentro"));
+    Node suelto = doc.createElement(QStringLiteral("suelto"));
+    Node g = bloque.firstChild();
+    g.appendChild(dentro); // made before suelto: stays on the list of loose nodes
+    Node quitado = g.firstChild();
+    g.removeChild(quitado); // loose again
+    bloque.appendChild(quitado);
+    EXPECT_THROW(bloque.deleteChild(root), RunError);
+    EXPECT_THROW(doc.deleteChild(bloque), RunError); // not at document level
+    EXPECT_THROW(root.deleteChild(Node()), RunError);
+    EXPECT_THROW(Node().deleteChild(bloque), RunError);
+    root.deleteChild(bloque);
+    EXPECT_EQ(root.xml(), "<SERVICIO><otro/></SERVICIO>");
+    root.appendChild(suelto);
+    EXPECT_EQ(saved(doc), "<!--a-->\n<SERVICIO><otro/><suelto/></SERVICIO>\n");
+    doc.deleteChild(root);
+    EXPECT_TRUE(doc.root().isNull());
+    doc.appendChild(doc.createElement(QStringLiteral("NUEVO")));
+    EXPECT_EQ(saved(doc), "<!--a-->\n<NUEVO/>\n");
+}
+
 TEST_F(ExchangeSaving, SelectionFollowsTheChangedOrder) {
     Document doc = parse("<r><a><x/></a><b/></r>");
     Node root = doc.root();

@@ -537,3 +537,21 @@ TEST_F(TableStore, FullDiskLeavesAReadableTable) {
     }
     detail::resetIoHooks();
 }
+
+TEST_F(TableStore, FieldNamesInAnyCaseAndTextCutAtAPair) {
+    CreateTable(folder(), QStringLiteral("MIXTA"),
+                {{QStringLiteral("Nombre"), FieldType::Text, 5},
+                 {QStringLiteral("ABREV"), FieldType::Text, 5}});
+    Table t;
+    t.open(folder(), QStringLiteral("MIXTA"));
+    t.append();
+    t.setText(QStringLiteral("NOMBRE"), QString::fromUtf8("abcd\U0001F600x"));
+    t.setText(QStringLiteral(" abrev "), QStringLiteral("€uno"));
+    t.post();
+    for (const char* f : {"NOMBRE", "nombre", "Nombre", " Nombre "})
+        EXPECT_EQ(t.text(QString::fromLatin1(f)), QStringLiteral("abcd?")) << f;
+    for (const char* f : {"ABREV", "Abrev", "ABREV  "})
+        EXPECT_EQ(t.text(QString::fromLatin1(f)), QStringLiteral("€uno")) << f;
+    EXPECT_TRUE(
+        errorOf([&] { t.text(QStringLiteral("NOMBRES")); }).contains(QStringLiteral("MIXTA")));
+}
