@@ -3,7 +3,7 @@
 #include "app/CommandLine.h"
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportRun.h"
-#include "import/RunHost.h"
+#include "run/RunHost.h"
 
 #include <QStringList>
 #include <QWidget>

@@ -2,7 +2,7 @@
 
 #include "app/MainForm.h"
 #include "tables/Folders.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include <QApplication>
 #include <QDir>

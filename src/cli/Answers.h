@@ -1,8 +1,7 @@
 #pragma once
 
 #include "cli/Cli.h"
-#include "import/CursosLogic.h"
-#include "import/PlantillasLogic.h"
+#include "import/ImportRun.h"
 
 #include <QHash>
 #include <optional>

@@ -3,7 +3,7 @@
 #include "tables/Folders.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 #include "text/WholeNumber.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/Cli.h"
-#include "import/RunHost.h"
+#include "run/RunHost.h"
 
 #include <functional>
 

@@ -1,5 +1,4 @@
 #include "cli/CliHost.h"
-#include "export/ExportInternal.h"
 #include "export/ExportRun.h"
 #include "tables/Folders.h"
 
@@ -33,7 +32,7 @@ int runExport(const QStringList& args, Streams io) {
     BImportarClick(host, state, folders, held);
     const int code = host.exitCode(state);
     if (code == Done)
-        io.out << QDir::toNativeSeparators(exportacion::RutaResultado(doc)) << '\n';
+        io.out << QDir::toNativeSeparators(RutaResultado(doc)) << '\n';
     return code;
 }
 

@@ -2,10 +2,9 @@
 #include "cli/CliHost.h"
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportRun.h"
-#include "import/ImportSteps.h"
 #include "tables/Folders.h"
 #include "tables/Table.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -27,67 +26,43 @@ QString rows(int n) {
     return n == 1 ? QStringLiteral("1 fila") : QStringLiteral("%1 filas").arg(n);
 }
 
-// The ten steps, each followed by one line saying what it wrote, printed as soon as the
-// step has finished, so that a run that ends early still tells which tables are new.
-std::vector<ImportStep> reportingSteps(const QString& workDir, QTextStream& out) {
-    struct Step {
-        const char* name;
-        ImportStep run;
-        QStringList tables;
-    };
-    const auto plain = [](void (*f)(ImportContext&)) {
-        return ImportStep([f](ImportContext& ctx) {
-            f(ctx);
-            return false;
-        });
-    };
-    const QList<Step> steps{
-        {"CrearPeriodos", plain(CrearPeriodos), {"PERIODOS"}},
-        {"CrearCursos", CrearCursos, {"CURSOST", "CURSOST2"}},
-        {"CrearAsignaturas", plain(CrearAsignaturas), {"ASIGNOMT", "ASIGNOMT2"}},
-        {"CrearActividades", plain(CrearActividades), {"ASIGNOMT"}},
-        {"CrearProfesores", plain(CrearProfesores), {"PROFT"}},
-        {"CrearAulas", plain(CrearAulas), {"AULAT"}},
-        {"CrearGrupos", plain(CrearGrupos), {"GRUPOST"}},
-        {"CrearAsignaciones", plain(CrearAsignaciones), {"ASIGT"}},
-        {"CrearDiasHoras", plain(CrearDiasHoras), {"DIASHORAST"}},
-        {"CrearCatalogos",
-         plain(CrearCatalogos),
-         {"ORIGENES_C", "NIVELES_C", "CUR_NIV_C", "AUTORIZA_C"}},
-    };
-    // The activities step appends to the subjects' table: it is credited with what it added.
-    auto subjectRows = std::make_shared<int>(0);
-    std::vector<ImportStep> wrapped;
-    for (int i = 0; i < steps.size(); ++i) {
-        const Step s = steps.at(i);
-        wrapped.push_back([s, i, workDir, &out, subjectRows](ImportContext& ctx) {
-            if (s.run(ctx))
-                return true; // forced exit: the step wrote nothing to report
-            const QString step = QString::fromLatin1(s.name);
-            QStringList parts;
-            if (step == QLatin1String("CrearActividades")) {
-                parts << QStringLiteral("ASIGNOMT +%1")
-                             .arg(rows(rowsOf(workDir, QStringLiteral("ASIGNOMT")) - *subjectRows));
-            } else if (step == QLatin1String("CrearCatalogos") &&
-                       rowsOf(workDir, QStringLiteral("ORIGENES_C")) < 0) {
-                parts << QStringLiteral("el documento no trae ORIGENES: ORIGENES_C borrada, "
-                                        "NIVELES_C, CUR_NIV_C y AUTORIZA_C sin tocar");
-            } else {
-                for (const QString& name : s.tables) {
-                    const int n = rowsOf(workDir, name);
-                    if (name == QLatin1String("ASIGNOMT"))
-                        *subjectRows = n;
-                    if (n >= 0)
-                        parts << name + u' ' + rows(n);
-                }
+// One line per finished step saying what it wrote, printed as soon as the step has
+// finished, so that a run that ends early still tells which tables are new.
+class ReportingHost : public CliHost {
+public:
+    ReportingHost(Streams io, QString document, QString workDir)
+        : CliHost(io, std::move(document)), out_(io.out), workDir_(std::move(workDir)) {}
+
+    void stepFinished(int index) override {
+        const ImportStepInfo& s = importSteps().at(size_t(index));
+        QStringList parts;
+        if (s.name == QLatin1String("CrearActividades")) {
+            // The activities step appends to the subjects' table: it is credited with what
+            // it added.
+            parts << QStringLiteral("ASIGNOMT +%1")
+                         .arg(rows(rowsOf(workDir_, QStringLiteral("ASIGNOMT")) - subjectRows_));
+        } else if (s.name == QLatin1String("CrearCatalogos") &&
+                   rowsOf(workDir_, QStringLiteral("ORIGENES_C")) < 0) {
+            parts << QStringLiteral("el documento no trae ORIGENES: ORIGENES_C borrada, "
+                                    "NIVELES_C, CUR_NIV_C y AUTORIZA_C sin tocar");
+        } else {
+            for (const QString& name : s.writes) {
+                const int n = rowsOf(workDir_, name);
+                if (name == QLatin1String("ASIGNOMT"))
+                    subjectRows_ = n;
+                if (n >= 0)
+                    parts << name + u' ' + rows(n);
             }
-            out << QStringLiteral("%1. %2: %3\n").arg(i + 1).arg(step, parts.join(u", "))
-                << Qt::flush;
-            return false;
-        });
+        }
+        out_ << QStringLiteral("%1. %2: %3\n").arg(index + 1).arg(s.name, parts.join(u", "))
+             << Qt::flush;
     }
-    return wrapped;
-}
+
+private:
+    QTextStream& out_;
+    QString workDir_;
+    int subjectRows_ = 0;
+};
 
 } // namespace
 
@@ -105,7 +80,7 @@ int runImport(const QStringList& args, Streams io) {
     const QStringList& frames = o.frames;
     const bool recover = o.recover;
 
-    CliHost host(io, doc);
+    ReportingHost host(io, doc, folders.workDir);
     host.recoverAnswer = recover;
     host.onCursos = [&](CursosLogic& dialog) {
         dialog.recover(recover);
@@ -138,9 +113,8 @@ int runImport(const QStringList& args, Streams io) {
     // The frame choice is settled on the loaded document before the first step deletes
     // anything: the window's dialog cannot be left without a valid choice, so a run must
     // not stop at the ninth step for want of one, with most tables already rebuilt.
-    std::vector<ImportStep> steps = reportingSteps(folders.workDir, io.out);
-    steps.insert(steps.begin(), [&](ImportContext& ctx) {
-        const FrameChoice choice = chooseFrames(ctx.doc, frames);
+    BExportarClick(host, state, folders, held, [&](const exchange::Document& loaded) {
+        const FrameChoice choice = chooseFrames(loaded, frames);
         if (choice.asked && !choice.answered) {
             host.needsAnswer = true;
             io.err << choice.problem << "\nMarcos horarios del documento:\n"
@@ -148,9 +122,7 @@ int runImport(const QStringList& args, Streams io) {
                    << Qt::flush;
             throw RunError(choice.problem);
         }
-        return false;
     });
-    BExportarClick(host, state, folders, held, steps);
     return host.exitCode(state);
 }
 

@@ -1,7 +1,7 @@
 #include "cli/Cli.h"
 #include "tables/Folders.h"
 #include "tables/Table.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include <QDir>
 #include <QFileInfo>

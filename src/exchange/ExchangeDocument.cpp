@@ -1,7 +1,7 @@
 #include "exchange/ExchangeDocument.h"
 
 #include "text/Clipper.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "export/ExportInternal.h"
 
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 namespace exportacion {
 

@@ -5,6 +5,7 @@
 // and the final correction pass.
 
 #include "exchange/ExchangeDocument.h"
+#include "export/ExportRun.h"
 #include "tables/Table.h"
 
 #include <QDateTime>
@@ -43,8 +44,6 @@ std::optional<qint32> MinutosDesdeHora(const QString& hora);
 // at its start skipped.
 QString AnnoEscolar(const QString& textoPrimerGrupo);
 
-// "ResultadoTempolan" put in front of the chosen file's name, in the same folder.
-QString RutaResultado(const QString& elegido);
 
 // ---- Working tables in memory ----------------------------------------------------------
 

@@ -2,7 +2,8 @@
 
 #include "export/ExportInternal.h"
 #include "tables/Table.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
+#include "run/RunFrame.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -56,8 +57,9 @@ exchange::Node PrimerHijo(const exchange::Node& nodo) {
     return {};
 }
 
-// Steps 3 to 16 of the run; false when it stopped at the PERIODOS.DBF message.
-bool Exportar(RunHost& host, const QString& elegido, const QString& carpeta,
+// Everything between the chooser and the completion message; false when it stopped at
+// the PERIODOS.DBF message.
+bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
               exchange::Document& held) {
     TablasExport tablas;
     EstadoExport estado;
@@ -80,7 +82,8 @@ bool Exportar(RunHost& host, const QString& elegido, const QString& carpeta,
     estado.anno = AnnoEscolar(primerGrupo.text());
 
     if (!ExisteTabla(carpeta, QStringLiteral("PERIODOS"))) {
-        host.showMessage(QStringLiteral(
+        r.hideBusy();
+        r.host.showMessage(QStringLiteral(
             "ATENCIÓN - PERIODOS.DBF No encontrado - Importe de nuevo XML de VELTRA."));
         return false;
     }
@@ -155,6 +158,8 @@ QString AnnoEscolar(const QString& textoPrimerGrupo) {
     return textoPrimerGrupo.mid(i, 4);
 }
 
+} // namespace exportacion
+
 QString RutaResultado(const QString& elegido) {
     // The folder part keeps its last separator; Windows also takes "\" and a drive's ":".
 #ifdef Q_OS_WIN
@@ -166,6 +171,8 @@ QString RutaResultado(const QString& elegido) {
 #endif
     return elegido.left(corte + 1) + QStringLiteral("ResultadoTempolan") + elegido.mid(corte + 1);
 }
+
+namespace exportacion {
 
 bool TablasExport::abrir(const QString& carpeta) {
     using tables::OpenMode;
@@ -196,33 +203,13 @@ bool TablasExport::abrir(const QString& carpeta) {
 
 void BImportarClick(RunHost& host, MainState& state, const RunFolders& folders,
                     exchange::Document& held) {
-    if (auto elegido = host.chooseDocument())
-        state.filenameXML = *elegido;
-    if (state.filenameXML.isEmpty() || !QFileInfo(state.filenameXML).isFile()) {
-        host.showMessage(QStringLiteral("No existe archivo"));
-        if (state.embedded) {
-            state.resultValue = -1;
-            host.closeMainWindow();
-        }
-        return;
-    }
-
-    try {
-        // The busy cursor and every table end with this block, whichever way it ends.
-        BusyCursor busy(host);
-        if (!exportacion::Exportar(host, state.filenameXML, folders.workDir, held))
-            return;
-    } catch (const RunError& e) {
-        host.reportError(e.message());
-        return;
-    } catch (const std::exception& e) {
-        host.reportError(QString::fromLocal8Bit(e.what()));
-        return;
-    }
-
-    state.resultValue = 1;
-    host.showMessage(QStringLiteral("Proceso finalizado"));
-    host.disableRunButtons();
-    if (state.embedded)
-        host.closeMainWindow();
+    run::runInFrame(host, state, folders, held, [&](run::Run& r) {
+        r.showBusy();
+        if (!exportacion::Exportar(r, state.filenameXML, folders.workDir, held))
+            return run::Ending::Stopped;
+        r.hideBusy();
+        r.detail = QStringLiteral("Documento escrito: %1")
+                       .arg(QDir::toNativeSeparators(RutaResultado(state.filenameXML)));
+        return run::Ending::Completed;
+    });
 }

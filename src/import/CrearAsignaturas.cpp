@@ -3,7 +3,7 @@
 #include "import/Materias.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include <QDir>
 #include <QFileInfo>

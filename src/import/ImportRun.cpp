@@ -1,11 +1,11 @@
 #include "import/ImportRun.h"
 
 #include "import/ImportSteps.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
+#include "run/RunFrame.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <optional>
 
 namespace {
 
@@ -16,55 +16,51 @@ template <void (*Step)(ImportContext&)> bool plain(ImportContext& ctx) {
 
 // Every step deletes its tables before it writes them: without the working folder the
 // first one would fail on a file it cannot create, so say what is missing instead.
-bool workingFolderExists(ImportContext& ctx) {
-    if (!QFileInfo(ctx.workDir).isDir())
+void requireWorkingFolder(const QString& workDir) {
+    if (!QFileInfo(workDir).isDir())
         throw RunError(
             QStringLiteral("No existe la carpeta de trabajo %1.\nNo se ha importado nada.")
-                .arg(QDir::toNativeSeparators(ctx.workDir)));
-    return false;
+                .arg(QDir::toNativeSeparators(workDir)));
 }
 
-// The ten steps in their fixed order, after that check; the order carries data from one
-// to the next.
-const std::vector<ImportStep>& tenSteps() {
-    static const std::vector<ImportStep> steps{
-        workingFolderExists,     plain<CrearPeriodos>,    CrearCursos,
-        plain<CrearAsignaturas>, plain<CrearActividades>, plain<CrearProfesores>,
-        plain<CrearAulas>,       plain<CrearGrupos>,      plain<CrearAsignaciones>,
-        plain<CrearDiasHoras>,   plain<CrearCatalogos>,
-    };
+std::vector<ImportStep> runnersOf(const std::vector<ImportStepInfo>& table) {
+    std::vector<ImportStep> steps;
+    for (const ImportStepInfo& s : table)
+        steps.push_back(s.run);
     return steps;
-}
-
-bool namesAFile(const QString& path) {
-    if (path.isEmpty())
-        return false;
-    const QFileInfo info(path);
-    return info.exists() && !info.isDir();
 }
 
 } // namespace
 
-void BExportarClick(RunHost& host, MainState& state, const RunFolders& folders,
-                    exchange::Document& held) {
-    BExportarClick(host, state, folders, held, tenSteps());
+const std::vector<ImportStepInfo>& importSteps() {
+    static const std::vector<ImportStepInfo> steps{
+        {"CrearPeriodos", "periodos", plain<CrearPeriodos>, {"PERIODOS"},
+         {"JORNADAS_ESCOLARES"}},
+        {"CrearCursos", "cursos", CrearCursos, {"CURSOST", "CURSOST2"}, {"CURSOS_DEL_CENTRO"}},
+        {"CrearAsignaturas", "materias", plain<CrearAsignaturas>, {"ASIGNOMT", "ASIGNOMT2"},
+         {"MATERIAS"}},
+        {"CrearActividades", "actividades", plain<CrearActividades>, {"ASIGNOMT"},
+         {"ACTIVIDADES"}},
+        {"CrearProfesores", "profesores", plain<CrearProfesores>, {"PROFT"}, {"EMPLEADOS"}},
+        {"CrearAulas", "aulas", plain<CrearAulas>, {"AULAT"}, {"DEPENDENCIAS"}},
+        {"CrearGrupos", "grupos", plain<CrearGrupos>, {"GRUPOST"}, {"UNIDADES"}},
+        {"CrearAsignaciones", "asignaciones", plain<CrearAsignaciones>, {"ASIGT"},
+         {"MATERIAS"}},
+        {"CrearDiasHoras", "días y horas", plain<CrearDiasHoras>, {"DIASHORAST"},
+         {"JORNADAS_ESCOLARES", "TRAMOS_HORARIOS"}},
+        {"CrearCatalogos", "catálogos", plain<CrearCatalogos>,
+         {"ORIGENES_C", "NIVELES_C", "CUR_NIV_C", "AUTORIZA_C"},
+         {"ORIGENES", "NIVELES", "CURSOS_NIVELES", "AUTORIZACIONES"}},
+    };
+    return steps;
 }
 
-void BExportarClick(RunHost& host, MainState& state, const RunFolders& folders,
-                    exchange::Document& held, const std::vector<ImportStep>& steps) {
-    try {
-        if (std::optional<QString> chosen = host.chooseDocument())
-            state.filenameXML = *chosen;
+namespace {
 
-        if (!namesAFile(state.filenameXML)) {
-            host.showMessage(QStringLiteral("No existe archivo"));
-            if (state.embedded) {
-                state.resultValue = -1;
-                host.closeMainWindow();
-            }
-            return;
-        }
-
+void runImport(RunHost& host, MainState& state, const RunFolders& folders,
+               exchange::Document& held, const std::vector<ImportStep>& steps, bool realSteps,
+               const DocumentCheck& beforeSteps) {
+    run::runInFrame(host, state, folders, held, [&](run::Run& r) {
         exchange::Document doc = exchange::Document::load(state.filenameXML);
         // An unreadable document would leave every step with nothing to read, and each
         // step deletes its tables before reading: refuse it while nothing is touched.
@@ -77,27 +73,37 @@ void BExportarClick(RunHost& host, MainState& state, const RunFolders& folders,
                                                 "siguen como estaban."));
         }
         held = std::move(doc);
+        if (realSteps)
+            requireWorkingFolder(folders.workDir);
+        if (beforeSteps)
+            beforeSteps(held);
 
-        std::optional<BusyCursor> busy;
-        busy.emplace(host);
+        r.showBusy();
         ImportContext ctx{held, host, state, folders.workDir, folders.catalogPath};
-        for (const ImportStep& step : steps) {
-            if (step(ctx)) {
-                busy.reset();
-                host.closeMainWindow();
-                return;
+        const int count = int(steps.size());
+        const auto& table = importSteps();
+        for (int i = 0; i < count; ++i) {
+            const QString label = i < int(table.size()) ? table[size_t(i)].label : QString();
+            host.stepStarted(i, count, label);
+            if (steps[size_t(i)](ctx)) {
+                r.hideBusy();
+                return run::Ending::StoppedClosing;
             }
+            host.stepFinished(i);
         }
-        busy.reset();
+        r.hideBusy();
+        return run::Ending::Completed;
+    });
+}
 
-        state.resultValue = 1;
-        host.showMessage(QStringLiteral("Proceso finalizado"));
-        host.disableRunButtons();
-        if (state.embedded)
-            host.closeMainWindow();
-    } catch (const RunError& e) {
-        host.reportError(e.message());
-    } catch (const std::exception& e) {
-        host.reportError(QString::fromLocal8Bit(e.what()));
-    }
+} // namespace
+
+void BExportarClick(RunHost& host, MainState& state, const RunFolders& folders,
+                    exchange::Document& held, const DocumentCheck& beforeSteps) {
+    runImport(host, state, folders, held, runnersOf(importSteps()), true, beforeSteps);
+}
+
+void BExportarClick(RunHost& host, MainState& state, const RunFolders& folders,
+                    exchange::Document& held, const std::vector<ImportStep>& steps) {
+    runImport(host, state, folders, held, steps, false, {});
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "exchange/ExchangeDocument.h"
-#include "import/RunHost.h"
+#include "run/RunHost.h"
 
 #include <QList>
 #include <QString>

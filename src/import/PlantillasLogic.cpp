@@ -1,7 +1,7 @@
 #include "import/PlantillasLogic.h"
 
 #include "exchange/ExchangeDocument.h"
-#include "import/RunHost.h"
+#include "run/RunHost.h"
 #include "text/Clipper.h"
 
 #include <QSet>

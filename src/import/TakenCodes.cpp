@@ -1,6 +1,6 @@
 #include "import/TakenCodes.h"
 
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include <QChar>
 #include <QList>

@@ -3,7 +3,7 @@
 #include "tables/Cp1252.h"
 #include "tables/DbfFormat.h"
 #include "tables/NativeFile.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 #include "text/WholeNumber.h"
 
 #include <QDir>

@@ -14,6 +14,12 @@ struct MainState {
     bool embedded = false;
 };
 
+// Folders a run works with.
+struct RunFolders {
+    QString workDir;     // Tempolan's working tables
+    QString catalogPath; // VELTMATERIAS.DBF (import only)
+};
+
 // The only way the runs reach the user. The window, the batch front end and the tests
 // each provide one.
 class RunHost {
@@ -37,6 +43,17 @@ public:
     // What the main window offers the runs.
     virtual void closeMainWindow() = 0;
     virtual void disableRunButtons() = 0;
+
+    // Progress of a run: step `index` (from 0) of `count` starts, with a short label such
+    // as "profesores"; and has finished. Nothing to show by default.
+    virtual void stepStarted(int index, int count, const QString& label) {
+        (void)index, (void)count, (void)label;
+    }
+    virtual void stepFinished(int index) { (void)index; }
+
+    // Further detail for the next message box (its informative text): where a completed
+    // run left its document. The message's own text stays as it is.
+    virtual void setMessageDetail(const QString& detail) { (void)detail; }
 };
 
 // A user who is never asked anything: for work that runs the steps or their dialogs'
