@@ -3,7 +3,7 @@
 
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportSteps.h"
-#include "import/RunHost.h"
+#include "run/RunHost.h"
 #include "tables/Table.h"
 
 #include <QTemporaryDir>

@@ -2,7 +2,7 @@
 
 #include "exchange/ExchangeDocument.h"
 #include "tables/Table.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include <QDir>
 #include <QFile>

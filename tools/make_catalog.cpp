@@ -5,7 +5,7 @@
 
 #include "tables/Table.h"
 #include "text/Clipper.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include <QFile>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 #include "import/ImportRun.h"
 #include "import/ImportSteps.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,7 +1,7 @@
 #include "ShellFixture.h"
 #include "app/QtRunHost.h"
 #include "import/ImportSteps.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -2,7 +2,7 @@
 
 #include "import/ImportSteps.h"
 #include "tables/Table.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include <QSet>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "import/ImportSteps.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include "FramesFixture.h"
 #include "TestSupport.h"

@@ -7,7 +7,7 @@
 #include "import/CursosLogic.h"
 #include "import/ImportSteps.h"
 #include "tables/Table.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -8,7 +8,7 @@
 #include "import/CursosLogic.h"
 #include "import/ImportSteps.h"
 #include "import/dialogs/Cursos.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "import/ImportSteps.h"
 #include "import/PlantillasLogic.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include "FramesFixture.h"
 #include "TestSupport.h"

@@ -1,6 +1,6 @@
 #include "StepFixture.h"
 
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 using step_docs::group;
 using step_docs::Items;

@@ -1,6 +1,6 @@
 #include "StepFixture.h"
 
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include <QFileInfo>
 

@@ -1,7 +1,7 @@
 #include "import/ImportSteps.h"
 #include "import/PlantillasLogic.h"
 #include "import/dialogs/Plantihoras.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include "FramesFixture.h"
 #include "TestSupport.h"

@@ -9,7 +9,7 @@
 #include "import/ImportRun.h"
 #include "import/PlantillasLogic.h"
 #include "tables/Table.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include <QDir>
 #include <QProcess>

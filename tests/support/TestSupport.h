@@ -1,6 +1,6 @@
 #pragma once
 
-#include "import/RunHost.h"
+#include "run/RunHost.h"
 
 #include <QString>
 #include <QStringList>

@@ -2,7 +2,7 @@
 
 #include "TestSupport.h"
 #include "tables/Table.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include <QDate>
 #include <QDir>
