@@ -88,7 +88,7 @@ CaseConfig readConfig(const QString& caseDir) {
 // prints (its second comment line gives the fields), or any file copied as it is.
 
 tables::FieldDef fieldFromDescription(const QString& d) {
-    // "PROF C 10", "DIA I 4", "HORAS N 11.2", "ESTAREA L 1"
+    // "PROF C 10", "DIA I 4", "HORAS O 8", "ESTAREA L 1"
     const QStringList p = d.trimmed().split(u' ', Qt::SkipEmptyParts);
     if (p.size() != 3)
         throw RunError(QStringLiteral("descripción de campo ilegible: ") + d);
@@ -102,7 +102,8 @@ tables::FieldDef fieldFromDescription(const QString& d) {
         f.type = tables::FieldType::Integer;
     } else if (type == QLatin1String("L")) {
         f.type = tables::FieldType::Boolean;
-    } else if (type == QLatin1String("N") || type == QLatin1String("F")) {
+    } else if (type == QLatin1String("N") || type == QLatin1String("F") ||
+               type == QLatin1String("O")) {
         f.type = tables::FieldType::Float;
     } else {
         throw RunError(QStringLiteral("tipo de campo no admitido: ") + d);
@@ -218,16 +219,24 @@ QByteArray withoutFecha(const QByteArray& doc) {
 // What one case leaves: file name in expected/ -> contents.
 using Results = QMap<QString, QByteArray>;
 
+// Where two files part: line and column, with some text either side (an exported
+// document is one long line).
 QString firstDifference(const QByteArray& want, const QByteArray& got) {
     const QList<QByteArray> a = want.split('\n');
     const QList<QByteArray> b = got.split('\n');
     for (qsizetype i = 0; i < std::max(a.size(), b.size()); ++i) {
         const QByteArray x = i < a.size() ? a.at(i) : QByteArray("<fin>");
         const QByteArray y = i < b.size() ? b.at(i) : QByteArray("<fin>");
-        if (x != y)
-            return QStringLiteral("línea %1\n  esperado: %2\n  obtenido: %3")
-                .arg(i + 1)
-                .arg(QString::fromLatin1(x.left(300)), QString::fromLatin1(y.left(300)));
+        if (x == y)
+            continue;
+        qsizetype col = 0;
+        while (col < x.size() && col < y.size() && x.at(col) == y.at(col))
+            ++col;
+        const qsizetype from = std::max<qsizetype>(0, col - 80);
+        return QStringLiteral("línea %1, columna %2\n  esperado: %3\n  obtenido: %4")
+            .arg(i + 1)
+            .arg(col + 1)
+            .arg(QString::fromUtf8(x.mid(from, 200)), QString::fromUtf8(y.mid(from, 200)));
     }
     return QStringLiteral("(sin diferencias)");
 }
@@ -261,7 +270,8 @@ TEST_P(Golden, RunMatchesExpectations) {
             if (fi.suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0)
                 tableFromCsv(fi.filePath(), work);
             else
-                ASSERT_TRUE(QFile::copy(fi.filePath(), work + u'/' + fi.fileName())) << f.toStdString();
+                ASSERT_TRUE(QFile::copy(fi.filePath(), work + u'/' + fi.fileName()))
+                    << f.toStdString();
         }
     } catch (const RunError& e) {
         FAIL() << e.message().toStdString();
