@@ -207,12 +207,13 @@ Outcome runFrontEnd(const QStringList& args, const QString& cwd, const QString& 
 
 // The export stamps its root with the moment of the run; everything else must repeat.
 QByteArray withoutFecha(const QByteArray& doc) {
-    static const QRegularExpression fecha(QStringLiteral(R"( fecha="[^"]*")"));
+    // Only the root's: a comment kept from the input may hold the same text.
+    static const QRegularExpression fecha(QStringLiteral(R"((<SERVICIO\b[^>]*?) fecha="[^"]*")"));
     // Latin-1 maps every byte to one character and back, whatever the encoding.
     QString s = QString::fromLatin1(doc);
     const QRegularExpressionMatch m = fecha.match(s);
     if (m.hasMatch())
-        s.remove(m.capturedStart(), m.capturedLength());
+        s.replace(m.capturedStart(), m.capturedLength(), m.captured(1));
     return s.toLatin1();
 }
 
