@@ -3,6 +3,7 @@
 #include "export/ExportInternal.h"
 
 #include <algorithm>
+#include <iterator>
 
 #ifndef NOMINMAX
 #define NOMINMAX
