@@ -1,4 +1,5 @@
 #include "app/Help.h"
+#include "app/HelpNative.h"
 
 #include "tables/Folders.h"
 
@@ -8,15 +9,9 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QUrl>
 #include <QVariant>
 #include <QWidget>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 namespace help {
 
@@ -86,54 +81,18 @@ void SystemHelpViewer::showContents() {
     showPage(help::contentsPage(), true);
 }
 
-#ifdef Q_OS_WIN
-namespace {
-using HtmlHelpFn = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
-constexpr UINT kDisplayTopic = 0x0000;
-constexpr UINT kDisplayToc = 0x0001;
-
-// The HTML Help control is loaded when first needed, not linked.
-HtmlHelpFn htmlHelp() {
-    static HMODULE lib = LoadLibraryW(L"hhctrl.ocx");
-    static HtmlHelpFn fn =
-        lib ? reinterpret_cast<HtmlHelpFn>(GetProcAddress(lib, "HtmlHelpW")) : nullptr;
-    return fn;
-}
-} // namespace
-#endif
-
 void SystemHelpViewer::showPage(const QString& page, bool contents) {
     const QString dir = programDir_.isEmpty() ? programFolder() : programDir_;
     const QString chm = QDir(dir).filePath(help::helpFile());
     const bool haveChm = QFileInfo(chm).isFile();
 
-#ifdef Q_OS_WIN
-    if (!haveChm) {
+    if (haveChm && help::native::showCompiled(chm, page, contents, owner_))
+        return;
+    if (!haveChm && !help::native::htmlWithoutCompiled()) {
         report_(QStringLiteral("No se encuentra el archivo de ayuda %1")
                     .arg(QDir::toNativeSeparators(chm)));
         return;
     }
-    if (HtmlHelpFn fn = htmlHelp()) {
-        const HWND owner = owner_ ? reinterpret_cast<HWND>(owner_->winId()) : nullptr;
-        const QString native = QDir::toNativeSeparators(chm);
-        if (contents) {
-            fn(owner, reinterpret_cast<LPCWSTR>(native.utf16()), kDisplayToc, 0);
-        } else {
-            const QString topic = native + QStringLiteral("::/") + page;
-            fn(owner, reinterpret_cast<LPCWSTR>(topic.utf16()), kDisplayTopic, 0);
-        }
-        return;
-    }
-#else
-    Q_UNUSED(contents);
-    if (haveChm) {
-        for (const char* viewer : {"xchm", "kchmviewer", "uchmviewer"}) {
-            const QString exe = QStandardPaths::findExecutable(QString::fromLatin1(viewer));
-            if (!exe.isEmpty() && QProcess::startDetached(exe, {chm}))
-                return;
-        }
-    }
-#endif
 
     const QString html = QDir(dir).filePath(QStringLiteral("help/") + page);
     if (!QFileInfo(html).isFile()) {

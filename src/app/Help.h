@@ -45,7 +45,7 @@ public:
 private:
     void showPage(const QString& page, bool contents);
     std::function<void(const QString&)> report_;
-    [[maybe_unused]] QWidget* owner_; // owner of the Windows help window
+    QWidget* owner_; // owner of the help window where the viewer takes one
     QString programDir_;
 };
 

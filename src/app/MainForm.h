@@ -41,7 +41,6 @@ public:
     ~TMForm() override;
 
     MainState& state() { return state_; }
-    const CommandLine& commandLine() const { return commandLine_; }
     const exchange::Document& document() const { return held_; }
     RunHost& host() { return *host_; }
 
@@ -50,8 +49,6 @@ public:
     void BImportarClick();
     void Button1Click();
     void disableRunButtons();
-
-    QString resultFilePath() const { return resultFile_; }
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,8 +1,9 @@
 #include "app/QtRunHost.h"
 
 #include "app/MainForm.h"
+#include "import/dialogs/Cursos.h"
+#include "import/dialogs/Plantihoras.h"
 #include "tables/Folders.h"
-#include "run/RunError.h"
 
 #include <QApplication>
 #include <QDir>
@@ -10,15 +11,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <memory>
-
-#if __has_include("import/dialogs/Cursos.h")
-#include "import/dialogs/Cursos.h"
-#define VT_HAVE_CURSOS_DIALOG 1
-#endif
-#if __has_include("import/dialogs/Plantihoras.h")
-#include "import/dialogs/Plantihoras.h"
-#define VT_HAVE_PLANTILLAS_DIALOG 1
-#endif
 
 namespace {
 
@@ -40,7 +32,7 @@ private:
     bool active_;
 };
 
-[[maybe_unused]] void setDefaultHelpContext(QWidget& dialog, int context) {
+void setDefaultHelpContext(QWidget& dialog, int context) {
     if (!dialog.property("helpContext").isValid())
         dialog.setProperty("helpContext", context);
 }
@@ -108,26 +100,18 @@ void QtRunHost::setBusy(bool busy) {
     }
 }
 
-void QtRunHost::showCursos([[maybe_unused]] CursosLogic& logic) {
-#ifdef VT_HAVE_CURSOS_DIALOG
+void QtRunHost::showCursos(CursosLogic& logic) {
     NormalCursor normal(busy_);
     TControlCursos dlg(logic, dialogParent());
     setDefaultHelpContext(dlg, 1);
     dlg.exec();
-#else
-    throw RunError(QStringLiteral("El diálogo de cursos (CURSOST) no está disponible"));
-#endif
 }
 
-void QtRunHost::showPlantillas([[maybe_unused]] PlantillasLogic& logic) {
-#ifdef VT_HAVE_PLANTILLAS_DIALOG
+void QtRunHost::showPlantillas(PlantillasLogic& logic) {
     NormalCursor normal(busy_);
     TPlantillas dlg(logic, dialogParent());
     setDefaultHelpContext(dlg, 3);
     dlg.exec();
-#else
-    throw RunError(QStringLiteral("El diálogo de marcos horarios (DIASHORAST) no está disponible"));
-#endif
 }
 
 void QtRunHost::closeMainWindow() {

@@ -1,14 +1,8 @@
 #include "app/ResultFile.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
+#include <QtEndian>
 #include <optional>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -98,10 +92,12 @@ QString withValue(const QString& text, const QString& section, const QString& ke
                 break;
             if (!trimmed(t).isEmpty())
                 lastFilled = i;
+            // A line holding the bare name, without "=", is that key too.
             const qsizetype eq = t.indexOf(u'=');
-            if (eq >= 0 && sameName(trimmed(t.left(eq)), key)) {
+            const QString name = trimmed(eq >= 0 ? t.left(eq) : t);
+            if (sameName(name, key)) {
                 // The key keeps its spelling; only the value changes.
-                lines[i].text = trimmed(t.left(eq)) + u'=' + value;
+                lines[i].text = name + u'=' + value;
                 replaced = true;
                 break;
             }
@@ -121,15 +117,42 @@ QString withValue(const QString& text, const QString& section, const QString& ke
 
 } // namespace
 
+namespace {
+
+// UTF-16 text after a byte-order mark, in the byte order that mark gives.
+QString fromUtf16(const QByteArray& bytes, bool bigEndian) {
+    QString text((bytes.size() - 2) / 2, Qt::Uninitialized);
+    const auto* in = reinterpret_cast<const uchar*>(bytes.constData() + 2);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        text[i] = QChar(bigEndian ? qFromBigEndian<quint16>(in + 2 * i)
+                                  : qFromLittleEndian<quint16>(in + 2 * i));
+    return text;
+}
+
+QByteArray toUtf16(const QString& text, bool bigEndian) {
+    QByteArray bytes(2 + text.size() * 2, Qt::Uninitialized);
+    auto* out = reinterpret_cast<uchar*>(bytes.data());
+    if (bigEndian)
+        qToBigEndian<quint16>(0xFEFF, out);
+    else
+        qToLittleEndian<quint16>(0xFEFF, out);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (bigEndian)
+            qToBigEndian<quint16>(text.at(i).unicode(), out + 2 + 2 * i);
+        else
+            qToLittleEndian<quint16>(text.at(i).unicode(), out + 2 + 2 * i);
+    }
+    return bytes;
+}
+
+} // namespace
+
 QByteArray withProfileString(const QByteArray& contents, const QString& section, const QString& key,
                              const QString& value) {
-    if (contents.startsWith("\xFF\xFE")) {
-        const QString text = QString::fromUtf16(
-            reinterpret_cast<const char16_t*>(contents.constData() + 2), (contents.size() - 2) / 2);
-        const QString out = withValue(text, section, key, value);
-        QByteArray bytes("\xFF\xFE", 2);
-        bytes.append(reinterpret_cast<const char*>(out.utf16()), out.size() * 2);
-        return bytes;
+    const bool little = contents.startsWith("\xFF\xFE");
+    if (little || contents.startsWith("\xFE\xFF")) {
+        const QString out = withValue(fromUtf16(contents, !little), section, key, value);
+        return toUtf16(out, !little);
     }
     // Any 8-bit file: Latin-1 maps each byte to one character and back, so lines that
     // are not ours come out exactly as they went in, whatever their code page.
@@ -141,32 +164,4 @@ QByteArray withProfileString(const QByteArray& contents, const QString& section,
     }
     const QString out = withValue(QString::fromLatin1(body), section, key, value);
     return bom + out.toLatin1();
-}
-
-bool writeProfileString(const QString& path, const QString& section, const QString& key,
-                        const QString& value) {
-#ifdef Q_OS_WIN
-    return WritePrivateProfileStringW(reinterpret_cast<LPCWSTR>(section.utf16()),
-                                      reinterpret_cast<LPCWSTR>(key.utf16()),
-                                      reinterpret_cast<LPCWSTR>(value.utf16()),
-                                      reinterpret_cast<LPCWSTR>(path.utf16())) != 0;
-#else
-    QByteArray contents;
-    if (QFileInfo::exists(path)) {
-        QFile in(path);
-        if (!in.open(QIODevice::ReadOnly))
-            return false;
-        contents = in.readAll();
-    }
-    const QByteArray updated = withProfileString(contents, section, key, value);
-    // Written beside and renamed, so a failed write never leaves half a file.
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    if (out.write(updated) != updated.size()) {
-        out.cancelWriting();
-        return false;
-    }
-    return out.commit();
-#endif
 }

@@ -21,14 +21,16 @@ namespace exportacion {
 
 // ---- Header date -----------------------------------------------------------------
 
-// Where the header's `fecha` takes the current moment and the user's formats from.
-// The run uses the system clock and QLocale::system(); tests set their own.
+// Where the header's `fecha` takes the current moment from: the system clock, or the
+// tests' own.
 using Reloj = std::function<QDateTime()>;
-void FijarReloj(Reloj reloj, const QLocale& locale);
+void FijarReloj(Reloj reloj);
 void RestaurarReloj();
 
-// Short date, a blank, long time, in the locale's formats.
-QString FechaDocumento(const QDateTime& ahora, const QLocale& locale);
+// The user's short date, a blank, the long time, as the operating system's regional
+// settings give them (never a time zone); dd/MM/yyyy HH:mm:ss where none are set.
+// One implementation per system.
+QString FechaDocumento(const QDateTime& ahora);
 
 // ---- Small conversions -------------------------------------------------------------
 

@@ -13,13 +13,8 @@ namespace exportacion {
 
 namespace {
 
-struct RelojExport {
-    Reloj reloj;
-    std::optional<QLocale> locale;
-};
-
-RelojExport& RelojActual() {
-    static RelojExport r;
+Reloj& RelojActual() {
+    static Reloj r;
     return r;
 }
 
@@ -111,10 +106,9 @@ bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
     servicio.setAttribute(QStringLiteral("modulo"), QStringLiteral("HORARIOS"));
     servicio.setAttribute(QStringLiteral("tipo"), QStringLiteral("I"));
     servicio.setAttribute(QStringLiteral("autor"), QStringLiteral("TEMPOLAN"));
-    const RelojExport& reloj = RelojActual();
+    const Reloj& reloj = RelojActual();
     servicio.setAttribute(QStringLiteral("fecha"),
-                          FechaDocumento(reloj.reloj ? reloj.reloj() : QDateTime::currentDateTime(),
-                                         reloj.locale.value_or(QLocale::system())));
+                          FechaDocumento(reloj ? reloj() : QDateTime::currentDateTime()));
     held.appendChild(servicio);
 
     exchange::Node bloque = held.createElement(QStringLiteral("BLOQUE_DATOS"));
@@ -138,17 +132,12 @@ bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
 
 } // namespace
 
-void FijarReloj(Reloj reloj, const QLocale& locale) {
-    RelojActual() = {std::move(reloj), locale};
+void FijarReloj(Reloj reloj) {
+    RelojActual() = std::move(reloj);
 }
 
 void RestaurarReloj() {
     RelojActual() = {};
-}
-
-QString FechaDocumento(const QDateTime& ahora, const QLocale& locale) {
-    return locale.toString(ahora.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(ahora, locale.timeFormat(QLocale::LongFormat));
 }
 
 QString AnnoEscolar(const QString& textoPrimerGrupo) {
@@ -157,22 +146,6 @@ QString AnnoEscolar(const QString& textoPrimerGrupo) {
         ++i;
     return textoPrimerGrupo.mid(i, 4);
 }
-
-} // namespace exportacion
-
-QString RutaResultado(const QString& elegido) {
-    // The folder part keeps its last separator; Windows also takes "\" and a drive's ":".
-#ifdef Q_OS_WIN
-    const qsizetype corte =
-        std::max({elegido.lastIndexOf(QLatin1Char('/')), elegido.lastIndexOf(QLatin1Char('\\')),
-                  elegido.lastIndexOf(QLatin1Char(':'))});
-#else
-    const qsizetype corte = elegido.lastIndexOf(QLatin1Char('/'));
-#endif
-    return elegido.left(corte + 1) + QStringLiteral("ResultadoTempolan") + elegido.mid(corte + 1);
-}
-
-namespace exportacion {
 
 bool TablasExport::abrir(const QString& carpeta) {
     using tables::OpenMode;

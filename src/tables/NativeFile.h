@@ -25,7 +25,6 @@ public:
     OpenResult open(const QString& path, LockKind lock, bool create, QString* error);
     void close();
     bool isOpen() const;
-    bool writable() const { return writable_; }
     const QString& path() const { return path_; }
 
     qint64 size(QString* error) const;
@@ -38,11 +37,8 @@ public:
     bool nativeWriteAt(qint64 offset, const char* data, qint64 size, QString* error);
 
 private:
-#ifdef Q_OS_WIN
-    void* handle_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    // The system's handle: a file descriptor, or a Windows HANDLE; -1 while closed.
+    qintptr handle_ = -1;
     bool writable_ = false;
     QString path_;
 };

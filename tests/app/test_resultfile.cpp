@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -72,19 +75,39 @@ INSTANTIATE_TEST_SUITE_P(
                 "[Transformadores]\nTransformado=1\n[B]\nc=d\n"},
         IniCase{"KeepsAnsiBytes", "[Centro]\r\nNombre=I.E.S. Mar\xEDtimo\r\n", "1",
                 "[Centro]\r\nNombre=I.E.S. Mar\xEDtimo\r\n[Transformadores]\r\nTransformado=1\r\n"},
+        IniCase{"BareKeyLineIsTheKey",
+                "[Transformadores]\r\nOtro=x\r\nTransformado\r\n[B]\r\nc=d\r\n", "-1",
+                "[Transformadores]\r\nOtro=x\r\nTransformado=-1\r\n[B]\r\nc=d\r\n"},
+        IniCase{"BareKeyLineWithBlanksAndCase", "[Transformadores]\n  transformado \t\n", "1",
+                "[Transformadores]\ntransformado=1\n"},
+        IniCase{"BareLineOfAnotherNameKept", "[Transformadores]\r\nTransformados\r\n", "1",
+                "[Transformadores]\r\nTransformados\r\nTransformado=1\r\n"},
         IniCase{"KeepsUtf8Mark", "\xEF\xBB\xBF[Transformadores]\r\nTransformado=0\r\n", "1",
                 "\xEF\xBB\xBF[Transformadores]\r\nTransformado=1\r\n"}),
     caseName<IniCase>);
 
+QByteArray utf16(const QString& text, bool bigEndian) {
+    QByteArray bytes(bigEndian ? "\xFE\xFF" : "\xFF\xFE", 2);
+    for (const QChar c : text) {
+        const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+        bytes.append(bigEndian ? hi : lo).append(bigEndian ? lo : hi);
+    }
+    return bytes;
+}
+
+// A file with a UTF-16 byte-order mark stays UTF-16 in the same byte order.
 TEST(ResultFileWriterUnicode, Utf16FileStaysUtf16) {
-    const QString text = QStringLiteral("[Transformadores]\r\nTransformado=1\r\n[Año]\r\nA=ñ\r\n");
-    QByteArray before("\xFF\xFE", 2);
-    before.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    const QByteArray after = withProfileString(before, kSection, kKey, QStringLiteral("-1"));
-    ASSERT_TRUE(after.startsWith("\xFF\xFE"));
-    const QString decoded = QString::fromUtf16(
-        reinterpret_cast<const char16_t*>(after.constData() + 2), (after.size() - 2) / 2);
-    EXPECT_EQ(decoded, QStringLiteral("[Transformadores]\r\nTransformado=-1\r\n[Año]\r\nA=ñ\r\n"));
+    const QString before =
+        QStringLiteral("[Transformadores]\r\nTransformado=1\r\n[Año]\r\nA=ñ€\r\n");
+    const QString after =
+        QStringLiteral("[Transformadores]\r\nTransformado=-1\r\n[Año]\r\nA=ñ€\r\n");
+    for (const bool bigEndian : {false, true}) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Tempolan.ini"));
+        writeFile(path, utf16(before, bigEndian));
+        ASSERT_TRUE(writeProfileString(path, kSection, kKey, QStringLiteral("-1")));
+        EXPECT_EQ(readFile(path), utf16(after, bigEndian)) << (bigEndian ? "BE" : "LE");
+    }
 }
 
 TEST(ResultFileWriterFailure, UnwritablePathLeavesNothing) {
@@ -102,6 +125,39 @@ TEST(ResultFileWriterFailure, FolderInPlaceOfTheFile) {
     const QString path = dir.filePath(QStringLiteral("Tempolan.ini"));
     ASSERT_TRUE(QDir().mkpath(path));
     EXPECT_FALSE(writeProfileString(path, kSection, kKey, QStringLiteral("1")));
+}
+
+// The file may be written but its folder takes no new file (the safe save's temporary
+// file): the file is written in place. Run as an unprivileged user, as root may write
+// anywhere.
+TEST(ResultFileWriterFailure, WritableFileInReadOnlyFolder) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("programa"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/Tempolan.ini");
+    writeFile(path, "[Transformadores]\r\nTransformado=0\r\n");
+    const bool root = geteuid() == 0;
+    constexpr uid_t kNobody = 65534;
+    if (root) {
+        ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        ASSERT_EQ(chown(QFile::encodeName(path).constData(), kNobody, kNobody), 0);
+    }
+    ASSERT_EQ(chmod(QFile::encodeName(folder).constData(), 0555), 0);
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (root && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
+            _exit(2);
+        _exit(writeProfileString(path, kSection, kKey, QStringLiteral("1")) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    chmod(QFile::encodeName(folder).constData(), 0755);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(readFile(path), QByteArray("[Transformadores]\r\nTransformado=1\r\n"));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"Tempolan.ini"});
 }
 
 } // namespace

@@ -22,6 +22,38 @@ namespace export_fixture {
 using tables::FieldDef;
 using tables::FieldType;
 
+// The regional settings the header date is formatted with, for one scope: LC_ALL set to
+// `name`; the variables as they were afterwards.
+class ScopedTimeLocale {
+public:
+    explicit ScopedTimeLocale(const char* name) {
+        for (const char* v : kVariables)
+            saved_.append({v, qEnvironmentVariableIsSet(v), qgetenv(v)});
+        qunsetenv("LC_TIME");
+        qunsetenv("LANG");
+        qputenv("LC_ALL", QByteArray(name));
+    }
+    ~ScopedTimeLocale() {
+        for (const Saved& s : saved_) {
+            if (s.set)
+                qputenv(s.name, s.value);
+            else
+                qunsetenv(s.name);
+        }
+    }
+    ScopedTimeLocale(const ScopedTimeLocale&) = delete;
+    ScopedTimeLocale& operator=(const ScopedTimeLocale&) = delete;
+
+private:
+    static constexpr const char* kVariables[] = {"LC_ALL", "LC_TIME", "LANG"};
+    struct Saved {
+        const char* name;
+        bool set;
+        QByteArray value;
+    };
+    QList<Saved> saved_;
+};
+
 // One row: field name -> value as text; fields left out stay empty.
 using Row = QHash<QString, QString>;
 
@@ -248,10 +280,14 @@ protected:
         output = dir.filePath("TLTEMP/VELTRA/ResultadoTempolandatos.xml");
         testing_support::writeFile(input, veltraDocument());
         exportacion::FijarReloj(
-            [] { return QDateTime(QDate(2024, 3, 7), QTime(9, 5, 3), Qt::UTC); },
-            QLocale(QLocale::Spanish, QLocale::Spain));
+            [] { return QDateTime(QDate(2024, 3, 7), QTime(9, 5, 3), Qt::UTC); });
+        timeLocale.emplace("C");
     }
-    void TearDown() override { exportacion::RestaurarReloj(); }
+    void TearDown() override {
+        exportacion::RestaurarReloj();
+        timeLocale.reset();
+    }
+    std::optional<ScopedTimeLocale> timeLocale;
 
     void run() {
         host.documents.push_back(input);

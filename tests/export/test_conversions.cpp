@@ -3,9 +3,11 @@
 
 #include "TestSupport.h"
 
+#include "ExportFixture.h"
 #include "export/ExportInternal.h"
 
 #include <gtest/gtest.h>
+#include <locale.h>
 
 using namespace exportacion;
 
@@ -66,9 +68,41 @@ TEST(ExportConversions, OutputBesideTheChosenFile) {
 #endif
 }
 
-TEST(ExportConversions, HeaderDateInTheUsersFormats) {
+// The C library's formats for the regional settings in force, never Qt's own data and
+// never a time zone; dd/MM/yyyy HH:mm:ss where no regional settings are set.
+TEST(ExportConversions, HeaderDateInTheSystemsFormats) {
+    const locale_t es = newlocale(LC_TIME_MASK, "es_ES.UTF-8", locale_t(0));
+    ASSERT_NE(es, locale_t(0)) << "Falta la configuración regional es_ES.UTF-8: ejecute "
+                                  "scripts/setup.sh";
+    freelocale(es);
     const QDateTime t(QDate(2024, 3, 7), QTime(9, 5, 3), Qt::UTC);
-    EXPECT_EQ(FechaDocumento(t, QLocale(QLocale::Spanish, QLocale::Spain)), "7/3/24 9:05:03 (UTC)");
-    EXPECT_EQ(FechaDocumento(t, QLocale(QLocale::English, QLocale::UnitedStates)),
-              "3/7/24 9:05:03 AM UTC");
+    const QDateTime pm(QDate(2026, 12, 10), QTime(12, 15, 57), Qt::LocalTime);
+    const struct {
+        const char* locale;
+        const QDateTime& moment;
+        const char* fecha;
+    } cases[] = {
+        {"es_ES.UTF-8", t, "07/03/24 09:05:03"},
+        {"es_ES.UTF-8", pm, "10/12/26 12:15:57"},
+        {"C", t, "07/03/2024 09:05:03"},
+        {"POSIX", pm, "10/12/2026 12:15:57"},
+        {"C.UTF-8", t, "07/03/2024 09:05:03"},
+        {"", t, "07/03/2024 09:05:03"},
+        // Not installed: the C library would fall back to C.
+        {"xx_XX.UTF-8", t, "07/03/2024 09:05:03"},
+    };
+    for (const auto& c : cases) {
+        export_fixture::ScopedTimeLocale regional(c.locale);
+        EXPECT_EQ(FechaDocumento(c.moment), QString::fromUtf8(c.fecha)) << c.locale;
+    }
+}
+
+// LC_TIME alone decides when LC_ALL is not set, as for the C library.
+TEST(ExportConversions, HeaderDateFollowsLcTime) {
+    export_fixture::ScopedTimeLocale regional("");
+    qunsetenv("LC_ALL");
+    qputenv("LANG", "C");
+    qputenv("LC_TIME", "es_ES.UTF-8");
+    EXPECT_EQ(FechaDocumento(QDateTime(QDate(2024, 3, 7), QTime(9, 5, 3), Qt::UTC)),
+              "07/03/24 09:05:03");
 }

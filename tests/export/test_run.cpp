@@ -49,7 +49,7 @@ TEST_F(ExportTest, CompletedRunWritesTheHeaderBesideTheChosenFile) {
     const QByteArray bytes = testing_support::readFile(output);
     // No declaration in the input, none in the output; saved without indentation.
     EXPECT_TRUE(bytes.startsWith("<SERVICIO modulo=\"HORARIOS\" tipo=\"I\" autor=\"TEMPOLAN\" "
-                                 "fecha=\"7/3/24 9:05:03 (UTC)\"><BLOQUE_DATOS><grupo_datos "
+                                 "fecha=\"07/03/2024 09:05:03\"><BLOQUE_DATOS><grupo_datos "
                                  "seq=\"ANNO_ACADEMICO\"><dato nombre_dato=\"C_ANNO\">2018</dato>"
                                  "</grupo_datos><grupo_datos seq=\"HORARIOS_NO_REGULARES\""))
         << bytes.left(400).toStdString();

@@ -1,0 +1,5 @@
+#include "tables/Folders.h"
+
+QString workingFolder() {
+    return QStringLiteral("C:/TLTEMP");
+}
