@@ -5,7 +5,7 @@
 
 #include "TestSupport.h"
 #include "tables/Table.h"
-#include "text/RunError.h"
+#include "run/RunError.h"
 
 #include <QDir>
 #include <QFile>
