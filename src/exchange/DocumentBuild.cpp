@@ -84,6 +84,8 @@ template <typename Where> void checkXmlChars(const QString& text, Where&& where)
                     .arg(i + 1));
     }
 }
+
+// Takes a node out of the tree; it stays alive, owned by the document, until the document goes.
 void detach(xmlNodePtr n) {
     xmlUnlinkNode(n);
     DocumentPrivate::of(n)->detached.push_back(n);
@@ -279,6 +281,7 @@ void Node::deleteChild(Node child) {
         nullNodeError("borrar un hijo");
     deleteFrom(self, XmlNodes::raw(child));
 }
+
 // ---------------------------------------------------------------------------------------
 // Document
 

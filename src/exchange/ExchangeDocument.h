@@ -6,10 +6,7 @@
 
 // The exchange document: Veltra's XML envelope SERVICIO / BLOQUE_DATOS / grupo_datos /
 // dato. The XML library stays behind this header.
-
 namespace exchange {
-
-class Document;
 
 // A node of a document (element, text, comment ...). A null node is valid: reading it
 // gives empty values; changing it (or a failed change of any node) throws RunError.
