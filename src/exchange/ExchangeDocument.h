@@ -6,11 +6,7 @@
 
 // The exchange document: Veltra's XML envelope SERVICIO / BLOQUE_DATOS / grupo_datos /
 // dato. The XML library stays behind this header.
-struct _xmlNode; // the XML library's node, declared at global scope as the library does
-
 namespace exchange {
-
-class Document;
 
 // A node of a document (element, text, comment ...). A null node is valid: reading it
 // gives empty values; changing it (or a failed change of any node) throws RunError.
@@ -18,9 +14,9 @@ class Document;
 class Node {
 public:
     Node() = default;
-    bool isNull() const { return n_ == nullptr; }
-    explicit operator bool() const { return n_ != nullptr; }
-    bool operator==(const Node& o) const { return n_ == o.n_; }
+    bool isNull() const { return h_ == nullptr; }
+    explicit operator bool() const { return h_ != nullptr; }
+    bool operator==(const Node& o) const { return h_ == o.h_; }
 
     QString name() const; // element name
     bool isElement() const;
@@ -48,11 +44,18 @@ public:
     // is no longer wanted: Nodes referring into it must not be used any more.
     void deleteChild(Node child);
 
+protected:
+    // The implementation's node, opaque here; reached only from inside the module.
+    struct Handle;
+    static Node fromHandle(Handle* h) {
+        Node n;
+        n.h_ = h;
+        return n;
+    }
+    static Handle* handleOf(const Node& n) { return n.h_; }
+
 private:
-    friend class Document;
-    friend bool itemNameIs(const QList<Node>& items, int k, const QString& name);
-    explicit Node(::_xmlNode* n) : n_(n) {}
-    ::_xmlNode* n_ = nullptr;
+    Handle* h_ = nullptr;
 };
 
 using NodeList = QList<Node>;

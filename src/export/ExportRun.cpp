@@ -18,19 +18,9 @@ Reloj& RelojActual() {
     return r;
 }
 
-// Whether NAME.DBF is in the folder, whatever the letter case of the file's name: the
-// table store opens tables that way too.
+// Whether NAME.DBF is in the folder, found as the table store opens it.
 bool ExisteTabla(const QString& carpeta, const QString& nombre) {
-    const QString fichero = nombre + QStringLiteral(".DBF");
-    if (QFileInfo(QDir(carpeta).filePath(fichero)).isFile())
-        return true;
-    const auto encontrados =
-        QDir(carpeta).entryList({fichero}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& f : encontrados) {
-        if (f.compare(fichero, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
+    return tables::FileExists(QDir(carpeta).filePath(nombre + QStringLiteral(".DBF")));
 }
 
 bool EsEspacioXml(QChar c) {

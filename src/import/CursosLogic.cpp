@@ -115,7 +115,7 @@ void CursosLogic::openAndRecover(const std::function<bool()>& askRecovery) {
         } else {
             // Declining throws the saved codes away at once; the next complete OK makes
             // a new CURSOST2. The index file, if any, is left as it always was.
-            QFile::remove(cursos2Path(workDir_));
+            tables::DeleteTableFile(cursos2Path(workDir_));
         }
     }
     if (state_.result)

@@ -50,10 +50,6 @@ QString fieldName(const char* at, int size) {
     return cp1252::decode(at, n).trimmed();
 }
 
-bool isMemoType(char t) {
-    return t == 'M' || t == 'B' || t == 'G' || t == 'P';
-}
-
 // Lengths a type must have; 0 where the descriptor decides.
 int fixedLength(char t) {
     switch (t) {
@@ -115,17 +111,8 @@ DbfLayout parseHeader(const QByteArray& file, const QString& path) {
             f.nextAutoinc = le32(p + pos + 40);
         const QString shown =
             f.name.isEmpty() ? QStringLiteral("%1").arg(layout.fields.size() + 1) : f.name;
-        if (isMemoType(f.type))
-            bad(path, QStringLiteral("el campo %1 es un campo memo (tipo %2); los campos memo no "
-                                     "se admiten")
-                          .arg(shown, QChar::fromLatin1(f.type)));
-        if (!QByteArrayView("CNFLDIO+").contains(f.type) || f.type == 0)
-            bad(path,
-                QStringLiteral("el campo %1 tiene un tipo desconocido (%2)")
-                    .arg(shown, f.type >= 0x20 && f.type < 0x7F
-                                    ? QString(QChar::fromLatin1(f.type))
-                                    : QStringLiteral("0x%1").arg(static_cast<unsigned char>(f.type),
-                                                                 2, 16, QLatin1Char('0'))));
+        // A field of a type this store does not handle (memo, timestamp, null flags ...)
+        // is kept with its bytes counted in the record; only reading it fails.
         const int fixed = fixedLength(f.type);
         if (f.length == 0 || (fixed && f.length != fixed))
             bad(path, QStringLiteral("el campo %1 tiene una longitud no válida (%2)")

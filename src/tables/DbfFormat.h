@@ -24,7 +24,7 @@ constexpr const char* kLanguageDriver = "DBWINUS0";
 
 struct DbfField {
     QString name;
-    char type = 'C'; // C N F L D I O +
+    char type = 'C'; // C N F L D I O +, or any other the file declares
     int length = 0;
     int decimals = 0;
     int offset = 0;          // within the record; the deletion flag is byte 0

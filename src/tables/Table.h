@@ -20,7 +20,9 @@ struct FieldDef {
 enum class OpenMode { Shared, Exclusive };
 
 // A field as the file declares it, for showing any table as it is: the dBase type letter
-// (C N F L D M I O + ...), the length in bytes and the decimals.
+// (C N F L D M I O + ...), the length in bytes and the decimals. A table may hold fields of
+// types this store does not handle (memo, timestamp ...): it opens, and only reading such a
+// field fails; rows cannot be appended to it or edited.
 struct StoredField {
     QString name;
     char type = 'C';
@@ -28,10 +30,15 @@ struct StoredField {
     int decimals = 0;
 };
 
+// Whether the file at path exists in any letter case of its name.
 bool FileExists(const QString& path);
 
-// Deletes NAME.DBF, then NAME.MDX, in folder, where present; a file that cannot be
-// deleted is left.
+// Deletes the one file at path that FileExists and open find (any letter case of its
+// name); a file that cannot be deleted, or that another program holds, is left.
+void DeleteTableFile(const QString& path);
+
+// Deletes NAME.DBF, then NAME.MDX, in folder, where present (each as DeleteTableFile
+// finds it); a file that cannot be deleted is left.
 void DeleteTable(const QString& folder, const QString& name);
 
 // Creates an empty level-7 table NAME.DBF in folder (replacing nothing: the caller

@@ -223,6 +223,29 @@ TEST_F(CursosTest, DecliningRecoveryDeletesTheSavedCodesEvenWhenTheExitIsForced)
     EXPECT_TRUE(releasedTable(dir(), "CURSOST"));
 }
 
+// Saved codes found under another letter case are the ones asked about, and declining
+// deletes that very file, so they cannot come back at a later OK.
+TEST_F(CursosTest, DecliningDeletesTheSavedCodesWhateverTheLetterCaseOfTheirFile) {
+    for (const QString& saved : {QStringLiteral("cursost2.dbf"), QStringLiteral("CursosT2.Dbf")}) {
+        SCOPED_TRACE(saved.toStdString());
+        writeCursosTable(dir(), "CURSOST", {{"K1", "", ""}});
+        writeCursosTable(dir(), "TMP", {{"K1", "ESO", "1"}});
+        ASSERT_TRUE(QFile::rename(dir() + QStringLiteral("/TMP.DBF"), dir() + u'/' + saved));
+
+        ScriptedHost h;
+        h.answers = {false};
+        MainState s;
+        CursosLogic logic(h, s, dir());
+        logic.FormShow();
+        EXPECT_EQ(h.questions.size(), 1);
+        EXPECT_FALSE(QFile::exists(dir() + u'/' + saved));
+        EXPECT_FALSE(tables::FileExists(cursos2Path(dir())));
+        EXPECT_TRUE(CursosLogic::savedCodes(dir()).isEmpty());
+        EXPECT_EQ(logic.row(0).nivel, "");
+        logic.close();
+    }
+}
+
 TEST_F(CursosTest, AFailureInsideTheDialogEndsTheStepWithTheTablesClosed) {
     EXPECT_THROW(runStep(kThree, {[](CursosLogic& logic) {
                              logic.FormShow();

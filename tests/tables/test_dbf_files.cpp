@@ -322,8 +322,6 @@ TEST(DbfFiles, DamagedFilesAreRefusedWithTheirName) {
         {"header length too small", [&](QByteArray& f) { put16(f, 8, 10); }, "cabecera"},
         {"record length shorter than the fields", [&](QByteArray& f) { put16(f, 10, 3); },
          "longitud de registro"},
-        {"unknown field type", [](QByteArray& f) { f[68 + 48 + 32] = 'X'; }, "tipo desconocido"},
-        {"memo field", [](QByteArray& f) { f[68 + 32] = 'M'; }, "memo"},
         {"integer field of the wrong length", [](QByteArray& f) { f[68 + 48 + 33] = 9; },
          "longitud no válida"},
         {"unknown version", [](QByteArray& f) { f[0] = 0x02; }, "versión"},
@@ -343,6 +341,57 @@ TEST(DbfFiles, DamagedFilesAreRefusedWithTheirName) {
         EXPECT_TRUE(message.contains(QStringLiteral("DANADA.DBF"))) << message.toStdString();
         EXPECT_TRUE(message.contains(QString::fromUtf8(c.says))) << message.toStdString();
         EXPECT_FALSE(t.isOpen());
+    }
+}
+
+// Tables written by other programs may hold fields of types this store does not handle.
+// They are read for the fields it does handle; a foreign field fails only when used.
+TEST(DbfFiles, FieldsOfOtherTypesAreSkippedUntilUsed) {
+    struct Case {
+        char type;
+        int length;
+    };
+    const Case cases[] = {{'@', 8}, {'M', 10}, {'B', 10}, {'G', 4}, {'0', 1}, {'X', 3}};
+    QTemporaryDir tmp;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(1, c.type));
+        QByteArray f = handHeader({{"NOMBRE", 'C', 5}, {"RARO", c.type, c.length}, {"NUM", 'I', 4}},
+                                  QDate(2024, 1, 1), 2);
+        f += QByteArray(" uno  ") + QByteArray(c.length, '\x01') + QByteArray::fromHex("80000001");
+        f += QByteArray(" dos  ") + QByteArray(c.length, '\x02') + QByteArray::fromHex("80000002");
+        f += "\x1A";
+        writeFile(tmp.path() + QStringLiteral("/OTRA.DBF"), f);
+
+        Table t;
+        t.open(tmp.path(), QStringLiteral("OTRA"));
+        EXPECT_EQ(t.rowCount(), 2);
+        EXPECT_EQ(t.storedFields().at(1).type, c.type);
+        // The foreign field's bytes count: the fields after it read right.
+        EXPECT_TRUE(t.locate(QStringLiteral("NUM"), {QStringLiteral("2")}));
+        EXPECT_EQ(t.text(QStringLiteral("NOMBRE")), QStringLiteral("dos"));
+        EXPECT_EQ(t.integer(QStringLiteral("NUM")), 2);
+
+        const std::function<void()> uses[] = {
+            [&] { t.text(QStringLiteral("RARO")); },
+            [&] { t.integer(QStringLiteral("RARO")); },
+            [&] { t.real(QStringLiteral("RARO")); },
+            [&] { t.isNull(QStringLiteral("RARO")); },
+            [&] { t.locate(QStringLiteral("RARO"), {QStringLiteral("x")}); },
+            [&] { t.setFilter(QStringLiteral("RARO= 'x'")); },
+            [&] { t.append(); },
+            [&] { t.edit(); },
+        };
+        for (const auto& use : uses) {
+            const QString message = errorOf(use);
+            EXPECT_TRUE(message.contains(QStringLiteral("OTRA"))) << message.toStdString();
+            EXPECT_TRUE(message.contains(QStringLiteral("RARO"))) << message.toStdString();
+        }
+        EXPECT_FALSE(t.isEditing());
+        // Also with no current row to read from.
+        t.setFilter(QStringLiteral("NOMBRE= 'nadie'"));
+        EXPECT_TRUE(errorOf([&] { t.text(QStringLiteral("RARO")); }).contains("RARO"));
+        t.close();
+        EXPECT_EQ(readFile(tmp.path() + QStringLiteral("/OTRA.DBF")), f); // left as it was
     }
 }
 

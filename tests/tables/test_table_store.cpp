@@ -459,6 +459,44 @@ TEST_F(TableStore, DeleteAndCreate) {
     }
 }
 
+// On a file system that tells letter cases apart, testing, opening and deleting a table
+// whose files are named in another case all act on those files.
+TEST_F(TableStore, ExistsOpenAndDeleteFindTheSameFileInAnyCase) {
+    const QStringList spellings[] = {
+        {"cursost2.dbf", "cursost2.mdx"},
+        {"CursosT2.Dbf", "CURSOST2.MDX"},
+        {"CURSOST2.DBF", "cursost2.Mdx"},
+    };
+    const QString dbf = folder() + QStringLiteral("/CURSOST2.DBF");
+    for (const QStringList& names : spellings) {
+        SCOPED_TRACE(names.join(u' ').toStdString());
+        for (bool wholeTable : {false, true}) {
+            CreateTable(folder(), QStringLiteral("TMP"),
+                        {{QStringLiteral("A"), FieldType::Text, 1}});
+            ASSERT_TRUE(
+                QFile::rename(folder() + QStringLiteral("/TMP.DBF"), folder() + u'/' + names[0]));
+            writeFile(folder() + u'/' + names[1], "index");
+            EXPECT_TRUE(FileExists(dbf));
+            Table t;
+            t.open(folder(), QStringLiteral("CURSOST2"));
+            t.close();
+            if (wholeTable) {
+                DeleteTable(folder(), QStringLiteral("CURSOST2"));
+                EXPECT_FALSE(QFile::exists(folder() + u'/' + names[1]));
+            } else {
+                DeleteTableFile(dbf);
+                EXPECT_TRUE(QFile::exists(folder() + u'/' + names[1])); // only the file named
+                QFile::remove(folder() + u'/' + names[1]);
+            }
+            EXPECT_FALSE(FileExists(dbf));
+            EXPECT_FALSE(QFile::exists(folder() + u'/' + names[0]));
+            EXPECT_TRUE(errorOf([&] {
+                            t.open(folder(), QStringLiteral("CURSOST2"));
+                        }).contains(QStringLiteral("No existe")));
+        }
+    }
+}
+
 TEST_F(TableStore, ClosedTableOperationsFail) {
     Table t;
     EXPECT_FALSE(t.isOpen());

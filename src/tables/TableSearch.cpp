@@ -1,0 +1,99 @@
+#include "tables/Table.h"
+
+#include "tables/FieldCodec.h"
+#include "tables/TablePrivate.h"
+#include "run/RunError.h"
+
+namespace tables {
+
+bool Table::locate(const QString& fields, const QStringList& values) {
+    VT_REQUIRE_OPEN();
+    d->post();
+    const QStringList names = fields.split(u';');
+    if (names.size() != values.size())
+        throw RunError(QStringLiteral("Búsqueda en la tabla %1: %2 campos (%3) y %4 valores.")
+                           .arg(d->name)
+                           .arg(names.size())
+                           .arg(fields)
+                           .arg(values.size()));
+    std::vector<int> fis;
+    std::string key;
+    bool possible = true;
+    for (int i = 0; i < names.size(); ++i) {
+        fis.push_back(d->field(names[i]));
+        possible = detail::appendValueKey(key, values[i], d->def(fis.back()), d->name) && possible;
+    }
+    if (!possible)
+        return false;
+    const std::vector<int>* found = d->index.find(fis, key);
+    if (!found)
+        return false;
+    for (int ordinal : *found) {
+        if (d->index.visible(ordinal)) {
+            d->pos = ordinal;
+            d->eof = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+void Table::setFilter(const QString& expression) {
+    VT_REQUIRE_OPEN();
+    d->post();
+    const QString e = expression.trimmed();
+    if (e.isEmpty()) {
+        clearFilter();
+        return;
+    }
+    // FIELD = 'value', a quote inside the value doubled.
+    auto bad = [&]() -> RunError {
+        return RunError(
+            QStringLiteral("Filtro no válido en la tabla %1: %2").arg(d->name, expression));
+    };
+    const qsizetype eq = e.indexOf(u'=');
+    if (eq <= 0)
+        throw bad();
+    const int fi = d->field(e.left(eq).trimmed());
+    qsizetype i = eq + 1;
+    while (i < e.size() && e[i] == u' ')
+        ++i;
+    if (i >= e.size() || e[i] != u'\'')
+        throw bad();
+    QString value;
+    bool closed = false;
+    for (++i; i < e.size(); ++i) {
+        if (e[i] == u'\'') {
+            if (i + 1 < e.size() && e[i + 1] == u'\'') {
+                value += u'\'';
+                ++i;
+                continue;
+            }
+            closed = true;
+            ++i;
+            break;
+        }
+        value += e[i];
+    }
+    if (!closed || i != e.size())
+        throw bad();
+    std::string key;
+    const bool possible = detail::appendValueKey(key, value, d->def(fi), d->name);
+    // A value no row can hold gets a key no row has.
+    d->index.setFilter(fi, possible ? key : std::string("\xff\xff impossible"));
+    d->first();
+}
+
+void Table::clearFilter() {
+    VT_REQUIRE_OPEN();
+    d->post();
+    d->index.clearFilter();
+    d->first();
+}
+
+int Table::rowCount() const {
+    VT_REQUIRE_OPEN();
+    return d->index.count();
+}
+
+} // namespace tables
