@@ -40,6 +40,18 @@ bool NativeFile::writeAt(qint64 offset, const char* data, qint64 size, QString* 
     return nativeWriteAt(offset, data, size, error);
 }
 
+bool NativeFile::readAll(QByteArray* out, QString* error) const {
+    if (const auto& hook = ioHooks().read)
+        return hook(*this, out, error);
+    return nativeReadAll(out, error);
+}
+
+bool NativeFile::truncate(qint64 size, QString* error) {
+    if (const auto& hook = ioHooks().truncate)
+        return hook(*this, size, error);
+    return nativeTruncate(size, error);
+}
+
 #ifdef Q_OS_WIN
 
 namespace {
@@ -105,7 +117,7 @@ qint64 NativeFile::size(QString* error) const {
     return s.QuadPart;
 }
 
-bool NativeFile::readAll(QByteArray* out, QString* error) const {
+bool NativeFile::nativeReadAll(QByteArray* out, QString* error) const {
     const qint64 total = size(error);
     if (total < 0)
         return false;
@@ -129,7 +141,7 @@ bool NativeFile::readAll(QByteArray* out, QString* error) const {
     return true;
 }
 
-bool NativeFile::truncate(qint64 size, QString* error) {
+bool NativeFile::nativeTruncate(qint64 size, QString* error) {
     LARGE_INTEGER at;
     at.QuadPart = size;
     if (!SetFilePointerEx(static_cast<HANDLE>(handle_), at, nullptr, FILE_BEGIN) ||
@@ -256,7 +268,7 @@ qint64 NativeFile::size(QString* error) const {
     return st.st_size;
 }
 
-bool NativeFile::readAll(QByteArray* out, QString* error) const {
+bool NativeFile::nativeReadAll(QByteArray* out, QString* error) const {
     const qint64 total = size(error);
     if (total < 0)
         return false;
@@ -278,7 +290,7 @@ bool NativeFile::readAll(QByteArray* out, QString* error) const {
     return true;
 }
 
-bool NativeFile::truncate(qint64 size, QString* error) {
+bool NativeFile::nativeTruncate(qint64 size, QString* error) {
     if (::ftruncate(fd_, size) != 0) {
         *error = errnoText(errno);
         return false;
