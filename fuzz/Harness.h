@@ -203,6 +203,33 @@ private:
     tables::detail::IoHooks saved_;
 };
 
+// Sets *wrote when the table store writes or cuts a file while it lives, and passes the
+// work on to the hooks it found.
+class WriteWatch {
+public:
+    explicit WriteWatch(bool* wrote) : saved_(tables::detail::ioHooks()) {
+        using tables::detail::NativeFile;
+        tables::detail::IoHooks& hooks = tables::detail::ioHooks();
+        hooks.write = [wrote, this](NativeFile& f, qint64 offset, const char* data, qint64 size,
+                                    QString* error) {
+            *wrote = true;
+            return saved_.write ? saved_.write(f, offset, data, size, error)
+                                : f.nativeWriteAt(offset, data, size, error);
+        };
+        hooks.truncate = [wrote, this](NativeFile& f, qint64 size, QString* error) {
+            *wrote = true;
+            return saved_.truncate ? saved_.truncate(f, size, error)
+                                   : f.nativeTruncate(size, error);
+        };
+    }
+    ~WriteWatch() { tables::detail::ioHooks() = saved_; }
+    WriteWatch(const WriteWatch&) = delete;
+    WriteWatch& operator=(const WriteWatch&) = delete;
+
+private:
+    tables::detail::IoHooks saved_;
+};
+
 // (b) A table of any level from bytes: read it all, then append one row and read again.
 // The bytes stay in memory: no input is written to or read from a file.
 inline void readTableBytes(const QByteArray& bytes, const QString& scratch) {
@@ -293,7 +320,8 @@ inline void exportWithSoluc(const QByteArray& soluc, const QString& scratch) {
     const QString work = QDir(scratch).filePath(QStringLiteral("TLTEMP"));
     const QString doc = QDir(scratch).filePath(QStringLiteral("VELTRA/datos.xml"));
     const QString out = QDir(scratch).filePath(QStringLiteral("VELTRA/ResultadoTempolandatos.xml"));
-    if (!QFileInfo::exists(doc))
+    const bool fresh = !QFileInfo::exists(doc);
+    if (fresh)
         writeExportFolder(scratch);
     QFile::remove(out);
     {
@@ -304,7 +332,11 @@ inline void exportWithSoluc(const QByteArray& soluc, const QString& scratch) {
     AnsweringHost host(doc);
     MainState state;
     exchange::Document held;
-    BImportarClick(host, state, RunFolders{work, {}}, held);
+    bool wroteTables = false;
+    {
+        const WriteWatch watch(&wroteTables);
+        BImportarClick(host, state, RunFolders{work, {}}, held);
+    }
     if (state.resultValue == 1) {
         // A completed export leaves a document that loads.
         const exchange::Document result = exchange::Document::load(out);
@@ -316,6 +348,10 @@ inline void exportWithSoluc(const QByteArray& soluc, const QString& scratch) {
     } else if (QFileInfo::exists(out) && host.errors.isEmpty()) {
         abort(); // an output without completion must come with an error
     }
+    // Tables the run wrote nothing to are as the last walk found them: walking the fixed
+    // folder after every input would cost several times the export itself.
+    if (!fresh && !wroteTables)
+        return;
     const QString bad = unreadableTable(work);
     // SOLUC may be unreadable from the start; every other table must still read.
     if (!bad.isEmpty() && !bad.startsWith(QStringLiteral("SOLUC"), Qt::CaseInsensitive)) {
