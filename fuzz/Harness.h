@@ -10,6 +10,7 @@
 #include "import/ImportRun.h"
 #include "import/PlantillasLogic.h"
 #include "tables/Table.h"
+#include "tables/TableIo.h"
 #include "run/RunError.h"
 
 #include <QDir>
@@ -19,6 +20,8 @@
 #include <QString>
 #include <QStringList>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 namespace fuzzing {
 
@@ -80,36 +83,62 @@ inline void emptyFolder(const QString& folder) {
         dir.remove(f);
 }
 
-// Opens a table and reads every field of every row in every way the store offers. A
-// RunError is the store refusing the file, which is fine; anything else is a fault.
-// Returns the number of rows walked, or -1 when the store refused the file.
+// Reads every field of the current row: each as its own kind, or (everyWay) in every way
+// the store offers. A value read as another kind is refused with a RunError, which is an
+// answer too. A refusal costs more than the rest of a row, so a field refused once
+// (refused, one flag a field) is not read as its kind again: later rows take the same path.
+inline void readRow(const tables::Table& t, const QList<tables::FieldDef>& fields, bool everyWay,
+                    std::vector<char>& refused) {
+    using tables::FieldType;
+    refused.resize(size_t(fields.size()), 0);
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const tables::FieldDef& f = fields[i];
+        (void)t.text(f.name);
+        const bool null = t.isNull(f.name);
+        if (!everyWay && refused[size_t(i)])
+            continue;
+        try {
+            if (everyWay || f.type == FieldType::Boolean)
+                (void)t.boolean(f.name);
+        } catch (const RunError&) {
+            refused[size_t(i)] |= f.type == FieldType::Boolean;
+        }
+        try {
+            if (everyWay || f.type == FieldType::Float || f.type == FieldType::Integer)
+                (void)std::isnan(t.real(f.name));
+        } catch (const RunError&) {
+            refused[size_t(i)] |= f.type == FieldType::Float || f.type == FieldType::Integer;
+        }
+        try {
+            if (everyWay || (f.type == FieldType::Integer && !null))
+                (void)t.integer(f.name);
+        } catch (const RunError&) {
+            refused[size_t(i)] |= f.type == FieldType::Integer;
+        }
+    }
+}
+
+// Opens a table, steps through every row and reads every field of the first rows and of
+// the last one, the first row in every way (readRow). Rows in between take the same paths
+// as the first ones, whose bytes the fuzzer changes as readily, and reading all of them
+// would make a long table cost a hundred times more. A RunError from the opening is the
+// store refusing the file, which is fine; anything else is a fault. Returns the number of
+// rows walked, or -1 when the store refused the file.
 inline int walkTable(const QString& folder, const QString& name, QString* refusal = nullptr) {
+    constexpr int kRowsRead = 8;
     try {
         tables::Table t;
         t.open(folder, name);
         const QList<tables::FieldDef> fields = t.fields();
+        const int count = t.rowCount();
+        std::vector<char> refused;
         int rows = 0;
         for (t.first(); !t.atEnd(); t.next()) {
+            if (rows < kRowsRead || rows == count - 1)
+                readRow(t, fields, rows == 0, refused);
             ++rows;
-            for (const tables::FieldDef& f : fields) {
-                (void)t.text(f.name);
-                (void)t.isNull(f.name);
-                // A value read as another kind may be refused: that is an answer too.
-                try {
-                    (void)t.boolean(f.name);
-                } catch (const RunError&) {
-                }
-                try {
-                    (void)std::isnan(t.real(f.name));
-                } catch (const RunError&) {
-                }
-                try {
-                    (void)t.integer(f.name);
-                } catch (const RunError&) {
-                }
-            }
         }
-        if (rows != t.rowCount())
+        if (rows != count)
             abort(); // walking and counting disagree
         return rows;
     } catch (const RunError& e) {
@@ -132,20 +161,94 @@ inline QString unreadableTable(const QString& folder) {
     return {};
 }
 
-// (b) A table of any level from bytes: read it all, then append one row and read again.
-inline void readTableBytes(const QByteArray& bytes, const QString& scratch) {
-    emptyFolder(scratch);
-    const QString path = QDir(scratch).filePath(QStringLiteral("FUZZ.DBF"));
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-            return;
+// One table's bytes kept in memory while the store reads and writes it: the I/O hooks send
+// that file's reads, writes and cuts to a buffer, every other file's to the disk. The file
+// on disk, empty, still gives the name and the lock. Puts the previous hooks back when it
+// goes.
+class MemoryTable {
+public:
+    MemoryTable(QString path, QByteArray bytes)
+        : path_(std::move(path)), bytes_(std::move(bytes)), saved_(tables::detail::ioHooks()) {
+        using tables::detail::NativeFile;
+        tables::detail::IoHooks& hooks = tables::detail::ioHooks();
+        hooks.read = [this](const NativeFile& f, QByteArray* out, QString* error) {
+            if (f.path() != path_)
+                return f.nativeReadAll(out, error);
+            *out = bytes_;
+            return true;
+        };
+        hooks.write = [this](NativeFile& f, qint64 offset, const char* data, qint64 size,
+                             QString* error) {
+            if (f.path() != path_)
+                return f.nativeWriteAt(offset, data, size, error);
+            if (offset + size > bytes_.size())
+                bytes_.resize(offset + size, '\0'); // a gap reads as zeros, as in a file
+            std::memcpy(bytes_.data() + offset, data, size_t(size));
+            return true;
+        };
+        hooks.truncate = [this](NativeFile& f, qint64 size, QString* error) {
+            if (f.path() != path_)
+                return f.nativeTruncate(size, error);
+            bytes_.resize(size, '\0');
+            return true;
+        };
     }
-    if (walkTable(scratch, QStringLiteral("FUZZ")) < 0)
+    ~MemoryTable() { tables::detail::ioHooks() = saved_; }
+    MemoryTable(const MemoryTable&) = delete;
+    MemoryTable& operator=(const MemoryTable&) = delete;
+
+private:
+    QString path_;
+    QByteArray bytes_;
+    tables::detail::IoHooks saved_;
+};
+
+// Sets *wrote when the table store writes or cuts a file while it lives, and passes the
+// work on to the hooks it found.
+class WriteWatch {
+public:
+    explicit WriteWatch(bool* wrote) : saved_(tables::detail::ioHooks()) {
+        using tables::detail::NativeFile;
+        tables::detail::IoHooks& hooks = tables::detail::ioHooks();
+        hooks.write = [wrote, this](NativeFile& f, qint64 offset, const char* data, qint64 size,
+                                    QString* error) {
+            *wrote = true;
+            return saved_.write ? saved_.write(f, offset, data, size, error)
+                                : f.nativeWriteAt(offset, data, size, error);
+        };
+        hooks.truncate = [wrote, this](NativeFile& f, qint64 size, QString* error) {
+            *wrote = true;
+            return saved_.truncate ? saved_.truncate(f, size, error)
+                                   : f.nativeTruncate(size, error);
+        };
+    }
+    ~WriteWatch() { tables::detail::ioHooks() = saved_; }
+    WriteWatch(const WriteWatch&) = delete;
+    WriteWatch& operator=(const WriteWatch&) = delete;
+
+private:
+    tables::detail::IoHooks saved_;
+};
+
+// (b) A table of any level from bytes: read it all, then append one row and read again.
+// The bytes stay in memory: no input is written to or read from a file.
+inline void readTableBytes(const QByteArray& bytes, const QString& scratch) {
+    // Built as the store builds the path it finds, so that the hooks know the file.
+    const QString path = QDir(scratch).filePath(QStringLiteral("FUZZ.DBF"));
+    if (!QFileInfo::exists(path)) {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly)) {
+            qWarning("no se puede crear %s", qPrintable(path));
+            abort();
+        }
+    }
+    MemoryTable memory(path, bytes);
+    const int rows = walkTable(scratch, QStringLiteral("FUZZ"));
+    if (rows < 0)
         return;
     try {
         tables::Table t;
-        t.open(scratch, QStringLiteral("fuzz.dbf"), tables::OpenMode::Exclusive);
+        t.open(scratch, QStringLiteral("FUZZ"), tables::OpenMode::Exclusive);
         const QList<tables::FieldDef> fields = t.fields();
         t.append();
         for (const tables::FieldDef& f : fields) {
@@ -160,10 +263,22 @@ inline void readTableBytes(const QByteArray& bytes, const QString& scratch) {
     } catch (const RunError&) {
         return; // read-only file and the like
     }
-    // What the store itself wrote must read back.
-    QString why;
-    if (walkTable(scratch, QStringLiteral("FUZZ"), &why) < 0) {
-        qWarning("tabla ilegible tras añadir una fila: %s", qPrintable(why));
+    // What the store itself wrote must read back: one row more, the new one last. The
+    // rows before it are the bytes just walked.
+    try {
+        tables::Table t;
+        t.open(scratch, QStringLiteral("FUZZ"));
+        if (t.rowCount() != rows + 1) {
+            qWarning("%d filas tras añadir una a %d", t.rowCount(), rows);
+            abort();
+        }
+        t.first();
+        for (int i = 0; i < rows; ++i)
+            t.next();
+        std::vector<char> refused;
+        readRow(t, t.fields(), false, refused);
+    } catch (const RunError& e) {
+        qWarning("tabla ilegible tras añadir una fila: %s", qPrintable(e.message()));
         abort();
     }
 }
@@ -205,7 +320,8 @@ inline void exportWithSoluc(const QByteArray& soluc, const QString& scratch) {
     const QString work = QDir(scratch).filePath(QStringLiteral("TLTEMP"));
     const QString doc = QDir(scratch).filePath(QStringLiteral("VELTRA/datos.xml"));
     const QString out = QDir(scratch).filePath(QStringLiteral("VELTRA/ResultadoTempolandatos.xml"));
-    if (!QFileInfo::exists(doc))
+    const bool fresh = !QFileInfo::exists(doc);
+    if (fresh)
         writeExportFolder(scratch);
     QFile::remove(out);
     {
@@ -216,7 +332,11 @@ inline void exportWithSoluc(const QByteArray& soluc, const QString& scratch) {
     AnsweringHost host(doc);
     MainState state;
     exchange::Document held;
-    BImportarClick(host, state, RunFolders{work, {}}, held);
+    bool wroteTables = false;
+    {
+        const WriteWatch watch(&wroteTables);
+        BImportarClick(host, state, RunFolders{work, {}}, held);
+    }
     if (state.resultValue == 1) {
         // A completed export leaves a document that loads.
         const exchange::Document result = exchange::Document::load(out);
@@ -228,6 +348,10 @@ inline void exportWithSoluc(const QByteArray& soluc, const QString& scratch) {
     } else if (QFileInfo::exists(out) && host.errors.isEmpty()) {
         abort(); // an output without completion must come with an error
     }
+    // Tables the run wrote nothing to are as the last walk found them: walking the fixed
+    // folder after every input would cost several times the export itself.
+    if (!fresh && !wroteTables)
+        return;
     const QString bad = unreadableTable(work);
     // SOLUC may be unreadable from the start; every other table must still read.
     if (!bad.isEmpty() && !bad.startsWith(QStringLiteral("SOLUC"), Qt::CaseInsensitive)) {

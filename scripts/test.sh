@@ -8,6 +8,7 @@ scripts/setup.sh
 scripts/build.sh build
 scripts/check_windows.sh
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 600)
+fuzz/ci.sh # a short fuzz pass of every target (FUZZ_SECONDS each)
 
 if [ "${VT_SANITIZE_PASS:-1}" != 0 ]; then
     scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVT_SANITIZE=ON -DVT_BENCH=OFF

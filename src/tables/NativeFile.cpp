@@ -26,4 +26,16 @@ bool NativeFile::writeAt(qint64 offset, const char* data, qint64 size, QString* 
     return nativeWriteAt(offset, data, size, error);
 }
 
+bool NativeFile::readAll(QByteArray* out, QString* error) const {
+    if (const auto& hook = ioHooks().read)
+        return hook(*this, out, error);
+    return nativeReadAll(out, error);
+}
+
+bool NativeFile::truncate(qint64 size, QString* error) {
+    if (const auto& hook = ioHooks().truncate)
+        return hook(*this, size, error);
+    return nativeTruncate(size, error);
+}
+
 } // namespace tables::detail

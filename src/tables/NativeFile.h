@@ -28,12 +28,15 @@ public:
     const QString& path() const { return path_; }
 
     qint64 size(QString* error) const;
+
+    // Reading, cutting and writing go through the I/O hooks (TableIo.h). A write puts
+    // every byte or fails.
     bool readAll(QByteArray* out, QString* error) const;
     bool truncate(qint64 size, QString* error);
-
-    // Writes every byte or fails; goes through the I/O hooks (TableIo.h).
     bool writeAt(qint64 offset, const char* data, qint64 size, QString* error);
-    // The system write itself, for hooks that pass writes on.
+    // The system calls themselves, for hooks that pass the work on.
+    bool nativeReadAll(QByteArray* out, QString* error) const;
+    bool nativeTruncate(qint64 size, QString* error);
     bool nativeWriteAt(qint64 offset, const char* data, qint64 size, QString* error);
 
 private:

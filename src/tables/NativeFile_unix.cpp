@@ -100,7 +100,7 @@ qint64 NativeFile::size(QString* error) const {
     return st.st_size;
 }
 
-bool NativeFile::readAll(QByteArray* out, QString* error) const {
+bool NativeFile::nativeReadAll(QByteArray* out, QString* error) const {
     const qint64 total = size(error);
     if (total < 0)
         return false;
@@ -122,7 +122,7 @@ bool NativeFile::readAll(QByteArray* out, QString* error) const {
     return true;
 }
 
-bool NativeFile::truncate(qint64 size, QString* error) {
+bool NativeFile::nativeTruncate(qint64 size, QString* error) {
     if (::ftruncate(fd(handle_), size) != 0) {
         *error = errnoText(errno);
         return false;

@@ -74,7 +74,7 @@ qint64 NativeFile::size(QString* error) const {
     return s.QuadPart;
 }
 
-bool NativeFile::readAll(QByteArray* out, QString* error) const {
+bool NativeFile::nativeReadAll(QByteArray* out, QString* error) const {
     const qint64 total = size(error);
     if (total < 0)
         return false;
@@ -98,7 +98,7 @@ bool NativeFile::readAll(QByteArray* out, QString* error) const {
     return true;
 }
 
-bool NativeFile::truncate(qint64 size, QString* error) {
+bool NativeFile::nativeTruncate(qint64 size, QString* error) {
     LARGE_INTEGER at;
     at.QuadPart = size;
     if (!SetFilePointerEx(handle(handle_), at, nullptr, FILE_BEGIN) ||

@@ -4,8 +4,9 @@
 
 #include <functional>
 
-// Every byte the table store writes passes through these hooks, so that a test can make
-// the disk fill up after a given number of bytes.
+// Every byte the table store reads or writes passes through these hooks, so that a test can
+// make the disk fill up after a given number of bytes, or keep a table's bytes in memory
+// (the file on disk then still gives the name and the lock).
 namespace tables::detail {
 
 struct IoHooks {
@@ -13,6 +14,10 @@ struct IoHooks {
     std::function<bool(NativeFile& file, qint64 offset, const char* data, qint64 size,
                        QString* error)>
         write;
+    // Reads the whole file into *out.
+    std::function<bool(const NativeFile& file, QByteArray* out, QString* error)> read;
+    // Cuts or extends the file to size bytes.
+    std::function<bool(NativeFile& file, qint64 size, QString* error)> truncate;
 };
 
 IoHooks& ioHooks();

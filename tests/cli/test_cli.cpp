@@ -872,13 +872,9 @@ protected:
     QString path;
     void SetUp() override {
         Cli::SetUp();
-        // VT_FIXTURES_DIR in the environment points at the fixtures from another checkout.
-        const QString dir = qEnvironmentVariable("VT_FIXTURES_DIR", testing_support::fixturesDir());
-        if (dir.isEmpty())
-            GTEST_SKIP() << "no engine-written fixtures on this machine";
-        path = dir + QStringLiteral("/dbase/") + QString::fromUtf8(GetParam().file);
-        if (!QFileInfo::exists(path))
-            GTEST_SKIP() << "missing fixture " << path.toStdString();
+        path = testing_support::fixturesDir() + QStringLiteral("/dbase/") +
+               QString::fromUtf8(GetParam().file);
+        ASSERT_TRUE(QFileInfo::exists(path)) << "missing fixture " << path.toStdString();
     }
 };
 

@@ -1,7 +1,7 @@
 // Every input that once made a fuzz target fail (tests/fixtures/fuzz/<target>/), and the
-// seed corpora, replayed through the same code the fuzz targets run. The harness aborts on
-// anything unsound (a table left unreadable, a run that completed with an error), and the
-// sanitizer build catches memory faults.
+// seed corpora (fuzz/corpus/<target>/, the engine-written tables for dbf), replayed through the
+// same code the fuzz targets run. The harness aborts on anything unsound (a table left unreadable,
+// a run that completed with an error), and the sanitizer build catches memory faults.
 
 #include "ReliabilityFixture.h"
 
@@ -16,30 +16,46 @@ struct Input {
 };
 
 std::vector<Input> inputs() {
+    struct Source {
+        QString folder;
+        QString target;
+        QString prefix; // fallo_ for a past failure, semilla_ for a seed
+        QStringList patterns;
+    };
+    std::vector<Source> sources;
+    for (const QString& target :
+         {QStringLiteral("import"), QStringLiteral("dbf"), QStringLiteral("export")})
+        sources.push_back({QStringLiteral(VT_SOURCE_DIR "/tests/fixtures/fuzz/") + target,
+                           target,
+                           QStringLiteral("fallo_"),
+                           {}});
+    for (const QString& target :
+         {QStringLiteral("import"), QStringLiteral("dbf"), QStringLiteral("export")})
+        sources.push_back({QStringLiteral(VT_SOURCE_DIR "/fuzz/corpus/") + target,
+                           target,
+                           QStringLiteral("semilla_"),
+                           {}});
+    sources.push_back({testing_support::fixturesDir() + QStringLiteral("/dbase"),
+                       QStringLiteral("dbf"),
+                       QStringLiteral("semilla_"),
+                       {QStringLiteral("*.dbf")}});
+
     std::vector<Input> all;
-    const QStringList roots{QStringLiteral(VT_SOURCE_DIR "/tests/fixtures/fuzz"),
-                            QStringLiteral(VT_SOURCE_DIR "/fuzz/corpus")};
-    for (const QString& root : roots) {
-        const bool regression = root.endsWith(QLatin1String("fixtures/fuzz"));
-        for (const QString& target :
-             {QStringLiteral("import"), QStringLiteral("dbf"), QStringLiteral("export")}) {
-            QDirIterator it(QDir(root).filePath(target), QDir::Files);
-            QStringList files;
-            while (it.hasNext())
-                files << it.next();
-            files.sort();
-            for (const QString& f : files) {
-                const QString base = QFileInfo(f).fileName();
-                if (base.startsWith(u'.'))
-                    continue;
-                QString name =
-                    (regression ? QStringLiteral("fallo_") : QStringLiteral("semilla_")) + target +
-                    u'_' + base;
-                for (QChar& c : name)
-                    if (!c.isLetterOrNumber() || c.unicode() > 127)
-                        c = u'_';
-                all.push_back({target, f, name.toStdString()});
-            }
+    for (const Source& source : sources) {
+        QStringList files;
+        QDirIterator it(source.folder, source.patterns, QDir::Files);
+        while (it.hasNext())
+            files << it.next();
+        files.sort();
+        for (const QString& f : files) {
+            const QString base = QFileInfo(f).fileName();
+            if (base.startsWith(u'.'))
+                continue;
+            QString name = source.prefix + source.target + u'_' + base;
+            for (QChar& c : name)
+                if (!c.isLetterOrNumber() || c.unicode() > 127)
+                    c = u'_';
+            all.push_back({source.target, f, name.toStdString()});
         }
     }
     return all;

@@ -8,8 +8,7 @@
 namespace testing_support {
 
 QString fixturesDir() {
-    const QString dir = QDir::cleanPath(QStringLiteral(VT_FIXTURES_DIR));
-    return QFileInfo(dir).isDir() ? dir : QString();
+    return QDir::cleanPath(QStringLiteral(VT_FIXTURES_DIR));
 }
 
 void writeFile(const QString& path, const QByteArray& bytes) {

@@ -15,7 +15,7 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 
 namespace testing_support {
 
-// ../shared/fixtures beside the repository; empty when absent.
+// tests/fixtures of this checkout.
 QString fixturesDir();
 
 // Writes bytes to a file, creating folders; fails the test on error.

@@ -13,21 +13,16 @@
 
 namespace tables_testing {
 
-// The engine-written tables; empty when the fixtures are not beside the repository.
-// VT_FIXTURES_DIR in the environment points elsewhere (a checkout in another place).
+// The engine-written tables (tests/fixtures/dbase).
 inline QString dbaseFixtures() {
-    QString dir = testing_support::fixturesDir();
-    if (dir.isEmpty())
-        dir = qEnvironmentVariable("VT_FIXTURES_DIR");
-    if (dir.isEmpty() || !QDir(dir + QStringLiteral("/dbase")).exists())
-        return {};
-    return dir + QStringLiteral("/dbase");
+    return testing_support::fixturesDir() + QStringLiteral("/dbase");
 }
 
+// The tables are part of the repository: a missing folder fails the test.
 #define VT_REQUIRE_DBASE_FIXTURES(var)                                                             \
     const QString var = tables_testing::dbaseFixtures();                                           \
-    if (var.isEmpty())                                                                             \
-    GTEST_SKIP() << "engine-written dBase fixtures not found (../shared/fixtures/dbase)"
+    ASSERT_TRUE(QDir(var).exists())                                                                \
+        << "engine-written dBase fixtures missing: " << var.toStdString()
 
 // The message of the RunError that fn throws; fails the test when it throws none.
 inline QString errorOf(const std::function<void()>& fn) {
