@@ -1,10 +1,10 @@
 #include "cli/Answers.h"
+#include "import/ImportRun.h"
 #include "exchange/ExchangeDocument.h"
 #include "tables/Folders.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
 #include "run/RunError.h"
-#include "text/WholeNumber.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -26,17 +26,6 @@ const GroupRule kGroups[] = {
     {"DEPENDENCIAS", 2},      {"UNIDADES", 2}, {"JORNADAS_ESCOLARES", 0}, {"TRAMOS_HORARIOS", 0},
     {"ORIGENES", 2},          {"NIVELES", 2},  {"CURSOS_NIVELES", 2},     {"AUTORIZACIONES", 2},
 };
-
-// The catalogue items the last step converts to whole numbers.
-struct CatalogueNumbers {
-    const char* seq;
-    QList<int> items;
-};
-
-const CatalogueNumbers kCatalogues[] = {{"ORIGENES", {0}},
-                                        {"NIVELES", {0}},
-                                        {"CURSOS_NIVELES", {0, 1}},
-                                        {"AUTORIZACIONES", {0, 1, 2, 3}}};
 
 QString notWhole(const QString& seq, int record, int item, const QString& value) {
     return QStringLiteral("%1, registro %2, dato %3: \"%4\" no es un número entero")
@@ -99,18 +88,15 @@ int runCheck(const QStringList& args, Streams io) {
             out << '\n';
         }
 
-        // The subject catalogue is read by the third step whatever the document holds.
-        try {
-            if (!tables::FileExists(catalog))
-                throw RunError(QStringLiteral("No se encuentra el catálogo de materias %1")
-                                   .arg(QDir::toNativeSeparators(catalog)));
+        // What would end the import on the way, as the import itself checks it before
+        // its first step.
+        errors << problemsBeforeImport(doc, path, RunFolders{workDir, catalog});
+        if (catalogueProblem(catalog).isEmpty()) {
             const QFileInfo ci(catalog);
             tables::Table t;
             t.open(ci.absolutePath(), ci.fileName(), tables::OpenMode::Shared);
             out << "Catálogo de materias: " << QDir::toNativeSeparators(catalog) << ", "
                 << t.rowCount() << " materias\n";
-        } catch (const RunError& e) {
-            errors << e.message();
         }
 
         // Course offerings that the saved and the given codes leave without level or course.
@@ -181,31 +167,12 @@ int runCheck(const QStringList& args, Streams io) {
                 continue;
             for (int k : {2, 3}) {
                 const QString v = exchange::itemValue(items, k);
-                const QString padded = v.size() < 4 ? QStringLiteral("0") + v : v;
-                if (!parseWholeNumber(padded))
+                if (!MinutosDeTramo(v))
                     errors << notWhole(QStringLiteral("TRAMOS_HORARIOS"), i + 1, k, v) +
                                   QStringLiteral(" (marco %1)").arg(code);
             }
         }
 
-        // Catalogue identifiers; without ORIGENES the last step leaves the catalogues alone.
-        const bool catalogsRead = !records.value(QStringLiteral("ORIGENES")).isEmpty();
-        for (const auto& c : kCatalogues) {
-            if (!catalogsRead)
-                break;
-            const QString seq = QString::fromLatin1(c.seq);
-            const NodeList recs = records.value(seq);
-            for (int i = 0; i < recs.size(); ++i) {
-                const NodeList items = exchange::dataItems(recs.at(i));
-                if (items.size() < 2)
-                    continue;
-                for (int k : c.items) {
-                    const QString v = exchange::itemValue(items, k);
-                    if (!parseWholeNumber(v))
-                        errors << notWhole(seq, i + 1, k, v);
-                }
-            }
-        }
     } catch (const RunError& e) {
         io.err << e.message() << '\n';
         return RunFailed;

@@ -35,6 +35,7 @@ int runImport(const QStringList& args, Streams io);
 int runExport(const QStringList& args, Streams io);
 int runCheck(const QStringList& args, Streams io);
 int runTable(const QStringList& args, Streams io);
+int runRestore(const QStringList& args, Streams io);
 
 QString usageText();
 

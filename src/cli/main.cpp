@@ -30,6 +30,8 @@ int main(int argc, char** argv) {
         return cli::runExport(args, io);
     if (command == QLatin1String("check"))
         return cli::runCheck(args, io);
+    if (command == QLatin1String("restore"))
+        return cli::runRestore(args, io);
     if (command == QLatin1String("table"))
         return cli::runTable(args, io);
     return cli::usageError(io, QStringLiteral("Orden desconocida: %1").arg(command));

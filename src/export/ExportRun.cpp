@@ -76,10 +76,15 @@ bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
         tables::Table periodos;
         periodos.open(carpeta, QStringLiteral("PERIODOS"), tables::OpenMode::Shared);
         periodos.first();
-        if (!periodos.atEnd()) {
-            estado.fInicio = periodos.text(QStringLiteral("F_INICIO"));
-            estado.fFin = periodos.text(QStringLiteral("F_FIN"));
+        if (periodos.atEnd()) {
+            // Every activity would carry empty dates, which Veltra does not take.
+            r.hideBusy();
+            r.host.showMessage(QStringLiteral(
+                "ATENCIÓN - PERIODOS.DBF está vacío - Importe de nuevo XML de VELTRA."));
+            return false;
         }
+        estado.fInicio = periodos.text(QStringLiteral("F_INICIO"));
+        estado.fFin = periodos.text(QStringLiteral("F_FIN"));
         periodos.close();
     }
 
@@ -166,7 +171,7 @@ bool TablasExport::abrir(const QString& carpeta) {
 
 void BImportarClick(RunHost& host, MainState& state, const RunFolders& folders,
                     exchange::Document& held) {
-    run::runInFrame(host, state, folders, held, [&](run::Run& r) {
+    run::runInFrame(host, state, folders, held, run::FolderUse::ReadsOnly, [&](run::Run& r) {
         r.showBusy();
         if (!exportacion::Exportar(r, state.filenameXML, folders.workDir, held))
             return run::Ending::Stopped;

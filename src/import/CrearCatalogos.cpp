@@ -43,6 +43,15 @@ const QList<Catalogue>& catalogues() {
     return list;
 }
 
+QString notWhole(const Catalogue& c, int item, int record, const QString& value) {
+    return QStringLiteral("%1: el dato %2 del registro %3 del grupo %4 no es un número entero: "
+                          "'%5'")
+        .arg(c.table)
+        .arg(item)
+        .arg(record + 1)
+        .arg(c.group, value);
+}
+
 // Copies the records of one group; the table's files are already deleted.
 void fill(const ImportContext& ctx, const Catalogue& c, const exchange::NodeList& records) {
     tables::CreateTable(ctx.workDir, c.table, c.fields);
@@ -62,12 +71,7 @@ void fill(const ImportContext& ctx, const Catalogue& c, const exchange::NodeList
             }
             const auto n = parseWholeNumber(value);
             if (!n)
-                throw RunError(QStringLiteral("%1: el dato %2 del registro %3 del grupo %4 no "
-                                              "es un número entero: '%5'")
-                                   .arg(c.table)
-                                   .arg(k)
-                                   .arg(r + 1)
-                                   .arg(c.group, value));
+                throw RunError(notWhole(c, k, r, value));
             values << *n;
         }
         t.append();
@@ -100,4 +104,28 @@ void CrearCatalogos(ImportContext& ctx) {
         tables::DeleteTable(ctx.workDir, c.table);
         fill(ctx, c, ctx.doc.recordsOf(c.group));
     }
+}
+
+QStringList CatalogosProblemas(const exchange::Document& doc) {
+    QStringList problems;
+    const QList<Catalogue>& list = catalogues();
+    // Without origins the step rebuilds none of them.
+    if (doc.recordsOf(list.first().group).isEmpty())
+        return problems;
+    for (const Catalogue& c : list) {
+        const exchange::NodeList records = doc.recordsOf(c.group);
+        for (int r = 0; r < records.size(); ++r) {
+            const exchange::NodeList items = exchange::dataItems(records.at(r));
+            if (items.size() <= 1)
+                continue;
+            for (int k = 0; k < c.fields.size(); ++k) {
+                if (c.fields.at(k).type != FieldType::Integer)
+                    continue;
+                const QString value = exchange::itemValue(items, k);
+                if (!parseWholeNumber(value))
+                    problems << notWhole(c, k, r, value);
+            }
+        }
+    }
+    return problems;
 }

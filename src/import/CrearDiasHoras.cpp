@@ -1,4 +1,5 @@
 #include "exchange/ExchangeDocument.h"
+#include "import/ImportChecks.h"
 #include "import/ImportSteps.h"
 #include "import/PlantillasLogic.h"
 #include "tables/Table.h"
@@ -51,12 +52,8 @@ QString asTime(qint32 m) {
     return twoDigits(hours) + QLatin1Char(':') + twoDigits(minutes);
 }
 
-// A begin or end of a slot. A short value gets one "0" in front, so an empty one reads 0.
 qint32 slotMinutes(const QString& value, const char* what, int record) {
-    QString text = value;
-    if (text.size() < 4)
-        text.prepend(QLatin1Char('0'));
-    if (const auto n = parseWholeNumber(text))
+    if (const auto n = MinutosDeTramo(value))
         return *n;
     throw RunError(QStringLiteral("DIASHORAST: el %1 del registro %2 del grupo %3 no es un "
                                   "número entero de minutos: '%4'")
@@ -179,4 +176,12 @@ void CrearDiasHoras(ImportContext& ctx) {
         t.next();
     }
     t.close();
+}
+
+std::optional<qint32> MinutosDeTramo(const QString& value) {
+    // A short value gets one "0" in front, so an empty one reads 0.
+    QString text = value;
+    if (text.size() < 4)
+        text.prepend(QLatin1Char('0'));
+    return parseWholeNumber(text);
 }

@@ -266,26 +266,50 @@ bool CursosLogic::findGap() {
     return gap;
 }
 
-void CursosLogic::saveCodes() {
-    if (!tables::FileExists(cursos2Path(workDir_)))
-        tables::CreateTable(workDir_, kCursos2, fields());
+namespace {
+
+// Saves the codes of CURSOST's rows into CURSOST2: a key already there gets the row's
+// level and course, a new key a copy of the row. `only` picks the rows.
+void saveRows(const QString& workDir, Table& cursos,
+              const std::function<bool(const Table&)>& only) {
+    if (!tables::FileExists(cursos2Path(workDir)))
+        tables::CreateTable(workDir, kCursos2, CursosLogic::fields());
     Table saved;
-    saved.open(workDir_, kCursos2, tables::OpenMode::Shared);
-    const QList<FieldDef> all = fields();
-    for (cursos_.first(); !cursos_.atEnd(); cursos_.next()) {
-        if (saved.locate(kClave, {cursos_.text(kClave)})) {
+    saved.open(workDir, kCursos2, tables::OpenMode::Shared);
+    const QList<FieldDef> all = CursosLogic::fields();
+    for (cursos.first(); !cursos.atEnd(); cursos.next()) {
+        if (only && !only(cursos))
+            continue;
+        if (saved.locate(kClave, {cursos.text(kClave)})) {
             saved.edit();
-            saved.setText(kNivel, cursos_.text(kNivel));
-            saved.setText(kCurso, cursos_.text(kCurso));
+            saved.setText(kNivel, cursos.text(kNivel));
+            saved.setText(kCurso, cursos.text(kCurso));
         } else {
             saved.append();
             for (const FieldDef& f : all)
-                saved.setText(f.name, cursos_.text(f.name));
+                saved.setText(f.name, cursos.text(f.name));
         }
         saved.post();
     }
-    cursor_ = -1;
     saved.close();
+}
+
+} // namespace
+
+void CursosLogic::saveCodes() {
+    saveRows(workDir_, cursos_, {});
+    cursor_ = -1;
+}
+
+void CursosLogic::saveTypedCodes(const QString& workDir) {
+    if (!tables::FileExists(QDir(workDir).filePath(QStringLiteral("CURSOST.DBF"))))
+        return;
+    Table cursos;
+    cursos.open(workDir, QStringLiteral("CURSOST"), tables::OpenMode::Shared);
+    saveRows(workDir, cursos, [](const Table& row) {
+        return !isMissing(row.text(kNivel)) && !isMissing(row.text(kCurso));
+    });
+    cursos.close();
 }
 
 void CursosLogic::BitBtn1Click() {

@@ -93,6 +93,10 @@ public:
     // false (no message).
     bool completeOk();
 
+    // After an import that did not finish: the rows of the folder's CURSOST that have
+    // both a level and a course are saved into CURSOST2 as OK saves them, so that the
+    // next import offers what the user typed.
+    static void saveTypedCodes(const QString& workDir);
     // The codes saved in folder's CURSOST2 by key (the first row of a key wins, as a
     // locate finds it); empty when the file does not exist. Reads only.
     static QHash<QString, Codes> savedCodes(const QString& folder);

@@ -1,8 +1,10 @@
 #include "import/ImportRun.h"
 
+#include "import/ImportChecks.h"
 #include "import/ImportSteps.h"
 #include "run/RunError.h"
 #include "run/RunFrame.h"
+#include "run/Safekeeping.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,6 +23,20 @@ void requireWorkingFolder(const QString& workDir) {
         throw RunError(
             QStringLiteral("No existe la carpeta de trabajo %1.\nNo se ha importado nada.")
                 .arg(QDir::toNativeSeparators(workDir)));
+}
+
+const QString kNothingImported =
+    QStringLiteral("\nNo se ha importado nada: las tablas de trabajo siguen como estaban.");
+
+// The working tables the steps delete and write again; CURSOST2, which keeps the user's
+// codes from one import to the next, is not among them.
+QStringList tablesRewritten() {
+    QStringList names;
+    for (const ImportStepInfo& s : importSteps())
+        for (const QString& t : s.writes)
+            if (t != QLatin1String("CURSOST2") && !names.contains(t))
+                names << t;
+    return names;
 }
 
 std::vector<ImportStep> runnersOf(const std::vector<ImportStepInfo>& table) {
@@ -60,7 +76,8 @@ namespace {
 void runImport(RunHost& host, MainState& state, const RunFolders& folders,
                exchange::Document& held, const std::vector<ImportStep>& steps, bool realSteps,
                const DocumentCheck& beforeSteps) {
-    run::runInFrame(host, state, folders, held, [&](run::Run& r) {
+    const run::FolderUse use = realSteps ? run::FolderUse::Writes : run::FolderUse::Unlocked;
+    run::runInFrame(host, state, folders, held, use, [&](run::Run& r) {
         exchange::Document doc = exchange::Document::load(state.filenameXML);
         // An unreadable document would leave every step with nothing to read, and each
         // step deletes its tables before reading: refuse it while nothing is touched.
@@ -69,27 +86,62 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders,
             if (why.isEmpty())
                 why = QStringLiteral("El archivo XML '%1' no es un documento XML bien formado")
                           .arg(QDir::toNativeSeparators(state.filenameXML));
-            throw RunError(why + QStringLiteral("\nNo se ha importado nada: las tablas de trabajo "
-                                                "siguen como estaban."));
+            throw RunError(why + kNothingImported);
         }
         held = std::move(doc);
-        if (realSteps)
+        if (realSteps) {
             requireWorkingFolder(folders.workDir);
+            const QStringList problems =
+                problemsBeforeImport(held, state.filenameXML, folders);
+            if (!problems.isEmpty())
+                throw RunError(problems.join(u'\n') + kNothingImported);
+        }
         if (beforeSteps)
             beforeSteps(held);
 
         r.showBusy();
+        // Every table the steps rewrite is kept aside first: the import happens whole or
+        // not at all.
+        std::optional<run::TableSafekeeping> kept;
+        if (realSteps)
+            kept.emplace(folders.workDir, tablesRewritten());
         ImportContext ctx{held, host, state, folders.workDir, folders.catalogPath};
         const int count = int(steps.size());
         const auto& table = importSteps();
-        for (int i = 0; i < count; ++i) {
-            const QString label = i < int(table.size()) ? table[size_t(i)].label : QString();
-            host.stepStarted(i, count, label);
-            if (steps[size_t(i)](ctx)) {
-                r.hideBusy();
-                return run::Ending::StoppedClosing;
+        bool coursesAnswered = false;
+        // What the user typed in the course dialog outlives a run that does not finish.
+        const auto keepTypedCodes = [&] {
+            if (realSteps && coursesAnswered)
+                CursosLogic::saveTypedCodes(folders.workDir);
+        };
+        try {
+            for (int i = 0; i < count; ++i) {
+                const bool isCourses =
+                    i < int(table.size()) && table[size_t(i)].name == QLatin1String("CrearCursos");
+                const QString label = i < int(table.size()) ? table[size_t(i)].label : QString();
+                host.stepStarted(i, count, label);
+                const bool forcedExit = steps[size_t(i)](ctx);
+                coursesAnswered = coursesAnswered || isCourses;
+                if (forcedExit) {
+                    keepTypedCodes();
+                    if (kept)
+                        kept->rollback();
+                    r.hideBusy();
+                    return run::Ending::StoppedClosing;
+                }
+                host.stepFinished(i);
             }
-            host.stepFinished(i);
+            if (kept)
+                kept->commit();
+        } catch (...) {
+            try {
+                keepTypedCodes();
+            } catch (...) {
+                // The tables go back all the same; the codes are lost only with them.
+            }
+            if (kept)
+                kept->rollback();
+            throw;
         }
         r.hideBusy();
         return run::Ending::Completed;

@@ -5,6 +5,7 @@
 
 #include "exchange/ExchangeDocument.h"
 #include "import/CursosLogic.h"
+#include "import/ImportChecks.h"
 #include "import/PlantillasLogic.h"
 #include "run/RunHost.h"
 

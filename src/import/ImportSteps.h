@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <memory>
+#include <optional>
 
 struct Materia;
 
@@ -33,3 +34,7 @@ void CrearGrupos(ImportContext& ctx);
 void CrearAsignaciones(ImportContext& ctx);
 void CrearDiasHoras(ImportContext& ctx);
 void CrearCatalogos(ImportContext& ctx);
+
+// The values of the catalogue groups that CrearCatalogos would refuse, one line each,
+// found without writing anything.
+QStringList CatalogosProblemas(const exchange::Document& doc);

@@ -1,6 +1,7 @@
 #include "run/RunFrame.h"
 
 #include "run/RunError.h"
+#include "run/Safekeeping.h"
 
 #include <QFileInfo>
 
@@ -13,7 +14,7 @@ bool isRegularFile(const QString& path) {
 }
 
 void runInFrame(RunHost& host, MainState& state, const RunFolders& folders,
-                exchange::Document& held, const Body& body) {
+                exchange::Document& held, FolderUse use, const Body& body) {
     if (std::optional<QString> chosen = host.chooseDocument())
         state.filenameXML = *chosen;
 
@@ -29,6 +30,17 @@ void runInFrame(RunHost& host, MainState& state, const RunFolders& folders,
     Ending ending = Ending::Stopped;
     QString detail;
     try {
+        std::optional<FolderLock> lock;
+        // A missing working folder is the body's to report, in its own words.
+        if (use != FolderUse::Unlocked && QFileInfo(folders.workDir).isDir()) {
+            lock.emplace(folders.workDir, use == FolderUse::Writes ? FolderLock::Need::Required
+                                                                   : FolderLock::Need::IfWritable);
+            if (lock->ownsLock()) {
+                const QString line = finishInterrupted(folders.workDir);
+                if (!line.isEmpty())
+                    host.showMessage(line);
+            }
+        }
         Run r(host, state, folders, held);
         ending = body(r);
         detail = r.detail;

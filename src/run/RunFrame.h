@@ -42,9 +42,19 @@ private:
 
 using Body = std::function<Ending(Run&)>;
 
-// Runs a body in the frame. Errors end the run through host.reportError.
+// What a run needs of the working folder while it works. Either way it is the only run
+// there: another one is refused at once, touching nothing.
+enum class FolderUse {
+    Writes,       // it must be able to write there (the import)
+    ReadsOnly,    // it only reads: where the folder cannot be written, no lock is needed
+    Unlocked,     // nothing of the working folder (the frame on its own, in tests)
+};
+
+// Runs a body in the frame: after the chosen file is checked, the working folder is
+// locked and what a killed run left is finished, then the body runs. Errors end the run
+// through host.reportError.
 void runInFrame(RunHost& host, MainState& state, const RunFolders& folders,
-                exchange::Document& held, const Body& body);
+                exchange::Document& held, FolderUse use, const Body& body);
 
 // Whether the path names a regular file (not a folder, a FIFO or a device), following
 // links: the only kind of file a run reads as its document.

@@ -2,6 +2,7 @@
 
 #include "run/Durable.h"
 #include "run/RunError.h"
+#include "tables/Folders.h"
 #include "tables/NativeFile.h"
 
 #include <QCryptographicHash>
@@ -11,8 +12,6 @@
 #include <QSaveFile>
 
 namespace run {
-
-const QString kBackupFolderName = QStringLiteral("VELTRA_RESPALDO");
 
 namespace {
 
@@ -158,7 +157,7 @@ void promote(const QString& backup) {
 } // namespace
 
 QString backupFolder(const QString& workDir) {
-    return QDir(workDir).filePath(kBackupFolderName);
+    return toolFolder(workDir);
 }
 
 // ---- The lock ----------------------------------------------------------------------
@@ -177,7 +176,7 @@ FolderLock::FolderLock(const QString& workDir, Need need) : d(std::make_unique<I
                  .arg(native(workDir), why));
     };
     if (!QDir().mkpath(backup)) {
-        cannotWrite(QStringLiteral("no se puede crear %1").arg(kBackupFolderName));
+        cannotWrite(QStringLiteral("no se puede crear %1").arg(QDir::toNativeSeparators(backup)));
         return;
     }
     QString why;

@@ -17,7 +17,7 @@
 //   DESCARTAR   a folder being removed
 namespace run {
 
-extern const QString kBackupFolderName; // "VELTRA_RESPALDO"
+// VELTRA_RESPALDO in the working folder.
 QString backupFolder(const QString& workDir);
 
 // The exclusive lock of a working folder, held for as long as the object lives. The

@@ -8,3 +8,7 @@ QString programFolder() {
         return QCoreApplication::applicationDirPath();
     return QDir::currentPath();
 }
+
+QString toolFolder(const QString& workDir) {
+    return QDir(workDir).filePath(QStringLiteral("VELTRA_RESPALDO"));
+}

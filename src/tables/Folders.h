@@ -8,3 +8,7 @@ QString workingFolder();
 
 // The folder of the running executable (Tempolan.ini, VELTMATERIAS.DBF, VELTRA.chm).
 QString programFolder();
+
+// The one subfolder of the working folder that holds the tool's own bookkeeping (the
+// lock of a run, copies of the tables, tables being written): VELTRA_RESPALDO.
+QString toolFolder(const QString& workDir);

@@ -3,6 +3,7 @@
 #include "tables/DbfFormat.h"
 #include "tables/NativeFile.h"
 #include "tables/TableFiles.h"
+#include "tables/Folders.h"
 #include "run/RunError.h"
 
 #include <QDir>
@@ -124,11 +125,22 @@ void CreateTable(const QString& folder, const QString& name, const QList<FieldDe
         fail(QStringLiteral("el registro es demasiado largo"));
 
     QString path = detail::findFile(folder, base + QLatin1String(".DBF"));
-    if (path.isEmpty())
+    const bool replacing = !path.isEmpty();
+    if (!replacing)
         path = QDir(folder).filePath(base + QLatin1String(".DBF"));
+    // A new table is written under another name and renamed into place once its header is
+    // whole, so that whatever moment the process dies, no header-less table is left. The
+    // other name lives in the tool's own folder when there is one.
+    QString writeTo = path;
+    if (!replacing) {
+        const QString own = toolFolder(folder);
+        writeTo = QFileInfo(own).isDir() ? QDir(own).filePath(base + QLatin1String(".nuevo"))
+                                         : path + QLatin1String(".nuevo");
+        QFile::remove(writeTo);
+    }
     NativeFile file;
     QString error;
-    switch (file.open(path, LockKind::Exclusive, true, &error)) {
+    switch (file.open(writeTo, LockKind::Exclusive, true, &error)) {
     case NativeFile::OpenResult::Ok:
         break;
     case NativeFile::OpenResult::Locked:
@@ -139,8 +151,13 @@ void CreateTable(const QString& folder, const QString& name, const QList<FieldDe
     if (!file.truncate(0, &error) || !file.writeAt(0, bytes.constData(), bytes.size(), &error)) {
         // A file without its whole header is no table: every later open would fail on it.
         file.close();
-        QFile::remove(path);
+        QFile::remove(writeTo);
         fail(error);
+    }
+    file.close();
+    if (writeTo != path && !QFile::rename(writeTo, path)) {
+        QFile::remove(writeTo);
+        fail(QStringLiteral("no se puede poner en su sitio %1").arg(QDir::toNativeSeparators(path)));
     }
 }
 

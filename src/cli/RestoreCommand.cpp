@@ -1,0 +1,38 @@
+#include "cli/Cli.h"
+#include "run/RunError.h"
+#include "run/Safekeeping.h"
+#include "tables/Folders.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace cli {
+
+int runRestore(const QStringList& args, Streams io) {
+    const Options opts(args, {QStringLiteral("workdir")}, {QStringLiteral("force")});
+    if (!opts.ok() || !opts.positional().isEmpty())
+        return usageError(io, opts.ok() ? QStringLiteral("restore no lleva documento.")
+                                        : opts.error());
+    const QString workDir = opts.value(QStringLiteral("workdir"), workingFolder());
+    if (workDir.isEmpty())
+        return usageError(io, QStringLiteral("--workdir necesita una carpeta."));
+    if (!QFileInfo(workDir).isDir()) {
+        io.err << "No existe la carpeta de trabajo " << QDir::toNativeSeparators(workDir) << '\n';
+        return RunFailed;
+    }
+    try {
+        const run::FolderLock lock(workDir, run::FolderLock::Need::Required);
+        const QString line = run::finishInterrupted(workDir);
+        if (!line.isEmpty())
+            io.out << line << '\n';
+        const run::RestoreResult r =
+            run::restoreLastImport(workDir, opts.has(QStringLiteral("force")));
+        (r.restored ? io.out : io.err) << r.message << '\n';
+        return r.restored ? Done : RunFailed;
+    } catch (const RunError& e) {
+        io.err << e.message() << '\n';
+        return RunFailed;
+    }
+}
+
+} // namespace cli

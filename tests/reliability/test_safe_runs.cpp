@@ -1,0 +1,321 @@
+// An import happens whole or not at all, one run at a time per working folder, and the
+// tables of the last import can be put back.
+
+#include "ReliabilityFixture.h"
+
+#include "run/Safekeeping.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <csignal>
+#include <sys/stat.h>
+
+namespace {
+
+using namespace reliability;
+
+struct BatchResult {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+BatchResult batch(const QStringList& args) {
+    QProcess p;
+    p.start(batchTool(), args);
+    // Generous: only a hang would reach it.
+    EXPECT_TRUE(p.waitForFinished(120000)) << args.join(u' ').toStdString();
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+// A folder with the tables of a completed import of the school, then the tables the
+// next import starts from; every test checks them against what they were.
+class SafeRun : public SchoolTest {
+protected:
+    QMap<QString, QByteArray> before;
+    QString codes;
+
+    void SetUp() override {
+        SchoolTest::SetUp();
+        importSchool();
+        codes = dir.filePath(QStringLiteral("codigos.csv"));
+        writeFile(codes, "CLAVE,NIVEL,CURSO\n500,ESO,1\n600,ESO,2\n");
+        before = snapshot(work);
+        before.remove(QStringLiteral("CURSOST2.DBF"));
+    }
+
+    QMap<QString, QByteArray> nowButCodes() const {
+        QMap<QString, QByteArray> now = snapshot(work);
+        now.remove(QStringLiteral("CURSOST2.DBF"));
+        return now;
+    }
+
+    void expectUntouched() const {
+        const QMap<QString, QByteArray> now = nowButCodes();
+        EXPECT_EQ(now.keys(), before.keys());
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            EXPECT_TRUE(now.value(it.key()) == it.value()) << it.key().toStdString();
+    }
+
+    QStringList importArgs(const QString& doc) const {
+        return {QStringLiteral("import"),    doc,
+                QStringLiteral("--workdir"), work,
+                QStringLiteral("--catalog"), catalogPath(),
+                QStringLiteral("--codes"),   codes,
+                QStringLiteral("--frames"),  QStringLiteral("M1")};
+    }
+
+    // The school document with one change, written beside the original.
+    QString documentWith(const QByteArray& from, const QByteArray& to) {
+        QByteArray text = schoolDocument();
+        EXPECT_TRUE(text.contains(from)) << from.toStdString();
+        text.replace(from, to);
+        const QString path = dir.filePath(QStringLiteral("VELTRA/otro.xml"));
+        writeFile(path, text);
+        return path;
+    }
+};
+
+// ---- Failures an import meets on the way leave every table as it was ----------------
+
+TEST_F(SafeRun, DiskFullInTheAssignmentsStepPutsEveryTableBack) {
+    // Step 8 writes ASIGT: its first row fails as on a full disk.
+    tables::detail::ioHooks().write = [](tables::detail::NativeFile& f, qint64 offset,
+                                          const char* data, qint64 size, QString* error) {
+        if (f.path().endsWith(QLatin1String("ASIGT.DBF"), Qt::CaseInsensitive) && offset > 0) {
+            *error = QStringLiteral("No queda espacio en el disco");
+            return false;
+        }
+        return f.nativeWriteAt(offset, data, size, error);
+    };
+    const Outcome o = importRun(document, work);
+    tables::detail::resetIoHooks();
+    expectEndedWith(o, {QStringLiteral("espacio")});
+    expectUntouched();
+    expectEveryTableReads(work);
+}
+
+TEST_F(SafeRun, ForcedExitPutsTheTablesBackAndKeepsTheTypedCodes) {
+    const Outcome o = importRun(document, work, catalogPath(), [](ScriptedHost& host) {
+        host.onCursos = [](CursosLogic& dialog) {
+            dialog.recover(false);
+            // One offer gets both codes, the other only a level.
+            dialog.applyCodes({{QStringLiteral("500"), {QStringLiteral("BACH"), QStringLiteral("2")}},
+                               {QStringLiteral("600"), {QStringLiteral("ESO"), QString()}}});
+            dialog.BitBtn2Click();
+        };
+    });
+    EXPECT_EQ(o.resultValue, 0);
+    EXPECT_FALSE(o.messages.contains(QStringLiteral("Proceso finalizado")));
+    expectUntouched();
+    const auto saved = CursosLogic::savedCodes(work);
+    EXPECT_EQ(saved.value(QStringLiteral("500")).nivel, QStringLiteral("BACH"));
+    EXPECT_EQ(saved.value(QStringLiteral("500")).curso, QStringLiteral("2"));
+    EXPECT_FALSE(saved.contains(QStringLiteral("600"))) << "a row lacking a code is not saved";
+}
+
+struct RefusedCase {
+    const char* name;
+    QByteArray from; // change to the school document; empty: the document as it is
+    QByteArray to;
+    const char* said;
+};
+
+class Refused : public SafeRun, public testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(Refused, BeforeAnythingIsTouched) {
+    const RefusedCase& c = GetParam();
+    const QString doc = c.from.isEmpty() ? document : documentWith(c.from, c.to);
+    const Outcome o = importRun(doc, work);
+    expectEndedWith(o, {QString::fromUtf8(c.said)});
+    EXPECT_EQ(o.errors.value(0).count(QStringLiteral("No se ha importado nada")), 1);
+    expectUntouched();
+}
+
+const RefusedCase kRefused[] = {
+    {"OwnExport", "modulo=\"EXPORTACION\" tipo=\"E\" autor=\"VELTRA\"",
+     "modulo=\"HORARIOS\" tipo=\"I\" autor=\"TEMPOLAN\"",
+     "lo ha escrito la exportación hacia Veltra"},
+    {"DefaultNamespace", "<SERVICIO", "<SERVICIO xmlns=\"urn:otro\"", "SERVICIO/BLOQUE_DATOS"},
+    {"OtherRoot", "BLOQUE_DATOS>", "OTRO_BLOQUE>", "SERVICIO/BLOQUE_DATOS"},
+    {"CatalogueIdentifier", "<dato nombre_dato=\"X_CATORIHOR\">7<",
+     "<dato nombre_dato=\"X_CATORIHOR\">siete<", "'siete'"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Document, Refused, testing::ValuesIn(kRefused),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(SafeRun, ABrokenOrMissingCatalogueIsRefusedFirst) {
+    const QString broken = dir.filePath(QStringLiteral("ROTO.DBF"));
+    writeFile(broken, QByteArray("\x04\x7a", 2));
+    for (const QString& catalog : {broken, dir.filePath(QStringLiteral("NOHAY.DBF"))}) {
+        const Outcome o = importRun(document, work, catalog);
+        expectEndedWith(o, {QStringLiteral("catálogo de materias"),
+                            QFileInfo(catalog).fileName()});
+        expectUntouched();
+    }
+}
+
+TEST_F(SafeRun, AHeldTableIsRefusedFirst) {
+    tables::Table held;
+    held.open(work, QStringLiteral("PROFT"), tables::OpenMode::Exclusive);
+    const Outcome o = importRun(document, work);
+    held.close();
+    expectEndedWith(o, {QStringLiteral("PROFT"), QStringLiteral("otro programa")});
+    expectUntouched();
+}
+
+// ---- One run at a time ------------------------------------------------------------
+
+TEST_F(SafeRun, ARunMeetingAnotherIsRefusedAtOnceTouchingNothing) {
+    // Another run holds the folder: this process for the window's runs, another process
+    // for the batch front end.
+    std::optional<run::FolderLock> other;
+    other.emplace(work, run::FolderLock::Need::Required);
+    const Outcome imported = importRun(document, work);
+    expectEndedWith(imported, {QStringLiteral("Otra transformación"), work});
+    const Outcome exported = exportRun(document, work);
+    expectEndedWith(exported, {QStringLiteral("Otra transformación")});
+    EXPECT_FALSE(QFileInfo::exists(output));
+    const BatchResult b = batch(importArgs(document));
+    EXPECT_EQ(b.exitCode, 1) << b.err.toStdString();
+    EXPECT_TRUE(b.err.contains(QStringLiteral("Otra transformación"))) << b.err.toStdString();
+    expectUntouched();
+
+    other.reset(); // the lock goes with its holder
+    EXPECT_TRUE(importRun(document, work).completed());
+}
+
+TEST_F(SafeRun, TwoImportsStartedTogetherLeaveTheTablesOfOne) {
+    const QString other = documentWith("Lengua", "Lenguas");
+    QProcess a, b;
+    a.start(batchTool(), importArgs(document));
+    b.start(batchTool(), importArgs(other));
+    ASSERT_TRUE(a.waitForFinished(120000));
+    ASSERT_TRUE(b.waitForFinished(120000));
+    const QString errA = QString::fromUtf8(a.readAllStandardError());
+    const QString errB = QString::fromUtf8(b.readAllStandardError());
+    ASSERT_TRUE(a.exitCode() == 0 || b.exitCode() == 0) << errA.toStdString() << errB.toStdString();
+    for (const auto& [code, err] :
+         {std::pair{a.exitCode(), errA}, std::pair{b.exitCode(), errB}}) {
+        if (code != 0) {
+            EXPECT_TRUE(err.contains(QStringLiteral("Otra transformación"))) << err.toStdString();
+        }
+    }
+    // The tables are those of one whole import, of one document or the other.
+    const QMap<QString, QByteArray> mixed = nowButCodes();
+    const auto sameAsImportOf = [&](const QString& doc) {
+        const BatchResult again = batch(importArgs(doc));
+        EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
+        const QMap<QString, QByteArray> single = nowButCodes();
+        for (auto it = single.cbegin(); it != single.cend(); ++it) {
+            // The header's date of last update aside.
+            if (mixed.value(it.key()).mid(4) != it.value().mid(4))
+                return false;
+        }
+        return single.keys() == mixed.keys();
+    };
+    EXPECT_TRUE(sameAsImportOf(document) || sameAsImportOf(other));
+}
+
+// ---- A run killed in the middle ----------------------------------------------------
+
+TEST_F(SafeRun, AnImportKilledAnywhereIsUndoneByTheNextRun) {
+    const QString doc = documentWith("Lengua", "Lenguas");
+    for (int delayMs : {0, 5, 20, 60, 150}) {
+        SCOPED_TRACE(delayMs);
+        QProcess p;
+        p.start(batchTool(), importArgs(doc));
+        ASSERT_TRUE(p.waitForStarted());
+        // Wait until the copies are taken, then let it go on a little.
+        const QString marker = run::backupFolder(work) + QStringLiteral("/EN_CURSO");
+        QElapsedTimer t;
+        t.start();
+        while (!QFileInfo::exists(marker) && p.state() == QProcess::Running && t.elapsed() < 60000)
+            QThread::usleep(200);
+        QThread::msleep(delayMs);
+        ::kill(pid_t(p.processId()), SIGKILL);
+        p.waitForFinished(60000);
+        const bool finished = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+
+        if (finished) {
+            // It completed before the kill: put the school back for the next round.
+            ASSERT_EQ(batch({QStringLiteral("restore"), QStringLiteral("--workdir"), work}).exitCode,
+                      0);
+            continue;
+        }
+        // The next run, an export here, finishes the job before anything else.
+        const BatchResult next =
+            batch({QStringLiteral("export"), document, QStringLiteral("--workdir"), work});
+        if (next.out.contains(QStringLiteral("terminó, pero"))) {
+            // Killed after it had finished, before tidying its copies: the import stands.
+            ASSERT_EQ(batch({QStringLiteral("restore"), QStringLiteral("--workdir"), work}).exitCode,
+                      0);
+            continue;
+        }
+        EXPECT_TRUE(next.out.contains(QStringLiteral("no terminó"))) << next.out.toStdString();
+        expectUntouched();
+        expectEveryTableReads(work);
+    }
+}
+
+// ---- restore ---------------------------------------------------------------------
+
+TEST_F(SafeRun, RestorePutsBackTheTablesBeforeTheLastImportAndCanBeUndone) {
+    const QString other = documentWith("Lengua", "Lenguas");
+    ASSERT_EQ(batch(importArgs(other)).exitCode, 0);
+    const QMap<QString, QByteArray> afterImport = nowButCodes();
+    const QStringList restore{QStringLiteral("restore"), QStringLiteral("--workdir"), work};
+
+    BatchResult r = batch(restore);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("PROFT"))) << r.out.toStdString();
+    expectUntouched();
+
+    r = batch(restore); // the restore undone
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(nowButCodes() == afterImport);
+
+    // Worked on in Tempolan since: refused, naming the table, unless forced.
+    writeFile(work + QStringLiteral("/AULAT.DBF"), readFile(work + QStringLiteral("/AULAT.DBF")) + "x");
+    r = batch(restore);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("AULAT"))) << r.err.toStdString();
+    EXPECT_EQ(batch(restore + QStringList{QStringLiteral("--force")}).exitCode, 0);
+    expectUntouched();
+}
+
+TEST(Restore, NothingToRestoreSaysSo) {
+    QTemporaryDir dir;
+    const BatchResult r = batch({QStringLiteral("restore"), QStringLiteral("--workdir"), dir.path()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("No hay nada que reponer"))) << r.err.toStdString();
+}
+
+// ---- Files that are no tables, and an empty PERIODOS -------------------------------------
+
+TEST_F(SafeRun, AFifoNamedLikeATableIsRefusedWithoutOpeningIt) {
+    QFile::remove(work + QStringLiteral("/PERIODOS.DBF"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(work + QStringLiteral("/PERIODOS.DBF")).constData(), 0600), 0);
+    before = nowButCodes();
+    const BatchResult r = batch(importArgs(document)); // a hang would end at the time-out
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("PERIODOS.DBF"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("no es un archivo normal"))) << r.err.toStdString();
+}
+
+TEST_F(SafeRun, ExportFromAnEmptyPeriodosWritesNothing) {
+    tables::DeleteTable(work, QStringLiteral("PERIODOS"));
+    tables::CreateTable(work, QStringLiteral("PERIODOS"),
+                        {{QStringLiteral("F_INICIO"), tables::FieldType::Text, 10},
+                         {QStringLiteral("F_FIN"), tables::FieldType::Text, 10}});
+    const Outcome o = exportRun(document, work);
+    EXPECT_TRUE(o.messages.contains(
+        QStringLiteral("ATENCIÓN - PERIODOS.DBF está vacío - Importe de nuevo XML de VELTRA.")))
+        << o.shown();
+    EXPECT_EQ(o.resultValue, 0);
+    EXPECT_FALSE(QFileInfo::exists(output));
+}
+
+} // namespace
