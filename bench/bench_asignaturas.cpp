@@ -5,6 +5,7 @@
 #include "import/ImportSteps.h"
 #include "run/RunHost.h"
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -51,26 +52,20 @@ struct Fixture {
                             {{QStringLiteral("NOMBRE"), tables::FieldType::Text, 80},
                              {QStringLiteral("COD"), tables::FieldType::Text, 10},
                              {QStringLiteral("CODLARGO"), tables::FieldType::Text, 10}});
-        const QString grupos = QStringLiteral("GRUPOST");
-        tables::CreateTable(dir.path(), grupos,
-                            {{QStringLiteral("ABREV"), tables::FieldType::Text, 10},
-                             {QStringLiteral("NIVEL"), tables::FieldType::Text, 5},
-                             {QStringLiteral("CURSO"), tables::FieldType::Text, 3},
-                             {QStringLiteral("GRUPO"), tables::FieldType::Text, 2},
-                             {QStringLiteral("CLAVE"), tables::FieldType::Text, 10},
-                             {QStringLiteral("CLAVECURSO"), tables::FieldType::Text, 10}});
+        const QString& grupos = tables::GRUPOST::kName;
+        tables::CreateTable(dir.path(), grupos, tables::GRUPOST::fields());
         tables::Table t;
         t.open(dir.path(), grupos);
         for (int g = 0; g < kGruposPorOferta; ++g) {
             for (int o = 0; o < kOfertas; ++o) {
                 t.append();
-                t.setText(QStringLiteral("ABREV"),
+                t.setText(tables::GRUPOST::ABREV,
                           QStringLiteral("G%1%2").arg(o).arg(QChar(u'A' + g)));
-                t.setText(QStringLiteral("NIVEL"), QStringLiteral("ESO"));
-                t.setText(QStringLiteral("CURSO"), QString::number(o % 4 + 1));
-                t.setText(QStringLiteral("GRUPO"), QString(QChar(u'A' + g)));
-                t.setText(QStringLiteral("CLAVE"), QString::number(g * kOfertas + o));
-                t.setText(QStringLiteral("CLAVECURSO"), QStringLiteral("OF%1").arg(o));
+                t.setText(tables::GRUPOST::NIVEL, QStringLiteral("ESO"));
+                t.setText(tables::GRUPOST::CURSO, QString::number(o % 4 + 1));
+                t.setText(tables::GRUPOST::GRUPO, QString(QChar(u'A' + g)));
+                t.setText(tables::GRUPOST::CLAVE, QString::number(g * kOfertas + o));
+                t.setText(tables::GRUPOST::CLAVECURSO, QStringLiteral("OF%1").arg(o));
                 t.post();
             }
         }

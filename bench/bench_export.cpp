@@ -3,6 +3,7 @@
 
 #include "export/ExportRun.h"
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,14 +17,6 @@
 namespace {
 
 using tables::FieldDef;
-using tables::FieldType;
-
-FieldDef T(const char* n, int w) {
-    return {QString::fromLatin1(n), FieldType::Text, w};
-}
-FieldDef I(const char* n) {
-    return {QString::fromLatin1(n), FieldType::Integer, 0};
-}
 
 class QuietHost : public RunHost {
 public:
@@ -65,7 +58,7 @@ struct LargeSchool {
                     "</grupo_datos></BLOQUE_DATOS></SERVICIO>\n");
 
         using tables::Table;
-        auto create = [&](const char* name, const QList<FieldDef>& fields, auto&& fill) {
+        auto create = [&](const QString& name, const QList<FieldDef>& fields, auto&& fill) {
             tables::DeleteTable(work, name);
             tables::CreateTable(work, name, fields);
             Table t;
@@ -80,76 +73,67 @@ struct LargeSchool {
             t.post();
         };
 
-        create("PERIODOS", {T("CURSOANNO", 4), T("F_INICIO", 10), T("F_FIN", 10)}, [&](Table& t) {
+        create(tables::PERIODOS::kName, tables::PERIODOS::fields(), [&](Table& t) {
             row(t, {{"CURSOANNO", "2018"}, {"F_INICIO", "01/09/2018"}, {"F_FIN", "30/06/2019"}});
         });
-        create("CURSOST",
-               {T("ABREV", 3), T("TURNO", 1), T("NIVEL", 5), T("CURSO", 3), T("CLAVE", 10),
-                T("ESTUD", 80)},
-               [&](Table&) {});
-        create("AULAT", {T("ABREV", 10), T("NOMBRE", 80)}, [&](Table&) {});
-        create("PROFT", {T("ABREV", 10), T("NOMBRE", 80), T("X_EMPLEADO", 10), T("F_TOMAPOS", 10)},
-               [&](Table& t) {
-                   for (int i = 0; i < kTeachers; ++i)
-                       row(t, {{"ABREV", QString("P%1").arg(i)},
-                               {"X_EMPLEADO", QString::number(10000 + i)},
-                               {"F_TOMAPOS", "01/09/2010"}});
-               });
-        create("GRUPOST", {T("ABREV", 10), T("CLAVE", 10), T("CLAVECURSO", 10)}, [&](Table& t) {
+        create(tables::CURSOST::kName, tables::CURSOST::fields(), [&](Table&) {});
+        create(tables::AULAT::kName, tables::AULAT::fields(), [&](Table&) {});
+        create(tables::PROFT::kName, tables::PROFT::fields(), [&](Table& t) {
+            for (int i = 0; i < kTeachers; ++i)
+                row(t, {{"ABREV", QString("P%1").arg(i)},
+                        {"X_EMPLEADO", QString::number(10000 + i)},
+                        {"F_TOMAPOS", "01/09/2010"}});
+        });
+        create(tables::GRUPOST::kName, tables::GRUPOST::fields(), [&](Table& t) {
             for (int g = 0; g < kGroups; ++g)
                 row(t, {{"ABREV", QString("G%1").arg(g)},
                         {"CLAVE", QString::number(5000 + g)},
                         {"CLAVECURSO", QString::number(700 + g % 30)}});
         });
-        create("ASIGNOMT", {T("COD", 10), T("NOMBRE", 80), T("CODTAREA", 10), T("R_UNI_MAT", 4)},
-               [&](Table& t) {
-                   for (int s = 0; s < kSubjects; ++s)
-                       row(t, {{"COD", QString("S%1").arg(s)}});
-                   for (int a = 0; a < kActivities; ++a) {
-                       const QString cod = (a % 2 ? "#" : "") + QString::number(100 + a);
-                       row(t, {{"COD", cod}, {"CODTAREA", cod}, {"R_UNI_MAT", "SN"}});
-                   }
-               });
-        create("ASIGNOMT2", {T("COD", 10), T("MATERIA", 20), T("OFERTAMATRI", 20)}, [&](Table& t) {
+        create(tables::ASIGNOMT::kName, tables::ASIGNOMT::fields(), [&](Table& t) {
+            for (int s = 0; s < kSubjects; ++s)
+                row(t, {{"COD", QString("S%1").arg(s)}});
+            for (int a = 0; a < kActivities; ++a) {
+                const QString cod = (a % 2 ? "#" : "") + QString::number(100 + a);
+                row(t, {{"COD", cod}, {"CODTAREA", cod}, {"R_UNI_MAT", "SN"}});
+            }
+        });
+        create(tables::ASIGNOMT2::kName, tables::ASIGNOMT2::fields(), [&](Table& t) {
             for (int s = 0; s < kSubjects; ++s)
                 for (int o = 0; o < 30; o += 3)
                     row(t, {{"COD", QString("S%1").arg(s)},
                             {"OFERTAMATRI", QString::number(700 + o)},
                             {"MATERIA", QString::number(90000 + s)}});
         });
-        create("ASIGT", {T("CASIG", 10), T("CGRUP", 10), T("CLAVE", 10), T("CLAVECURSO", 10)},
-               [&](Table& t) {
-                   for (int s = 0; s < kSubjects; ++s)
-                       for (int g = s % 7; g < kGroups; g += 17)
-                           row(t, {{"CASIG", QString("S%1").arg(s)},
-                                   {"CGRUP", QString("G%1").arg(g)},
-                                   {"CLAVE", QString::number(90000 + s)},
-                                   {"CLAVECURSO", QString::number(700 + g % 30)}});
-               });
-        create("DIASHORAST",
-               {T("DIHO", 10), T("CODDIHO", 10), T("DIA", 20), T("HORA", 8), T("HORADESDE", 8),
-                T("HORAHASTA", 8), T("MINUTOS", 8), T("MARCO", 1)},
-               [&](Table& t) {
-                   for (int d = 1; d <= 7; ++d)
-                       for (int m = 0; m < 2; ++m)
-                           for (int h = 1; h <= kSlots; ++h) {
-                               const int begin = (m ? 900 : 480) + (h - 1) * 55;
-                               auto hhmm = [](int v) {
-                                   return QString("%1:%2")
-                                       .arg(v / 60, 2, 10, QChar('0'))
-                                       .arg(v % 60, 2, 10, QChar('0'));
-                               };
-                               row(t, {{"DIHO", QString("%1%2").arg(d).arg(h)},
-                                       {"CODDIHO", QString::number(d * 100 + m * 50 + h)},
-                                       {"DIA", QString::number(d)},
-                                       {"HORA", QString::number(h)},
-                                       {"HORADESDE", hhmm(begin)},
-                                       {"HORAHASTA", hhmm(begin + 55)},
-                                       {"MINUTOS", "55"},
-                                       {"MARCO", QString::number(m)}});
-                           }
-               });
-        create("ORIGENES_C", {I("X_CATORIHOR"), T("C_ORIHOR", 20)}, [&](Table& t) {
+        create(tables::ASIGT::kName, tables::ASIGT::fields(), [&](Table& t) {
+            for (int s = 0; s < kSubjects; ++s)
+                for (int g = s % 7; g < kGroups; g += 17)
+                    row(t, {{"CASIG", QString("S%1").arg(s)},
+                            {"CGRUP", QString("G%1").arg(g)},
+                            {"CLAVE", QString::number(90000 + s)},
+                            {"CLAVECURSO", QString::number(700 + g % 30)}});
+        });
+        create(tables::DIASHORAST::kName, tables::DIASHORAST::fields(), [&](Table& t) {
+            for (int d = 1; d <= 7; ++d)
+                for (int m = 0; m < 2; ++m)
+                    for (int h = 1; h <= kSlots; ++h) {
+                        const int begin = (m ? 900 : 480) + (h - 1) * 55;
+                        auto hhmm = [](int v) {
+                            return QString("%1:%2")
+                                .arg(v / 60, 2, 10, QChar('0'))
+                                .arg(v % 60, 2, 10, QChar('0'));
+                        };
+                        row(t, {{"DIHO", QString("%1%2").arg(d).arg(h)},
+                                {"CODDIHO", QString::number(d * 100 + m * 50 + h)},
+                                {"DIA", QString::number(d)},
+                                {"HORA", QString::number(h)},
+                                {"HORADESDE", hhmm(begin)},
+                                {"HORAHASTA", hhmm(begin + 55)},
+                                {"MINUTOS", "55"},
+                                {"MARCO", QString::number(m)}});
+                    }
+        });
+        create(tables::ORIGENES_C::kName, tables::ORIGENES_C::fields(), [&](Table& t) {
             for (int o = 0; o < 20; ++o) {
                 t.append();
                 t.setInt("X_CATORIHOR", o);
@@ -157,7 +141,7 @@ struct LargeSchool {
                 t.post();
             }
         });
-        create("CUR_NIV_C", {I("X_OFERTAMATRIG"), I("X_NIVCONPAGLEG")}, [&](Table& t) {
+        create(tables::CUR_NIV_C::kName, tables::CUR_NIV_C::fields(), [&](Table& t) {
             for (int o = 0; o < 30; ++o) {
                 t.append();
                 t.setInt("X_OFERTAMATRIG", 700 + o);
@@ -165,23 +149,19 @@ struct LargeSchool {
                 t.post();
             }
         });
-        create("AUTORIZA_C",
-               {I("X_ORIHORACTETP"), I("X_ACTIVIDAD"), I("X_CATORIHOR"), I("X_NIVCONPAGLEG")},
-               [&](Table& t) {
-                   int id = 1;
-                   for (int o = 0; o < 20; ++o)
-                       for (int n = 0; n < 5; ++n) {
-                           t.append();
-                           t.setInt("X_ORIHORACTETP", id++);
-                           t.setInt("X_ACTIVIDAD", 1);
-                           t.setInt("X_CATORIHOR", o);
-                           t.setInt("X_NIVCONPAGLEG", n);
-                           t.post();
-                       }
-               });
-        create("SOLUC",
-               {T("PROF", 10), I("DIA"), I("HORA"), T("MARCO", 1), T("ASIG", 10), T("TAREA", 10),
-                T("CODGRUPO", 10), T("AULA", 10), T("CCONCIERTO", 20)},
+        create(tables::AUTORIZA_C::kName, tables::AUTORIZA_C::fields(), [&](Table& t) {
+            int id = 1;
+            for (int o = 0; o < 20; ++o)
+                for (int n = 0; n < 5; ++n) {
+                    t.append();
+                    t.setInt("X_ORIHORACTETP", id++);
+                    t.setInt("X_ACTIVIDAD", 1);
+                    t.setInt("X_CATORIHOR", o);
+                    t.setInt("X_NIVCONPAGLEG", n);
+                    t.post();
+                }
+        });
+        create(tables::SOLUC::kName, tables::SOLUC::fields(tables::SOLUC::DayAndSlot::Numeric),
                [&](Table& t) {
                    for (int e = 0; e < entries; ++e) {
                        t.append();

@@ -9,9 +9,10 @@
 #include "import/CursosLogic.h"
 #include "import/ImportRun.h"
 #include "import/PlantillasLogic.h"
+#include "run/RunError.h"
 #include "tables/Table.h"
 #include "tables/TableIo.h"
-#include "run/RunError.h"
+#include "tables/WorkingTables.h"
 
 #include <QDir>
 #include <QFile>
@@ -403,39 +404,23 @@ inline void writeSchoolTables(const QString& work, bool numericSoluc,
                               const QList<detail::Row>& soluc) {
     using namespace detail;
     QDir().mkpath(work);
-    writeTable(work, "PERIODOS", {T("CURSOANNO", 4), T("F_INICIO", 10), T("F_FIN", 10)},
+    writeTable(work, tables::PERIODOS::kName, tables::PERIODOS::fields(),
                {{{"CURSOANNO", "2018"}, {"F_INICIO", "01/09/2018"}, {"F_FIN", "30/06/2019"}}});
-    writeTable(work, "CURSOST",
-               {T("ABREV", 3), T("TURNO", 1), T("NIVEL", 5), T("CURSO", 3), T("CLAVE", 10),
-                T("ESTUD", 80)},
+    writeTable(work, tables::CURSOST::kName, tables::CURSOST::fields(),
                {{{"CLAVE", "500"}, {"NIVEL", "ESO"}, {"CURSO", "1"}, {"ESTUD", "ESO 1"}}});
-    writeTable(work, "ASIGNOMT",
-               {T("COD", 10), T("CODLARGO", 10), T("NOMBRE", 80), T("CODTAREA", 10), B("ESTAREA"),
-                T("R_UNI_MAT", 4)},
+    writeTable(work, tables::ASIGNOMT::kName, tables::ASIGNOMT::fields(),
                {{{"COD", "MAT"}, {"NOMBRE", "Matemáticas"}, {"ESTAREA", "F"}},
                 {{"COD", "#GUA"}, {"CODTAREA", "#GUA"}, {"ESTAREA", "T"}, {"R_UNI_MAT", "NN"}}});
-    writeTable(work, "ASIGNOMT2",
-               {T("COD", 10), T("CODLARGO", 10), T("NOMBRE", 80), T("MATERIA", 20),
-                T("OFERTAMATRI", 20), T("CODTAREA", 10), B("ESTAREA")},
+    writeTable(work, tables::ASIGNOMT2::kName, tables::ASIGNOMT2::fields(),
                {{{"COD", "MAT"}, {"OFERTAMATRI", "500"}, {"MATERIA", "M999"}}});
-    writeTable(work, "PROFT",
-               {T("ABREV", 10), T("NOMBRE", 80), T("DEPART", 40), I("DNI"), T("X_EMPLEADO", 10),
-                T("F_TOMAPOS", 10), T("EMAIL", 100)},
+    writeTable(work, tables::PROFT::kName, tables::PROFT::fields(),
                {{{"ABREV", "ANA"}, {"X_EMPLEADO", "1001"}, {"F_TOMAPOS", "01/09/2015"}},
                 {{"ABREV", "LUI"}, {"X_EMPLEADO", "1002"}, {"F_TOMAPOS", "15/10/2016"}}});
-    writeTable(
-        work, "AULAT",
-        {T("ABREV", 10), T("NOMBRE", 80), T("EDIFICIO", 1), I("MAXALUM"), T("DEPCENTRO", 10)},
-        {{{"ABREV", "A1"}, {"NOMBRE", "Aula 1"}, {"DEPCENTRO", "A1"}}});
-    writeTable(work, "GRUPOST",
-               {T("ABREV", 10), T("TURNO", 1), T("NIVEL", 5), T("CURSO", 3), T("GRUPO", 2),
-                T("CLAVE", 10), T("CLAVECURSO", 10), T("DESCRIP", 80), T("MARCO", 1)},
+    writeTable(work, tables::AULAT::kName, tables::AULAT::fields(),
+               {{{"ABREV", "A1"}, {"NOMBRE", "Aula 1"}, {"DEPCENTRO", "A1"}}});
+    writeTable(work, tables::GRUPOST::kName, tables::GRUPOST::fields(),
                {{{"ABREV", "ESO1A"}, {"CLAVE", "U1"}, {"CLAVECURSO", "500"}, {"MARCO", "0"}}});
-    writeTable(work, "ASIGT",
-               {T("CASIG", 10), T("CPROF", 10), T("CGRUP", 10), T("CAULA", 10), T("TURNO", 1),
-                T("NIVEL", 5), T("CURSO", 3), T("GRUPO", 2), F("HORAS"), T("SESIONES", 20),
-                T("NCONEX", 4), T("CLAVE", 10), T("CLAVECURSO", 10), T("CLAVEGRUPO", 10),
-                T("CTAREA", 10), T("CORIGEN", 20), I("X_NIVCONPAGLEG")},
+    writeTable(work, tables::ASIGT::kName, tables::ASIGT::fields(),
                {{{"CASIG", "MAT"}, {"CGRUP", "ESO1A"}, {"CLAVE", "M100"}, {"CLAVECURSO", "500"}}});
     QList<Row> slots;
     for (int dia = 1; dia <= 5; ++dia)
@@ -449,27 +434,19 @@ inline void writeSchoolTables(const QString& work, bool numericSoluc,
                           {"MINUTOS", "55"},
                           {"MARCO", "0"},
                           {"MARCOXML", "M1"}});
-    writeTable(work, "DIASHORAST",
-               {T("DIHO", 10), T("CODDIHO", 10), T("DIA", 20), T("TEXTODIA", 20), T("HORA", 8),
-                T("TEXTOHOR", 15), T("HORADESDE", 8), T("HORAHASTA", 8), T("MINUTOS", 8),
-                T("MARCO", 1), T("MARCOXML", 10)},
-               slots);
-    writeTable(work, "ORIGENES_C", {I("X_CATORIHOR"), T("C_ORIHOR", 20), T("D_ORIHOR", 50)},
+    writeTable(work, tables::DIASHORAST::kName, tables::DIASHORAST::fields(), slots);
+    writeTable(work, tables::ORIGENES_C::kName, tables::ORIGENES_C::fields(),
                {{{"X_CATORIHOR", "7"}, {"C_ORIHOR", "CONC"}}});
-    writeTable(work, "CUR_NIV_C", {I("X_OFERTAMATRIG"), I("X_NIVCONPAGLEG")},
+    writeTable(work, tables::CUR_NIV_C::kName, tables::CUR_NIV_C::fields(),
                {{{"X_OFERTAMATRIG", "500"}, {"X_NIVCONPAGLEG", "40"}}});
-    writeTable(work, "AUTORIZA_C",
-               {I("X_ORIHORACTETP"), I("X_ACTIVIDAD"), I("X_CATORIHOR"), I("X_NIVCONPAGLEG")},
+    writeTable(work, tables::AUTORIZA_C::kName, tables::AUTORIZA_C::fields(),
                {{{"X_ORIHORACTETP", "9001"},
                  {"X_ACTIVIDAD", "1"},
                  {"X_CATORIHOR", "7"},
                  {"X_NIVCONPAGLEG", "40"}}});
-    const FieldDef dia = numericSoluc ? I("DIA") : T("DIA", 2);
-    const FieldDef hora = numericSoluc ? I("HORA") : T("HORA", 2);
-    writeTable(work, "SOLUC",
-               {T("PROF", 10), dia, hora, T("MARCO", 1), T("ASIG", 10), T("TAREA", 10),
-                T("CODGRUPO", 10), T("AULA", 10), T("CCONCIERTO", 20)},
-               soluc);
+    using tables::SOLUC::DayAndSlot;
+    writeTable(work, tables::SOLUC::kName,
+               tables::SOLUC::fields(numericSoluc ? DayAndSlot::Numeric : DayAndSlot::Text), soluc);
 }
 
 // A timetable for the small school: regular classes, a task and a non-regular entry.

@@ -1,8 +1,9 @@
 #include "GenSchool.h"
 
 #include "exchange/ExchangeDocument.h"
-#include "tables/Table.h"
 #include "run/RunError.h"
+#include "tables/Table.h"
+#include "tables/WorkingTables.h"
 
 #include <QDir>
 #include <QFile>
@@ -1039,33 +1040,30 @@ SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries) {
     Rng rng(seed);
     const QStringList teachers = [&] {
         QStringList out;
-        for (const QStringList& r :
-             readRows(workDir, QStringLiteral("PROFT"), {QStringLiteral("ABREV")}))
+        for (const QStringList& r : readRows(workDir, tables::PROFT::kName, {tables::PROFT::ABREV}))
             if (!r[0].isEmpty())
                 out << r[0];
         return out;
     }();
     const QList<QStringList> asig =
-        readRows(workDir, QStringLiteral("ASIGT"),
-                 {QStringLiteral("CASIG"), QStringLiteral("CGRUP"), QStringLiteral("CTAREA")});
+        readRows(workDir, tables::ASIGT::kName,
+                 {tables::ASIGT::CASIG, tables::ASIGT::CGRUP, tables::ASIGT::CTAREA});
     QStringList groups;
-    for (const QStringList& r :
-         readRows(workDir, QStringLiteral("GRUPOST"), {QStringLiteral("ABREV")}))
+    for (const QStringList& r : readRows(workDir, tables::GRUPOST::kName, {tables::GRUPOST::ABREV}))
         groups << r[0];
     QStringList rooms;
-    for (const QStringList& r :
-         readRows(workDir, QStringLiteral("AULAT"), {QStringLiteral("ABREV")}))
+    for (const QStringList& r : readRows(workDir, tables::AULAT::kName, {tables::AULAT::ABREV}))
         rooms << r[0];
     QList<ActivityRow> nonRegular, regular;
     {
         tables::Table t;
-        t.open(workDir, QStringLiteral("ASIGNOMT"));
+        t.open(workDir, tables::ASIGNOMT::kName);
         for (t.first(); !t.atEnd(); t.next()) {
-            if (!t.boolean(QStringLiteral("ESTAREA")))
+            if (!t.boolean(tables::ASIGNOMT::ESTAREA))
                 continue;
-            const ActivityRow a{t.text(QStringLiteral("COD")), t.text(QStringLiteral("CODTAREA")),
-                                t.text(QStringLiteral("R_UNI_MAT")),
-                                t.text(QStringLiteral("NOMBRE"))
+            const ActivityRow a{t.text(tables::ASIGNOMT::COD), t.text(tables::ASIGNOMT::CODTAREA),
+                                t.text(tables::ASIGNOMT::R_UNI_MAT),
+                                t.text(tables::ASIGNOMT::NOMBRE)
                                     .contains(QLatin1String("recreo"), Qt::CaseInsensitive)};
             if (a.cod.startsWith(u'#'))
                 nonRegular << a;
@@ -1076,9 +1074,10 @@ SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries) {
     }
     QList<Slot> slots;
     QStringList marcos;
-    for (const QStringList& r : readRows(workDir, QStringLiteral("DIASHORAST"),
-                                         {QStringLiteral("DIA"), QStringLiteral("HORA"),
-                                          QStringLiteral("MARCO"), QStringLiteral("MINUTOS")})) {
+    for (const QStringList& r :
+         readRows(workDir, tables::DIASHORAST::kName,
+                  {tables::DIASHORAST::DIA, tables::DIASHORAST::HORA, tables::DIASHORAST::MARCO,
+                   tables::DIASHORAST::MINUTOS})) {
         const int dia = r[0].toInt();
         if (dia < 1 || dia > 5) // Tempolan's school week
             continue;
@@ -1090,7 +1089,7 @@ SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries) {
     QStringList origins;
     if (tables::FileExists(QDir(workDir).filePath(QStringLiteral("ORIGENES_C.DBF"))))
         for (const QStringList& r :
-             readRows(workDir, QStringLiteral("ORIGENES_C"), {QStringLiteral("C_ORIHOR")}))
+             readRows(workDir, tables::ORIGENES_C::kName, {tables::ORIGENES_C::C_ORIHOR}))
             origins << r[0];
 
     if (entries <= 0)
@@ -1222,32 +1221,22 @@ SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries) {
         return a.hora < b.hora;
     });
 
-    using tables::FieldDef;
-    using tables::FieldType;
-    tables::DeleteTable(workDir, QStringLiteral("SOLUC"));
-    tables::CreateTable(workDir, QStringLiteral("SOLUC"),
-                        {FieldDef{QStringLiteral("PROF"), FieldType::Text, 10},
-                         FieldDef{QStringLiteral("DIA"), FieldType::Integer, 0},
-                         FieldDef{QStringLiteral("HORA"), FieldType::Integer, 0},
-                         FieldDef{QStringLiteral("MARCO"), FieldType::Text, 1},
-                         FieldDef{QStringLiteral("ASIG"), FieldType::Text, 10},
-                         FieldDef{QStringLiteral("TAREA"), FieldType::Text, 10},
-                         FieldDef{QStringLiteral("CODGRUPO"), FieldType::Text, 10},
-                         FieldDef{QStringLiteral("AULA"), FieldType::Text, 10},
-                         FieldDef{QStringLiteral("CCONCIERTO"), FieldType::Text, 20}});
+    tables::DeleteTable(workDir, tables::SOLUC::kName);
+    tables::CreateTable(workDir, tables::SOLUC::kName,
+                        tables::SOLUC::fields(tables::SOLUC::DayAndSlot::Numeric));
     tables::Table t;
-    t.open(workDir, QStringLiteral("SOLUC"), tables::OpenMode::Exclusive);
+    t.open(workDir, tables::SOLUC::kName, tables::OpenMode::Exclusive);
     for (const Entry& e : out) {
         t.append();
-        t.setText(QStringLiteral("PROF"), teachers[e.teacher]);
-        t.setInt(QStringLiteral("DIA"), e.dia);
-        t.setInt(QStringLiteral("HORA"), e.hora);
-        t.setText(QStringLiteral("MARCO"), e.marco);
-        t.setText(QStringLiteral("ASIG"), e.asig);
-        t.setText(QStringLiteral("TAREA"), e.tarea);
-        t.setText(QStringLiteral("CODGRUPO"), e.grupo);
-        t.setText(QStringLiteral("AULA"), e.aula);
-        t.setText(QStringLiteral("CCONCIERTO"), e.concierto);
+        t.setText(tables::SOLUC::PROF, teachers[e.teacher]);
+        t.setInt(tables::SOLUC::DIA, e.dia);
+        t.setInt(tables::SOLUC::HORA, e.hora);
+        t.setText(tables::SOLUC::MARCO, e.marco);
+        t.setText(tables::SOLUC::ASIG, e.asig);
+        t.setText(tables::SOLUC::TAREA, e.tarea);
+        t.setText(tables::SOLUC::CODGRUPO, e.grupo);
+        t.setText(tables::SOLUC::AULA, e.aula);
+        t.setText(tables::SOLUC::CCONCIERTO, e.concierto);
         t.post();
         ++sum.entries;
         if (e.dia == 0)

@@ -1,7 +1,8 @@
 #include "export/ExportInternal.h"
+#include "tables/WorkingTables.h"
 
-#include "text/Clipper.h"
 #include "run/RunError.h"
+#include "text/Clipper.h"
 
 #include <cmath>
 #include <limits>
@@ -70,24 +71,24 @@ template <typename F> void Recorrer(tables::Table& t, F&& f) {
 void Busquedas::cargar(TablasExport& t, bool catalogos) {
     // PROFT: the exported teachers.
     Recorrer(t.proft, [&] {
-        const QString empleado = t.proft.text(QStringLiteral("X_EMPLEADO"));
+        const QString empleado = t.proft.text(tables::PROFT::X_EMPLEADO);
         if (AllTrim(empleado).isEmpty())
             return;
-        profesores.append({t.proft.text(QStringLiteral("ABREV")), empleado,
-                           t.proft.text(QStringLiteral("F_TOMAPOS"))});
+        profesores.append(
+            {t.proft.text(tables::PROFT::ABREV), empleado, t.proft.text(tables::PROFT::F_TOMAPOS)});
     });
 
     // SOLUC: read once, grouped by teacher, instead of a filtered pass per teacher.
     {
-        const LectorValor dia(t.soluc, QStringLiteral("DIA"));
-        const LectorValor hora(t.soluc, QStringLiteral("HORA"));
-        const LectorValor prof(t.soluc, QStringLiteral("PROF"));
-        const LectorValor marco(t.soluc, QStringLiteral("MARCO"));
-        const LectorValor asig(t.soluc, QStringLiteral("ASIG"));
-        const LectorValor tarea(t.soluc, QStringLiteral("TAREA"));
-        const LectorValor codgrupo(t.soluc, QStringLiteral("CODGRUPO"));
-        const LectorValor aula(t.soluc, QStringLiteral("AULA"));
-        const LectorValor cconcierto(t.soluc, QStringLiteral("CCONCIERTO"));
+        const LectorValor dia(t.soluc, tables::SOLUC::DIA);
+        const LectorValor hora(t.soluc, tables::SOLUC::HORA);
+        const LectorValor prof(t.soluc, tables::SOLUC::PROF);
+        const LectorValor marco(t.soluc, tables::SOLUC::MARCO);
+        const LectorValor asig(t.soluc, tables::SOLUC::ASIG);
+        const LectorValor tarea(t.soluc, tables::SOLUC::TAREA);
+        const LectorValor codgrupo(t.soluc, tables::SOLUC::CODGRUPO);
+        const LectorValor aula(t.soluc, tables::SOLUC::AULA);
+        const LectorValor cconcierto(t.soluc, tables::SOLUC::CCONCIERTO);
         soluc.reserve(t.soluc.rowCount());
         int registro = 0;
         Recorrer(t.soluc, [&] {
@@ -109,18 +110,18 @@ void Busquedas::cargar(TablasExport& t, bool catalogos) {
 
     // DIASHORAST, by DIHO and MARCO.
     {
-        const LectorValor minutos(t.diashorast, QStringLiteral("MINUTOS"));
+        const LectorValor minutos(t.diashorast, tables::DIASHORAST::MINUTOS);
         Recorrer(t.diashorast, [&] {
             Tramo tr;
-            tr.diho = t.diashorast.text(QStringLiteral("DIHO"));
-            tr.marco = t.diashorast.text(QStringLiteral("MARCO"));
+            tr.diho = t.diashorast.text(tables::DIASHORAST::DIHO);
+            tr.marco = t.diashorast.text(tables::DIASHORAST::MARCO);
             const std::pair clave{tr.diho, tr.marco};
             if (tramoPorClave_.contains(clave))
                 return;
-            tr.dia = t.diashorast.text(QStringLiteral("DIA"));
-            tr.coddiho = t.diashorast.text(QStringLiteral("CODDIHO"));
-            tr.horadesde = t.diashorast.text(QStringLiteral("HORADESDE"));
-            tr.horahasta = t.diashorast.text(QStringLiteral("HORAHASTA"));
+            tr.dia = t.diashorast.text(tables::DIASHORAST::DIA);
+            tr.coddiho = t.diashorast.text(tables::DIASHORAST::CODDIHO);
+            tr.horadesde = t.diashorast.text(tables::DIASHORAST::HORADESDE);
+            tr.horahasta = t.diashorast.text(tables::DIASHORAST::HORAHASTA);
             tr.minutos = minutos.leer(t.diashorast);
             tramoPorClave_.insert(clave, tramos_.size());
             tramos_.append(std::move(tr));
@@ -128,34 +129,34 @@ void Busquedas::cargar(TablasExport& t, bool catalogos) {
     }
 
     Recorrer(t.asigt, [&] {
-        const std::pair clave{t.asigt.text(QStringLiteral("CASIG")),
-                              t.asigt.text(QStringLiteral("CGRUP"))};
+        const std::pair clave{t.asigt.text(tables::ASIGT::CASIG),
+                              t.asigt.text(tables::ASIGT::CGRUP)};
         if (!asignaciones_.contains(clave))
-            asignaciones_.insert(clave, {t.asigt.text(QStringLiteral("CLAVE")),
-                                         t.asigt.text(QStringLiteral("CLAVECURSO"))});
+            asignaciones_.insert(clave, {t.asigt.text(tables::ASIGT::CLAVE),
+                                         t.asigt.text(tables::ASIGT::CLAVECURSO)});
     });
 
     Recorrer(t.grupost, [&] {
-        const QString abrev = t.grupost.text(QStringLiteral("ABREV"));
+        const QString abrev = t.grupost.text(tables::GRUPOST::ABREV);
         if (!grupos_.contains(abrev))
-            grupos_.insert(abrev, {t.grupost.text(QStringLiteral("CLAVE")),
-                                   t.grupost.text(QStringLiteral("CLAVECURSO"))});
+            grupos_.insert(abrev, {t.grupost.text(tables::GRUPOST::CLAVE),
+                                   t.grupost.text(tables::GRUPOST::CLAVECURSO)});
     });
 
     Recorrer(t.asignomt, [&] {
-        const QString cod = t.asignomt.text(QStringLiteral("COD"));
-        const QString codtarea = t.asignomt.text(QStringLiteral("CODTAREA"));
+        const QString cod = t.asignomt.text(tables::ASIGNOMT::COD);
+        const QString codtarea = t.asignomt.text(tables::ASIGNOMT::CODTAREA);
         if (!tareaPorCodigo_.contains(cod))
             tareaPorCodigo_.insert(cod, codtarea);
         if (!requisitoPorTarea_.contains(codtarea))
-            requisitoPorTarea_.insert(codtarea, t.asignomt.text(QStringLiteral("R_UNI_MAT")));
+            requisitoPorTarea_.insert(codtarea, t.asignomt.text(tables::ASIGNOMT::R_UNI_MAT));
     });
 
     Recorrer(t.asignomt2, [&] {
-        const std::pair clave{t.asignomt2.text(QStringLiteral("COD")),
-                              t.asignomt2.text(QStringLiteral("OFERTAMATRI"))};
+        const std::pair clave{t.asignomt2.text(tables::ASIGNOMT2::COD),
+                              t.asignomt2.text(tables::ASIGNOMT2::OFERTAMATRI)};
         if (!materias_.contains(clave))
-            materias_.insert(clave, t.asignomt2.text(QStringLiteral("MATERIA")));
+            materias_.insert(clave, t.asignomt2.text(tables::ASIGNOMT2::MATERIA));
     });
 
     if (!catalogos)
@@ -163,8 +164,8 @@ void Busquedas::cargar(TablasExport& t, bool catalogos) {
 
     // The catalogues' keys are whole numbers; a row whose key is empty can match nothing.
     {
-        const LectorValor oferta(t.curniv, QStringLiteral("X_OFERTAMATRIG"));
-        const LectorValor nivel(t.curniv, QStringLiteral("X_NIVCONPAGLEG"));
+        const LectorValor oferta(t.curniv, tables::CUR_NIV_C::X_OFERTAMATRIG);
+        const LectorValor nivel(t.curniv, tables::CUR_NIV_C::X_NIVCONPAGLEG);
         Recorrer(t.curniv, [&] {
             const Valor o = oferta.leer(t.curniv);
             if (o.texto.isEmpty() || !o.numero || nivelPorOferta_.contains(*o.numero))
@@ -173,8 +174,8 @@ void Busquedas::cargar(TablasExport& t, bool catalogos) {
         });
     }
     {
-        const LectorValor origen(t.origenes, QStringLiteral("C_ORIHOR"));
-        const LectorValor categoria(t.origenes, QStringLiteral("X_CATORIHOR"));
+        const LectorValor origen(t.origenes, tables::ORIGENES_C::C_ORIHOR);
+        const LectorValor categoria(t.origenes, tables::ORIGENES_C::X_CATORIHOR);
         Recorrer(t.origenes, [&] {
             const QString o = origen.leer(t.origenes).texto;
             if (!categoriaPorOrigen_.contains(o))
@@ -182,10 +183,10 @@ void Busquedas::cargar(TablasExport& t, bool catalogos) {
         });
     }
     {
-        const LectorValor autorizacion(t.autoriza, QStringLiteral("X_ORIHORACTETP"));
-        const LectorValor actividad(t.autoriza, QStringLiteral("X_ACTIVIDAD"));
-        const LectorValor categoria(t.autoriza, QStringLiteral("X_CATORIHOR"));
-        const LectorValor nivel(t.autoriza, QStringLiteral("X_NIVCONPAGLEG"));
+        const LectorValor autorizacion(t.autoriza, tables::AUTORIZA_C::X_ORIHORACTETP);
+        const LectorValor actividad(t.autoriza, tables::AUTORIZA_C::X_ACTIVIDAD);
+        const LectorValor categoria(t.autoriza, tables::AUTORIZA_C::X_CATORIHOR);
+        const LectorValor nivel(t.autoriza, tables::AUTORIZA_C::X_NIVCONPAGLEG);
         Recorrer(t.autoriza, [&] {
             const Valor a = actividad.leer(t.autoriza);
             const Valor c = categoria.leer(t.autoriza);

@@ -1,9 +1,10 @@
 #include "export/ExportRun.h"
 
 #include "export/ExportInternal.h"
-#include "tables/Table.h"
 #include "run/RunError.h"
 #include "run/RunFrame.h"
+#include "tables/Table.h"
+#include "tables/WorkingTables.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -66,7 +67,7 @@ bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
                            .arg(QDir::toNativeSeparators(elegido)));
     estado.anno = AnnoEscolar(primerGrupo.text());
 
-    if (!ExisteTabla(carpeta, QStringLiteral("PERIODOS"))) {
+    if (!ExisteTabla(carpeta, tables::PERIODOS::kName)) {
         r.hideBusy();
         r.host.showMessage(QStringLiteral(
             "ATENCIÓN - PERIODOS.DBF No encontrado - Importe de nuevo XML de VELTRA."));
@@ -74,7 +75,7 @@ bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
     }
     {
         tables::Table periodos;
-        periodos.open(carpeta, QStringLiteral("PERIODOS"), tables::OpenMode::Shared);
+        periodos.open(carpeta, tables::PERIODOS::kName, tables::OpenMode::Shared);
         periodos.first();
         if (periodos.atEnd()) {
             // Every activity would carry empty dates, which Veltra does not take.
@@ -83,8 +84,8 @@ bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
                 "ATENCIÓN - PERIODOS.DBF está vacío - Importe de nuevo XML de VELTRA."));
             return false;
         }
-        estado.fInicio = periodos.text(QStringLiteral("F_INICIO"));
-        estado.fFin = periodos.text(QStringLiteral("F_FIN"));
+        estado.fInicio = periodos.text(tables::PERIODOS::F_INICIO);
+        estado.fFin = periodos.text(tables::PERIODOS::F_FIN);
         periodos.close();
     }
 
@@ -147,15 +148,15 @@ bool TablasExport::abrir(const QString& carpeta) {
     if (!QFileInfo(carpeta).isDir())
         throw RunError(QStringLiteral("No existe la carpeta de trabajo %1.")
                            .arg(QDir::toNativeSeparators(carpeta)));
-    soluc.open(carpeta, QStringLiteral("SOLUC"), OpenMode::Exclusive);
-    grupost.open(carpeta, QStringLiteral("GRUPOST"), OpenMode::Exclusive);
+    soluc.open(carpeta, tables::SOLUC::kName, OpenMode::Exclusive);
+    grupost.open(carpeta, tables::GRUPOST::kName, OpenMode::Exclusive);
     cursost.open(carpeta, QStringLiteral("CursosT"), OpenMode::Exclusive);
-    proft.open(carpeta, QStringLiteral("PROFT"), OpenMode::Exclusive);
-    aulat.open(carpeta, QStringLiteral("AULAT"), OpenMode::Exclusive);
-    asignomt.open(carpeta, QStringLiteral("ASIGNOMT"), OpenMode::Exclusive);
-    asignomt2.open(carpeta, QStringLiteral("ASIGNOMT2"), OpenMode::Exclusive);
-    diashorast.open(carpeta, QStringLiteral("DIASHORAST"), OpenMode::Exclusive);
-    asigt.open(carpeta, QStringLiteral("ASIGT"), OpenMode::Exclusive);
+    proft.open(carpeta, tables::PROFT::kName, OpenMode::Exclusive);
+    aulat.open(carpeta, tables::AULAT::kName, OpenMode::Exclusive);
+    asignomt.open(carpeta, tables::ASIGNOMT::kName, OpenMode::Exclusive);
+    asignomt2.open(carpeta, tables::ASIGNOMT2::kName, OpenMode::Exclusive);
+    diashorast.open(carpeta, tables::DIASHORAST::kName, OpenMode::Exclusive);
+    asigt.open(carpeta, tables::ASIGT::kName, OpenMode::Exclusive);
 
     if (!ExisteTabla(carpeta, QStringLiteral("ORIGENES_C")))
         return false;

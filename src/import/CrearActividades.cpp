@@ -1,12 +1,13 @@
 #include "import/ImportSteps.h"
 
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 #include "text/Clipper.h"
 
 void CrearActividades(ImportContext& ctx) {
     const exchange::NodeList registros = ctx.doc.recordsOf(QStringLiteral("ACTIVIDADES"));
     tables::Table asignomt;
-    asignomt.open(ctx.workDir, QStringLiteral("ASIGNOMT"));
+    asignomt.open(ctx.workDir, tables::ASIGNOMT::kName);
 
     for (const exchange::Node& registro : registros) {
         const exchange::NodeList items = exchange::dataItems(registro);
@@ -23,12 +24,12 @@ void CrearActividades(ImportContext& ctx) {
             requisitoUnidad = QStringLiteral(" ");
 
         asignomt.append();
-        asignomt.setText(QStringLiteral("COD"), cod);
-        asignomt.setText(QStringLiteral("CODLARGO"), LeftStr(nombre, 10));
-        asignomt.setText(QStringLiteral("NOMBRE"), nombre);
-        asignomt.setText(QStringLiteral("CODTAREA"), cod);
-        asignomt.setBool(QStringLiteral("ESTAREA"), true);
-        asignomt.setText(QStringLiteral("R_UNI_MAT"),
+        asignomt.setText(tables::ASIGNOMT::COD, cod);
+        asignomt.setText(tables::ASIGNOMT::CODLARGO, LeftStr(nombre, 10));
+        asignomt.setText(tables::ASIGNOMT::NOMBRE, nombre);
+        asignomt.setText(tables::ASIGNOMT::CODTAREA, cod);
+        asignomt.setBool(tables::ASIGNOMT::ESTAREA, true);
+        asignomt.setText(tables::ASIGNOMT::R_UNI_MAT,
                          requisitoUnidad + exchange::itemValue(items, 4));
         asignomt.post();
     }

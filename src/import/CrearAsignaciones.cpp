@@ -2,14 +2,13 @@
 
 #include "import/Materias.h"
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 #include "text/Clipper.h"
 
 #include <QHash>
 #include <QList>
 #include <cmath>
 
-using tables::FieldDef;
-using tables::FieldType;
 using tables::OpenMode;
 
 namespace {
@@ -35,50 +34,31 @@ QString Sesiones(int n) {
 } // namespace
 
 void CrearAsignaciones(ImportContext& ctx) {
-    const QString asigtName = QStringLiteral("ASIGT");
+    const QString& asigtName = tables::ASIGT::kName;
     tables::DeleteTable(ctx.workDir, asigtName);
-    tables::CreateTable(ctx.workDir, asigtName,
-                        {
-                            {QStringLiteral("CASIG"), FieldType::Text, 10},
-                            {QStringLiteral("CPROF"), FieldType::Text, 10},
-                            {QStringLiteral("CGRUP"), FieldType::Text, 10},
-                            {QStringLiteral("CAULA"), FieldType::Text, 10},
-                            {QStringLiteral("TURNO"), FieldType::Text, 1},
-                            {QStringLiteral("NIVEL"), FieldType::Text, 5},
-                            {QStringLiteral("CURSO"), FieldType::Text, 3},
-                            {QStringLiteral("GRUPO"), FieldType::Text, 2},
-                            {QStringLiteral("HORAS"), FieldType::Float, 0},
-                            {QStringLiteral("SESIONES"), FieldType::Text, 20},
-                            {QStringLiteral("NCONEX"), FieldType::Text, 4},
-                            {QStringLiteral("CLAVE"), FieldType::Text, 10},
-                            {QStringLiteral("CLAVECURSO"), FieldType::Text, 10},
-                            {QStringLiteral("CLAVEGRUPO"), FieldType::Text, 10},
-                            {QStringLiteral("CTAREA"), FieldType::Text, 10},
-                            {QStringLiteral("CORIGEN"), FieldType::Text, 20},
-                            {QStringLiteral("X_NIVCONPAGLEG"), FieldType::Integer, 0},
-                        });
+    tables::CreateTable(ctx.workDir, asigtName, tables::ASIGT::fields());
     tables::Table asigt;
     asigt.open(ctx.workDir, asigtName, OpenMode::Exclusive);
     tables::Table grupost;
-    grupost.open(ctx.workDir, QStringLiteral("GRUPOST"), OpenMode::Exclusive);
+    grupost.open(ctx.workDir, tables::GRUPOST::kName, OpenMode::Exclusive);
     tables::Table asignomt;
-    asignomt.open(ctx.workDir, QStringLiteral("ASIGNOMT"), OpenMode::Exclusive);
+    asignomt.open(ctx.workDir, tables::ASIGNOMT::kName, OpenMode::Exclusive);
 
     // Both tables are read once; the maps keep table order and the first row of a name,
     // which is what a scan from the first row would find.
     QList<Grupo> grupos;
     QHash<QString, QList<qsizetype>> gruposPorOferta;
     for (grupost.first(); !grupost.atEnd(); grupost.next()) {
-        gruposPorOferta[grupost.text(QStringLiteral("CLAVECURSO"))].append(grupos.size());
-        grupos.append({grupost.text(QStringLiteral("ABREV")), grupost.text(QStringLiteral("NIVEL")),
-                       grupost.text(QStringLiteral("CURSO")), grupost.text(QStringLiteral("GRUPO")),
-                       grupost.text(QStringLiteral("CLAVE"))});
+        gruposPorOferta[grupost.text(tables::GRUPOST::CLAVECURSO)].append(grupos.size());
+        grupos.append({grupost.text(tables::GRUPOST::ABREV), grupost.text(tables::GRUPOST::NIVEL),
+                       grupost.text(tables::GRUPOST::CURSO), grupost.text(tables::GRUPOST::GRUPO),
+                       grupost.text(tables::GRUPOST::CLAVE)});
     }
     QHash<QString, QString> codPorNombre;
     for (asignomt.first(); !asignomt.atEnd(); asignomt.next()) {
-        const QString nombre = AllTrim(MayusculasAZ(asignomt.text(QStringLiteral("NOMBRE"))));
+        const QString nombre = AllTrim(MayusculasAZ(asignomt.text(tables::ASIGNOMT::NOMBRE)));
         if (!codPorNombre.contains(nombre))
-            codPorNombre.insert(nombre, asignomt.text(QStringLiteral("COD")));
+            codPorNombre.insert(nombre, asignomt.text(tables::ASIGNOMT::COD));
     }
 
     double horas = std::ceil(kMinutosSemanales / 60.0);
@@ -93,19 +73,19 @@ void CrearAsignaciones(ImportContext& ctx) {
         for (const qsizetype i : gruposPorOferta.value(m.oferta)) {
             const Grupo& g = grupos.at(i);
             asigt.append();
-            asigt.setText(QStringLiteral("CASIG"), cod);
-            asigt.setText(QStringLiteral("CGRUP"), g.abrev);
-            asigt.setText(QStringLiteral("CAULA"), QString());
-            asigt.setText(QStringLiteral("TURNO"), QString());
-            asigt.setText(QStringLiteral("NIVEL"), g.nivel);
-            asigt.setText(QStringLiteral("CURSO"), g.curso);
-            asigt.setText(QStringLiteral("GRUPO"), g.grupo);
-            asigt.setFloat(QStringLiteral("HORAS"), horas);
-            asigt.setText(QStringLiteral("SESIONES"), sesiones);
-            asigt.setText(QStringLiteral("CLAVE"), m.identificador);
-            asigt.setText(QStringLiteral("CLAVECURSO"), m.oferta);
-            asigt.setText(QStringLiteral("CLAVEGRUPO"), g.clave);
-            asigt.setText(QStringLiteral("CTAREA"), QStringLiteral("1"));
+            asigt.setText(tables::ASIGT::CASIG, cod);
+            asigt.setText(tables::ASIGT::CGRUP, g.abrev);
+            asigt.setText(tables::ASIGT::CAULA, QString());
+            asigt.setText(tables::ASIGT::TURNO, QString());
+            asigt.setText(tables::ASIGT::NIVEL, g.nivel);
+            asigt.setText(tables::ASIGT::CURSO, g.curso);
+            asigt.setText(tables::ASIGT::GRUPO, g.grupo);
+            asigt.setFloat(tables::ASIGT::HORAS, horas);
+            asigt.setText(tables::ASIGT::SESIONES, sesiones);
+            asigt.setText(tables::ASIGT::CLAVE, m.identificador);
+            asigt.setText(tables::ASIGT::CLAVECURSO, m.oferta);
+            asigt.setText(tables::ASIGT::CLAVEGRUPO, g.clave);
+            asigt.setText(tables::ASIGT::CTAREA, QStringLiteral("1"));
             asigt.post();
         }
     }

@@ -1,9 +1,10 @@
 #include "import/ImportSteps.h"
 
 #include "import/Materias.h"
-#include "tables/Table.h"
-#include "text/Clipper.h"
 #include "run/RunError.h"
+#include "tables/Table.h"
+#include "tables/WorkingTables.h"
+#include "text/Clipper.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,17 +12,14 @@
 #include <QSet>
 #include <utility>
 
-using tables::FieldDef;
-using tables::FieldType;
-
 namespace {
 
-const QString kAsignomt = QStringLiteral("ASIGNOMT");
-const QString kAsignomt2 = QStringLiteral("ASIGNOMT2");
+const QString& kAsignomt = tables::ASIGNOMT::kName;
+const QString& kAsignomt2 = tables::ASIGNOMT2::kName;
 
-constexpr int kAnchoCod = 10;
-constexpr int kAnchoCodLargo = 10;
-constexpr int kAnchoNombre = 80;
+constexpr int kAnchoCod = tables::ASIGNOMT::kAnchoCod;
+constexpr int kAnchoCodLargo = tables::ASIGNOMT::kAnchoCodLargo;
+constexpr int kAnchoNombre = tables::ASIGNOMT::kAnchoNombre;
 
 struct CodigosCatalogo {
     QString cod;
@@ -105,26 +103,9 @@ using Par = std::pair<QString, QString>;
 
 void CrearAsignaturas(ImportContext& ctx) {
     tables::DeleteTable(ctx.workDir, kAsignomt);
-    tables::CreateTable(ctx.workDir, kAsignomt,
-                        {
-                            {QStringLiteral("COD"), FieldType::Text, kAnchoCod},
-                            {QStringLiteral("CODLARGO"), FieldType::Text, kAnchoCodLargo},
-                            {QStringLiteral("NOMBRE"), FieldType::Text, kAnchoNombre},
-                            {QStringLiteral("CODTAREA"), FieldType::Text, 10},
-                            {QStringLiteral("ESTAREA"), FieldType::Boolean, 0},
-                            {QStringLiteral("R_UNI_MAT"), FieldType::Text, 4},
-                        });
+    tables::CreateTable(ctx.workDir, kAsignomt, tables::ASIGNOMT::fields());
     tables::DeleteTable(ctx.workDir, kAsignomt2);
-    tables::CreateTable(ctx.workDir, kAsignomt2,
-                        {
-                            {QStringLiteral("COD"), FieldType::Text, kAnchoCod},
-                            {QStringLiteral("CODLARGO"), FieldType::Text, kAnchoCodLargo},
-                            {QStringLiteral("NOMBRE"), FieldType::Text, kAnchoNombre},
-                            {QStringLiteral("MATERIA"), FieldType::Text, 20},
-                            {QStringLiteral("OFERTAMATRI"), FieldType::Text, 20},
-                            {QStringLiteral("CODTAREA"), FieldType::Text, 10},
-                            {QStringLiteral("ESTAREA"), FieldType::Boolean, 0},
-                        });
+    tables::CreateTable(ctx.workDir, kAsignomt2, tables::ASIGNOMT2::fields());
     const QHash<QString, CodigosCatalogo> catalogo = LeerCatalogo(ctx.catalogPath);
 
     const QList<Materia>& materias = MateriasDelDocumento(ctx);
@@ -145,12 +126,12 @@ void CrearAsignaturas(ImportContext& ctx) {
     const auto anadirAsignomt2 = [&](const QString& cod, const QString& codLargo,
                                      const Materia& m) {
         asignomt2.append();
-        asignomt2.setText(QStringLiteral("COD"), cod);
-        asignomt2.setText(QStringLiteral("CODLARGO"), codLargo);
-        asignomt2.setText(QStringLiteral("NOMBRE"), m.nombre);
-        asignomt2.setText(QStringLiteral("MATERIA"), m.identificador);
-        asignomt2.setText(QStringLiteral("OFERTAMATRI"), m.oferta);
-        asignomt2.setBool(QStringLiteral("ESTAREA"), false);
+        asignomt2.setText(tables::ASIGNOMT2::COD, cod);
+        asignomt2.setText(tables::ASIGNOMT2::CODLARGO, codLargo);
+        asignomt2.setText(tables::ASIGNOMT2::NOMBRE, m.nombre);
+        asignomt2.setText(tables::ASIGNOMT2::MATERIA, m.identificador);
+        asignomt2.setText(tables::ASIGNOMT2::OFERTAMATRI, m.oferta);
+        asignomt2.setBool(tables::ASIGNOMT2::ESTAREA, false);
         asignomt2.post();
         materiasPorOferta.insert({m.identificador, m.oferta});
     };
@@ -188,11 +169,11 @@ void CrearAsignaturas(ImportContext& ctx) {
         cod = numeracion.asignar(cod);
 
         asignomt.append();
-        asignomt.setText(QStringLiteral("COD"), cod);
-        asignomt.setText(QStringLiteral("CODLARGO"), codLargo);
-        asignomt.setText(QStringLiteral("NOMBRE"), m.nombre);
-        asignomt.setBool(QStringLiteral("ESTAREA"), false);
-        asignomt.setText(QStringLiteral("R_UNI_MAT"), QString());
+        asignomt.setText(tables::ASIGNOMT::COD, cod);
+        asignomt.setText(tables::ASIGNOMT::CODLARGO, codLargo);
+        asignomt.setText(tables::ASIGNOMT::NOMBRE, m.nombre);
+        asignomt.setBool(tables::ASIGNOMT::ESTAREA, false);
+        asignomt.setText(tables::ASIGNOMT::R_UNI_MAT, QString());
         asignomt.post();
         const Par fila{LeftStr(codLargo, kAnchoCodLargo), LeftStr(m.nombre, kAnchoNombre)};
         if (!codPorFila.contains(fila))

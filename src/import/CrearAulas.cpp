@@ -1,6 +1,7 @@
 #include "import/ImportSteps.h"
 
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 #include "text/Clipper.h"
 
 using exchange::dataItems;
@@ -9,14 +10,9 @@ using exchange::itemValue;
 // AULAT: one room per space of the school; Veltra's key is also Tempolan's abbreviation,
 // which the export sends back as the room's key.
 void CrearAulas(ImportContext& ctx) {
-    const QString name = QStringLiteral("AULAT");
+    const QString& name = tables::AULAT::kName;
     tables::DeleteTable(ctx.workDir, name);
-    tables::CreateTable(ctx.workDir, name,
-                        {{QStringLiteral("ABREV"), tables::FieldType::Text, 10},
-                         {QStringLiteral("NOMBRE"), tables::FieldType::Text, 80},
-                         {QStringLiteral("EDIFICIO"), tables::FieldType::Text, 1},
-                         {QStringLiteral("MAXALUM"), tables::FieldType::Integer, 0},
-                         {QStringLiteral("DEPCENTRO"), tables::FieldType::Text, 10}});
+    tables::CreateTable(ctx.workDir, name, tables::AULAT::fields());
 
     const exchange::NodeList records = ctx.doc.recordsOf(QStringLiteral("DEPENDENCIAS"));
     tables::Table aulat;
@@ -28,9 +24,9 @@ void CrearAulas(ImportContext& ctx) {
             continue;
         const QString key = itemValue(items, 0);
         aulat.append();
-        aulat.setText(QStringLiteral("ABREV"), LeftStr(key, 10));
-        aulat.setText(QStringLiteral("NOMBRE"), itemValue(items, 1));
-        aulat.setText(QStringLiteral("DEPCENTRO"), key);
+        aulat.setText(tables::AULAT::ABREV, LeftStr(key, 10));
+        aulat.setText(tables::AULAT::NOMBRE, itemValue(items, 1));
+        aulat.setText(tables::AULAT::DEPCENTRO, key);
         aulat.post();
     }
     aulat.close();

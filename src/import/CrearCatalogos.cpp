@@ -1,7 +1,8 @@
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportSteps.h"
-#include "tables/Table.h"
 #include "run/RunError.h"
+#include "tables/Table.h"
+#include "tables/WorkingTables.h"
 #include "text/WholeNumber.h"
 
 #include <variant>
@@ -19,26 +20,10 @@ struct Catalogue {
 
 const QList<Catalogue>& catalogues() {
     static const QList<Catalogue> list = {
-        {QStringLiteral("ORIGENES_C"),
-         QStringLiteral("ORIGENES"),
-         {{QStringLiteral("X_CATORIHOR"), FieldType::Integer, 0},
-          {QStringLiteral("C_ORIHOR"), FieldType::Text, 20},
-          {QStringLiteral("D_ORIHOR"), FieldType::Text, 50}}},
-        {QStringLiteral("NIVELES_C"),
-         QStringLiteral("NIVELES"),
-         {{QStringLiteral("X_NIVCONPAGLEG"), FieldType::Integer, 0},
-          {QStringLiteral("C_NIVCON"), FieldType::Text, 30},
-          {QStringLiteral("D_NIVCON"), FieldType::Text, 55}}},
-        {QStringLiteral("CUR_NIV_C"),
-         QStringLiteral("CURSOS_NIVELES"),
-         {{QStringLiteral("X_OFERTAMATRIG"), FieldType::Integer, 0},
-          {QStringLiteral("X_NIVCONPAGLEG"), FieldType::Integer, 0}}},
-        {QStringLiteral("AUTORIZA_C"),
-         QStringLiteral("AUTORIZACIONES"),
-         {{QStringLiteral("X_ORIHORACTETP"), FieldType::Integer, 0},
-          {QStringLiteral("X_ACTIVIDAD"), FieldType::Integer, 0},
-          {QStringLiteral("X_CATORIHOR"), FieldType::Integer, 0},
-          {QStringLiteral("X_NIVCONPAGLEG"), FieldType::Integer, 0}}},
+        {tables::ORIGENES_C::kName, QStringLiteral("ORIGENES"), tables::ORIGENES_C::fields()},
+        {tables::NIVELES_C::kName, QStringLiteral("NIVELES"), tables::NIVELES_C::fields()},
+        {tables::CUR_NIV_C::kName, QStringLiteral("CURSOS_NIVELES"), tables::CUR_NIV_C::fields()},
+        {tables::AUTORIZA_C::kName, QStringLiteral("AUTORIZACIONES"), tables::AUTORIZA_C::fields()},
     };
     return list;
 }

@@ -1,11 +1,12 @@
 #include "import/CursosLogic.h"
 #include "import/ImportSteps.h"
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 
 using exchange::NodeList;
 
 bool CrearCursos(ImportContext& ctx) {
-    const QString name = QStringLiteral("CURSOST");
+    const QString& name = tables::CURSOST::kName;
     tables::DeleteTable(ctx.workDir, name);
     tables::CreateTable(ctx.workDir, name, CursosLogic::fields());
     {
@@ -17,8 +18,8 @@ bool CrearCursos(ImportContext& ctx) {
             if (items.size() < 2)
                 continue;
             cursos.append();
-            cursos.setText(QStringLiteral("CLAVE"), exchange::itemValue(items, 0));
-            cursos.setText(QStringLiteral("ESTUD"), exchange::itemValue(items, 1));
+            cursos.setText(tables::CURSOST::CLAVE, exchange::itemValue(items, 0));
+            cursos.setText(tables::CURSOST::ESTUD, exchange::itemValue(items, 1));
             cursos.post();
         }
         cursos.close();

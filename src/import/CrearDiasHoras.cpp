@@ -2,32 +2,16 @@
 #include "import/ImportChecks.h"
 #include "import/ImportSteps.h"
 #include "import/PlantillasLogic.h"
-#include "tables/Table.h"
-#include "text/Clipper.h"
 #include "run/RunError.h"
+#include "tables/Table.h"
+#include "tables/WorkingTables.h"
+#include "text/Clipper.h"
 #include "text/WholeNumber.h"
 
 namespace {
 
-const QString kTable = QStringLiteral("DIASHORAST");
+const QString& kTable = tables::DIASHORAST::kName;
 const QString kSlotGroup = QStringLiteral("TRAMOS_HORARIOS");
-
-QList<tables::FieldDef> diasHorasFields() {
-    using tables::FieldType;
-    return {
-        {QStringLiteral("DIHO"), FieldType::Text, 10},
-        {QStringLiteral("CODDIHO"), FieldType::Text, 10},
-        {QStringLiteral("DIA"), FieldType::Text, 20},
-        {QStringLiteral("TEXTODIA"), FieldType::Text, 20},
-        {QStringLiteral("HORA"), FieldType::Text, 8},
-        {QStringLiteral("TEXTOHOR"), FieldType::Text, 15},
-        {QStringLiteral("HORADESDE"), FieldType::Text, 8},
-        {QStringLiteral("HORAHASTA"), FieldType::Text, 8},
-        {QStringLiteral("MINUTOS"), FieldType::Text, 8},
-        {QStringLiteral("MARCO"), FieldType::Text, 1},
-        {QStringLiteral("MARCOXML"), FieldType::Text, 10},
-    };
-}
 
 // Frame codes are compared trimmed and cut to the width of MARCOXML.
 QString frameCode(const QString& value) {
@@ -93,7 +77,7 @@ QString askFrames(ImportContext& ctx) {
 
 void CrearDiasHoras(ImportContext& ctx) {
     tables::DeleteTable(ctx.workDir, kTable);
-    tables::CreateTable(ctx.workDir, kTable, diasHorasFields());
+    tables::CreateTable(ctx.workDir, kTable, tables::DIASHORAST::fields());
     tables::Table t;
     t.open(ctx.workDir, kTable);
 
@@ -141,15 +125,15 @@ void CrearDiasHoras(ImportContext& ctx) {
 
             ++*counter;
             t.append();
-            t.setText(QStringLiteral("DIHO"), QString::number(day) + QString::number(*counter));
-            t.setText(QStringLiteral("HORA"), QString::number(*counter));
-            t.setText(QStringLiteral("DIA"), QString::number(day));
-            t.setText(QStringLiteral("TEXTOHOR"), text);
-            t.setText(QStringLiteral("CODDIHO"), id);
-            t.setText(QStringLiteral("HORADESDE"), asTime(begin));
-            t.setText(QStringLiteral("HORAHASTA"), asTime(end));
-            t.setText(QStringLiteral("MINUTOS"), QString::number(minutes));
-            t.setText(QStringLiteral("MARCOXML"), code);
+            t.setText(tables::DIASHORAST::DIHO, QString::number(day) + QString::number(*counter));
+            t.setText(tables::DIASHORAST::HORA, QString::number(*counter));
+            t.setText(tables::DIASHORAST::DIA, QString::number(day));
+            t.setText(tables::DIASHORAST::TEXTOHOR, text);
+            t.setText(tables::DIASHORAST::CODDIHO, id);
+            t.setText(tables::DIASHORAST::HORADESDE, asTime(begin));
+            t.setText(tables::DIASHORAST::HORAHASTA, asTime(end));
+            t.setText(tables::DIASHORAST::MINUTOS, QString::number(minutes));
+            t.setText(tables::DIASHORAST::MARCOXML, code);
             t.post();
         }
     }
@@ -157,7 +141,7 @@ void CrearDiasHoras(ImportContext& ctx) {
     // Rank the frames by the begin of their first slot; a tie goes to the first frame.
     const auto startOf = [&t](const QString& code, qint32 notFound) {
         if (t.locate(QStringLiteral("DIHO;MARCOXML"), {QStringLiteral("11"), code}))
-            return timeMinutes(t.text(QStringLiteral("HORADESDE")));
+            return timeMinutes(t.text(tables::DIASHORAST::HORADESDE));
         return notFound;
     };
     const qint32 start1 = startOf(code1, 0);
@@ -167,10 +151,10 @@ void CrearDiasHoras(ImportContext& ctx) {
 
     t.first();
     while (!t.atEnd()) {
-        const QString code = t.text(QStringLiteral("MARCOXML"));
+        const QString code = t.text(tables::DIASHORAST::MARCOXML);
         if (code == code1 || (twoFrames && code == code2)) {
             t.edit();
-            t.setText(QStringLiteral("MARCO"), code == code1 ? rank1 : rank2);
+            t.setText(tables::DIASHORAST::MARCO, code == code1 ? rank1 : rank2);
             t.post();
         }
         t.next();

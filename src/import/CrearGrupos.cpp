@@ -2,6 +2,7 @@
 
 #include "import/TakenCodes.h"
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 #include "text/Clipper.h"
 
 #include <QHash>
@@ -22,31 +23,22 @@ struct Course {
 // GRUPOST: one group per teaching unit, named level + course + letter (ESO1A, ESO1B, ...)
 // from the level and course the user gave its course offer.
 void CrearGrupos(ImportContext& ctx) {
-    const QString name = QStringLiteral("GRUPOST");
+    const QString& name = tables::GRUPOST::kName;
     tables::DeleteTable(ctx.workDir, name);
 
     tables::Table cursos;
     cursos.open(ctx.workDir, QStringLiteral("CursosT"), tables::OpenMode::Exclusive);
-    tables::CreateTable(ctx.workDir, name,
-                        {{QStringLiteral("ABREV"), tables::FieldType::Text, 10},
-                         {QStringLiteral("TURNO"), tables::FieldType::Text, 1},
-                         {QStringLiteral("NIVEL"), tables::FieldType::Text, 5},
-                         {QStringLiteral("CURSO"), tables::FieldType::Text, 3},
-                         {QStringLiteral("GRUPO"), tables::FieldType::Text, 2},
-                         {QStringLiteral("CLAVE"), tables::FieldType::Text, 10},
-                         {QStringLiteral("CLAVECURSO"), tables::FieldType::Text, 10},
-                         {QStringLiteral("DESCRIP"), tables::FieldType::Text, 80},
-                         {QStringLiteral("MARCO"), tables::FieldType::Text, 1}});
+    tables::CreateTable(ctx.workDir, name, tables::GRUPOST::fields());
 
     // The courses table is held exclusively for the whole step, so it is read once; the
     // first row of each key wins, as a scan from the first row would find it.
     QHash<QString, Course> courses;
     for (cursos.first(); !cursos.atEnd(); cursos.next()) {
-        const QString key = cursos.text(QStringLiteral("CLAVE"));
+        const QString key = cursos.text(tables::CURSOST::CLAVE);
         if (!courses.contains(key))
-            courses.insert(key, {cursos.text(QStringLiteral("NIVEL")),
-                                 cursos.text(QStringLiteral("CURSO")),
-                                 cursos.text(QStringLiteral("ESTUD"))});
+            courses.insert(key, {cursos.text(tables::CURSOST::NIVEL),
+                                 cursos.text(tables::CURSOST::CURSO),
+                                 cursos.text(tables::CURSOST::ESTUD)});
     }
 
     const exchange::NodeList records = ctx.doc.recordsOf(QStringLiteral("UNIDADES"));
@@ -70,15 +62,15 @@ void CrearGrupos(ImportContext& ctx) {
             level = QStringLiteral("NIV");
 
         grupost.append();
-        grupost.setText(QStringLiteral("ABREV"), abbrev);
-        grupost.setText(QStringLiteral("TURNO"), QString());
-        grupost.setText(QStringLiteral("NIVEL"), level);
-        grupost.setText(QStringLiteral("CURSO"), found.course);
-        grupost.setText(QStringLiteral("GRUPO"), letter);
-        grupost.setText(QStringLiteral("CLAVE"), unitKey);
-        grupost.setText(QStringLiteral("CLAVECURSO"), courseKey);
-        grupost.setText(QStringLiteral("DESCRIP"), found.description);
-        grupost.setText(QStringLiteral("MARCO"), QStringLiteral("0"));
+        grupost.setText(tables::GRUPOST::ABREV, abbrev);
+        grupost.setText(tables::GRUPOST::TURNO, QString());
+        grupost.setText(tables::GRUPOST::NIVEL, level);
+        grupost.setText(tables::GRUPOST::CURSO, found.course);
+        grupost.setText(tables::GRUPOST::GRUPO, letter);
+        grupost.setText(tables::GRUPOST::CLAVE, unitKey);
+        grupost.setText(tables::GRUPOST::CLAVECURSO, courseKey);
+        grupost.setText(tables::GRUPOST::DESCRIP, found.description);
+        grupost.setText(tables::GRUPOST::MARCO, QStringLiteral("0"));
         grupost.post();
     }
     grupost.close();

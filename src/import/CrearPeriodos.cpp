@@ -1,18 +1,16 @@
 #include "import/ImportSteps.h"
 
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 
 using exchange::dataItems;
 using exchange::itemValue;
 
 // PERIODOS: the school year and the first and last day of the teaching period.
 void CrearPeriodos(ImportContext& ctx) {
-    const QString name = QStringLiteral("PERIODOS");
+    const QString& name = tables::PERIODOS::kName;
     tables::DeleteTable(ctx.workDir, name);
-    tables::CreateTable(ctx.workDir, name,
-                        {{QStringLiteral("CURSOANNO"), tables::FieldType::Text, 4},
-                         {QStringLiteral("F_INICIO"), tables::FieldType::Text, 10},
-                         {QStringLiteral("F_FIN"), tables::FieldType::Text, 10}});
+    tables::CreateTable(ctx.workDir, name, tables::PERIODOS::fields());
     tables::Table periodos;
     periodos.open(ctx.workDir, name);
 
@@ -31,9 +29,9 @@ void CrearPeriodos(ImportContext& ctx) {
             start = itemValue(items, 1);
             end = itemValue(items, 2);
             periodos.append();
-            periodos.setText(QStringLiteral("CURSOANNO"), year);
-            periodos.setText(QStringLiteral("F_INICIO"), start);
-            periodos.setText(QStringLiteral("F_FIN"), end);
+            periodos.setText(tables::PERIODOS::CURSOANNO, year);
+            periodos.setText(tables::PERIODOS::F_INICIO, start);
+            periodos.setText(tables::PERIODOS::F_FIN, end);
         }
     }
 
@@ -51,8 +49,8 @@ void CrearPeriodos(ImportContext& ctx) {
 
     // Without a qualifying group no row is pending: the table store refuses the fields
     // and the run ends with an empty PERIODOS.
-    periodos.setText(QStringLiteral("F_INICIO"), start);
-    periodos.setText(QStringLiteral("F_FIN"), end);
+    periodos.setText(tables::PERIODOS::F_INICIO, start);
+    periodos.setText(tables::PERIODOS::F_FIN, end);
     periodos.post();
     periodos.close();
 }

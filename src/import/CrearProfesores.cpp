@@ -2,22 +2,16 @@
 
 #include "import/TakenCodes.h"
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 
 using exchange::dataItems;
 using exchange::itemValue;
 
 // PROFT: one teacher per employee record, with unique initials and Veltra's employee key.
 void CrearProfesores(ImportContext& ctx) {
-    const QString name = QStringLiteral("PROFT");
+    const QString& name = tables::PROFT::kName;
     tables::DeleteTable(ctx.workDir, name);
-    tables::CreateTable(ctx.workDir, name,
-                        {{QStringLiteral("ABREV"), tables::FieldType::Text, 10},
-                         {QStringLiteral("NOMBRE"), tables::FieldType::Text, 80},
-                         {QStringLiteral("DEPART"), tables::FieldType::Text, 40},
-                         {QStringLiteral("DNI"), tables::FieldType::Integer, 0},
-                         {QStringLiteral("X_EMPLEADO"), tables::FieldType::Text, 10},
-                         {QStringLiteral("F_TOMAPOS"), tables::FieldType::Text, 10},
-                         {QStringLiteral("EMAIL"), tables::FieldType::Text, 100}});
+    tables::CreateTable(ctx.workDir, name, tables::PROFT::fields());
 
     const exchange::NodeList records = ctx.doc.recordsOf(QStringLiteral("EMPLEADOS"));
     tables::Table proft;
@@ -39,11 +33,11 @@ void CrearProfesores(ImportContext& ctx) {
         const QString fullName = first + QLatin1Char(' ') + second + QLatin1Char(' ') + third;
 
         proft.append();
-        proft.setText(QStringLiteral("ABREV"), abbrev);
-        proft.setText(QStringLiteral("NOMBRE"), fullName);
-        proft.setText(QStringLiteral("X_EMPLEADO"), key);
-        proft.setText(QStringLiteral("F_TOMAPOS"), since);
-        proft.setText(QStringLiteral("DEPART"), department);
+        proft.setText(tables::PROFT::ABREV, abbrev);
+        proft.setText(tables::PROFT::NOMBRE, fullName);
+        proft.setText(tables::PROFT::X_EMPLEADO, key);
+        proft.setText(tables::PROFT::F_TOMAPOS, since);
+        proft.setText(tables::PROFT::DEPART, department);
         proft.post();
     }
     proft.close();

@@ -1,6 +1,7 @@
 #include "import/CursosLogic.h"
 
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,17 +10,16 @@
 #include <utility>
 
 using tables::FieldDef;
-using tables::FieldType;
 using tables::Table;
 
 namespace {
 
-const QString kCursos = QStringLiteral("CURSOST");
-const QString kCursos2 = QStringLiteral("CURSOST2");
-const QString kClave = QStringLiteral("CLAVE");
-const QString kEstud = QStringLiteral("ESTUD");
-const QString kNivel = QStringLiteral("NIVEL");
-const QString kCurso = QStringLiteral("CURSO");
+const QString& kCursos = tables::CURSOST::kName;
+const QString& kCursos2 = tables::CURSOST2::kName;
+const QString& kClave = tables::CURSOST::CLAVE;
+const QString& kEstud = tables::CURSOST::ESTUD;
+const QString& kNivel = tables::CURSOST::NIVEL;
+const QString& kCurso = tables::CURSOST::CURSO;
 
 QString cursos2Path(const QString& folder) {
     return QDir(folder).filePath(QStringLiteral("CURSOST2.DBF"));
@@ -59,14 +59,7 @@ CursosLogic::~CursosLogic() {
 }
 
 QList<FieldDef> CursosLogic::fields() {
-    return {
-        {QStringLiteral("ABREV"), FieldType::Text, 3},
-        {QStringLiteral("TURNO"), FieldType::Text, 1},
-        {kNivel, FieldType::Text, 5},
-        {kCurso, FieldType::Text, 3},
-        {kClave, FieldType::Text, 10},
-        {kEstud, FieldType::Text, 80},
-    };
+    return tables::CURSOST::fields();
 }
 
 bool CursosLogic::isMissing(const QString& code) {

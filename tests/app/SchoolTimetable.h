@@ -6,6 +6,7 @@
 // program the window script uses to stand in for Tempolan.
 
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 
 #include <QList>
 #include <QString>
@@ -34,14 +35,13 @@ inline QStringList column(const QString& folder, const QString& table, const QSt
 // - a tutorial (activity "20") of the first teacher with the first assignment's group;
 // - an entry Tempolan could not place (day 0), which the export leaves out.
 inline QList<Entry> entries(const QString& folder) {
-    const QStringList teachers = column(folder, QStringLiteral("PROFT"), QStringLiteral("ABREV"));
-    const QStringList rooms = column(folder, QStringLiteral("AULAT"), QStringLiteral("ABREV"));
-    const QStringList subjects = column(folder, QStringLiteral("ASIGT"), QStringLiteral("CASIG"));
-    const QStringList groups = column(folder, QStringLiteral("ASIGT"), QStringLiteral("CGRUP"));
-    const QStringList days = column(folder, QStringLiteral("DIASHORAST"), QStringLiteral("DIA"));
-    const QStringList hours = column(folder, QStringLiteral("DIASHORAST"), QStringLiteral("HORA"));
-    const QStringList frames =
-        column(folder, QStringLiteral("DIASHORAST"), QStringLiteral("MARCO"));
+    const QStringList teachers = column(folder, tables::PROFT::kName, tables::PROFT::ABREV);
+    const QStringList rooms = column(folder, tables::AULAT::kName, tables::AULAT::ABREV);
+    const QStringList subjects = column(folder, tables::ASIGT::kName, tables::ASIGT::CASIG);
+    const QStringList groups = column(folder, tables::ASIGT::kName, tables::ASIGT::CGRUP);
+    const QStringList days = column(folder, tables::DIASHORAST::kName, tables::DIASHORAST::DIA);
+    const QStringList hours = column(folder, tables::DIASHORAST::kName, tables::DIASHORAST::HORA);
+    const QStringList frames = column(folder, tables::DIASHORAST::kName, tables::DIASHORAST::MARCO);
     if (teachers.isEmpty() || rooms.isEmpty() || subjects.isEmpty() || days.isEmpty())
         return {};
 
@@ -83,30 +83,23 @@ inline QList<Entry> entries(const QString& folder) {
 
 // Writes SOLUC.DBF into folder, replacing an older one; returns the number of entries.
 inline int writeSoluc(const QString& folder) {
-    using tables::FieldDef;
-    using tables::FieldType;
+    namespace S = tables::SOLUC;
     const QList<Entry> list = entries(folder);
-    const QList<FieldDef> fields = {
-        {QStringLiteral("PROF"), FieldType::Text, 10},
-        {QStringLiteral("DIA"), FieldType::Text, 2},
-        {QStringLiteral("HORA"), FieldType::Text, 2},
-        {QStringLiteral("MARCO"), FieldType::Text, 1},
-        {QStringLiteral("ASIG"), FieldType::Text, 10},
-        {QStringLiteral("TAREA"), FieldType::Text, 10},
-        {QStringLiteral("CODGRUPO"), FieldType::Text, 10},
-        {QStringLiteral("AULA"), FieldType::Text, 10},
-        {QStringLiteral("CCONCIERTO"), FieldType::Text, 20},
-    };
-    tables::DeleteTable(folder, QStringLiteral("SOLUC"));
-    tables::CreateTable(folder, QStringLiteral("SOLUC"), fields);
+    tables::DeleteTable(folder, S::kName);
+    tables::CreateTable(folder, S::kName, S::fields(S::DayAndSlot::Text));
     tables::Table t;
-    t.open(folder, QStringLiteral("SOLUC"), tables::OpenMode::Exclusive);
+    t.open(folder, S::kName, tables::OpenMode::Exclusive);
     for (const Entry& e : list) {
         t.append();
-        const QString values[] = {e.prof,  e.dia,      e.hora, e.marco,    e.asig,
-                                  e.tarea, e.codgrupo, e.aula, e.concierto};
-        for (qsizetype f = 0; f < fields.size(); ++f)
-            t.setText(fields.at(f).name, values[f]);
+        t.setText(S::PROF, e.prof);
+        t.setText(S::DIA, e.dia);
+        t.setText(S::HORA, e.hora);
+        t.setText(S::MARCO, e.marco);
+        t.setText(S::ASIG, e.asig);
+        t.setText(S::TAREA, e.tarea);
+        t.setText(S::CODGRUPO, e.codgrupo);
+        t.setText(S::AULA, e.aula);
+        t.setText(S::CCONCIERTO, e.concierto);
         t.post();
     }
     t.close();

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "exchange/ExchangeDocument.h"
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -208,16 +209,12 @@ QMap<QString, QString> codesOf(const QString& folder, const QString& name) {
     return codes;
 }
 
-const QList<FieldDef> kCursosFields{{"ABREV", FieldType::Text, 3},  {"TURNO", FieldType::Text, 1},
-                                    {"NIVEL", FieldType::Text, 5},  {"CURSO", FieldType::Text, 3},
-                                    {"CLAVE", FieldType::Text, 10}, {"ESTUD", FieldType::Text, 80}};
-
 // Saved codes as a previous import leaves them: key, level, course.
 void writeCursost2(const QString& folder, const Rows& saved) {
     Rows rows;
     for (const QStringList& s : saved)
         rows << QStringList{"", "", s.at(1), s.at(2), s.at(0), "Estudios " + s.at(0)};
-    writeTable(folder, QStringLiteral("CURSOST2"), kCursosFields, rows);
+    writeTable(folder, tables::CURSOST2::kName, tables::CURSOST2::fields(), rows);
 }
 
 // Every file of a folder with its bytes, to see that nothing changed.
@@ -827,16 +824,7 @@ TEST_F(Cli, ExportPrintsThePathOfTheDocumentWritten) {
     const QString abrev = column(work, "PROFT", "ABREV").value(0);
     const QString grupo = column(work, "GRUPOST", "ABREV").value(0);
     const QString asig = column(work, "ASIGNOMT2", "COD").value(0);
-    writeTable(work, QStringLiteral("SOLUC"),
-               {{"PROF", FieldType::Text, 10},
-                {"DIA", FieldType::Text, 2},
-                {"HORA", FieldType::Text, 2},
-                {"MARCO", FieldType::Text, 1},
-                {"ASIG", FieldType::Text, 10},
-                {"TAREA", FieldType::Text, 10},
-                {"CODGRUPO", FieldType::Text, 10},
-                {"AULA", FieldType::Text, 10},
-                {"CCONCIERTO", FieldType::Text, 20}},
+    writeTable(work, tables::SOLUC::kName, tables::SOLUC::fields(tables::SOLUC::DayAndSlot::Text),
                {{abrev, "1", "1", "0", asig, "", grupo, "A1", "CONC"},
                 {abrev, "2", "2", "0", "#GUA", "#GUA", "", "", ""}});
 

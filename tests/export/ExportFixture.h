@@ -9,6 +9,7 @@
 #include "export/ExportInternal.h"
 #include "export/ExportRun.h"
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 
 #include <QDir>
 #include <QFile>
@@ -56,19 +57,6 @@ private:
 
 // One row: field name -> value as text; fields left out stay empty.
 using Row = QHash<QString, QString>;
-
-inline FieldDef T(const char* name, int width) {
-    return {QString::fromLatin1(name), FieldType::Text, width};
-}
-inline FieldDef I(const char* name) {
-    return {QString::fromLatin1(name), FieldType::Integer, 0};
-}
-inline FieldDef F(const char* name) {
-    return {QString::fromLatin1(name), FieldType::Float, 0};
-}
-inline FieldDef B(const char* name) {
-    return {QString::fromLatin1(name), FieldType::Boolean, 0};
-}
 
 inline void writeTable(const QString& folder, const QString& name, const QList<FieldDef>& fields,
                        const QList<Row>& rows) {
@@ -192,58 +180,24 @@ struct School {
 
     void write(const QString& folder) const {
         if (withPeriodos)
-            writeTable(folder, "PERIODOS", {T("CURSOANNO", 4), T("F_INICIO", 10), T("F_FIN", 10)},
-                       periodos);
-        writeTable(folder, "CURSOST",
-                   {T("ABREV", 3), T("TURNO", 1), T("NIVEL", 5), T("CURSO", 3), T("CLAVE", 10),
-                    T("ESTUD", 80)},
-                   cursost);
-        writeTable(folder, "ASIGNOMT",
-                   {T("COD", 10), T("CODLARGO", 10), T("NOMBRE", 80), T("CODTAREA", 10),
-                    B("ESTAREA"), T("R_UNI_MAT", 4)},
-                   asignomt);
-        writeTable(folder, "ASIGNOMT2",
-                   {T("COD", 10), T("CODLARGO", 10), T("NOMBRE", 80), T("MATERIA", 20),
-                    T("OFERTAMATRI", 20), T("CODTAREA", 10), B("ESTAREA")},
-                   asignomt2);
-        writeTable(folder, "PROFT",
-                   {T("ABREV", 10), T("NOMBRE", 80), T("DEPART", 40), I("DNI"), T("X_EMPLEADO", 10),
-                    T("F_TOMAPOS", 10), T("EMAIL", 100)},
-                   proft);
-        writeTable(
-            folder, "AULAT",
-            {T("ABREV", 10), T("NOMBRE", 80), T("EDIFICIO", 1), I("MAXALUM"), T("DEPCENTRO", 10)},
-            aulat);
-        writeTable(folder, "GRUPOST",
-                   {T("ABREV", 10), T("TURNO", 1), T("NIVEL", 5), T("CURSO", 3), T("GRUPO", 2),
-                    T("CLAVE", 10), T("CLAVECURSO", 10), T("DESCRIP", 80), T("MARCO", 1)},
-                   grupost);
-        writeTable(folder, "ASIGT",
-                   {T("CASIG", 10), T("CPROF", 10), T("CGRUP", 10), T("CAULA", 10), T("TURNO", 1),
-                    T("NIVEL", 5), T("CURSO", 3), T("GRUPO", 2), F("HORAS"), T("SESIONES", 20),
-                    T("NCONEX", 4), T("CLAVE", 10), T("CLAVECURSO", 10), T("CLAVEGRUPO", 10),
-                    T("CTAREA", 10), T("CORIGEN", 20), I("X_NIVCONPAGLEG")},
-                   asigt);
-        writeTable(folder, "DIASHORAST",
-                   {T("DIHO", 10), T("CODDIHO", 10), T("DIA", 20), T("TEXTODIA", 20), T("HORA", 8),
-                    T("TEXTOHOR", 15), T("HORADESDE", 8), T("HORAHASTA", 8), T("MINUTOS", 8),
-                    T("MARCO", 1), T("MARCOXML", 10)},
-                   diashorast);
+            writeTable(folder, tables::PERIODOS::kName, tables::PERIODOS::fields(), periodos);
+        writeTable(folder, tables::CURSOST::kName, tables::CURSOST::fields(), cursost);
+        writeTable(folder, tables::ASIGNOMT::kName, tables::ASIGNOMT::fields(), asignomt);
+        writeTable(folder, tables::ASIGNOMT2::kName, tables::ASIGNOMT2::fields(), asignomt2);
+        writeTable(folder, tables::PROFT::kName, tables::PROFT::fields(), proft);
+        writeTable(folder, tables::AULAT::kName, tables::AULAT::fields(), aulat);
+        writeTable(folder, tables::GRUPOST::kName, tables::GRUPOST::fields(), grupost);
+        writeTable(folder, tables::ASIGT::kName, tables::ASIGT::fields(), asigt);
+        writeTable(folder, tables::DIASHORAST::kName, tables::DIASHORAST::fields(), diashorast);
         if (origenes)
-            writeTable(folder, "ORIGENES_C",
-                       {I("X_CATORIHOR"), T("C_ORIHOR", 20), T("D_ORIHOR", 50)}, *origenes);
+            writeTable(folder, tables::ORIGENES_C::kName, tables::ORIGENES_C::fields(), *origenes);
         if (curniv)
-            writeTable(folder, "CUR_NIV_C", {I("X_OFERTAMATRIG"), I("X_NIVCONPAGLEG")}, *curniv);
+            writeTable(folder, tables::CUR_NIV_C::kName, tables::CUR_NIV_C::fields(), *curniv);
         if (autoriza)
-            writeTable(
-                folder, "AUTORIZA_C",
-                {I("X_ORIHORACTETP"), I("X_ACTIVIDAD"), I("X_CATORIHOR"), I("X_NIVCONPAGLEG")},
-                *autoriza);
-        const FieldDef dia = numericSoluc ? I("DIA") : T("DIA", 2);
-        const FieldDef hora = numericSoluc ? I("HORA") : T("HORA", 2);
-        writeTable(folder, "SOLUC",
-                   {T("PROF", 10), dia, hora, T("MARCO", 1), T("ASIG", 10), T("TAREA", 10),
-                    T("CODGRUPO", 10), T("AULA", 10), T("CCONCIERTO", 20)},
+            writeTable(folder, tables::AUTORIZA_C::kName, tables::AUTORIZA_C::fields(), *autoriza);
+        using tables::SOLUC::DayAndSlot;
+        writeTable(folder, tables::SOLUC::kName,
+                   tables::SOLUC::fields(numericSoluc ? DayAndSlot::Numeric : DayAndSlot::Text),
                    soluc);
     }
 };

@@ -2,6 +2,7 @@
 
 #include "import/ImportSteps.h"
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 
 #include <gtest/gtest.h>
 
@@ -9,14 +10,9 @@ using namespace subject_fixtures;
 
 namespace {
 
-const QList<tables::FieldDef> kGrupostFields = {
-    text("ABREV", 10),      text("TURNO", 1),    text("NIVEL", 5),
-    text("CURSO", 3),       text("GRUPO", 2),    text("CLAVE", 10),
-    text("CLAVECURSO", 10), text("DESCRIP", 80), text("MARCO", 1)};
-
 // Groups of three course offers; those of O1 are not next to each other.
 void writeGroups(const QString& workDir) {
-    writeTextTable(workDir, "GRUPOST", kGrupostFields,
+    writeTextTable(workDir, tables::GRUPOST::kName, tables::GRUPOST::fields(),
                    {
                        {"ESO1A", "", "ESO", "1", "A", "U1", "O1", "1º ESO", "0"},
                        {"ESO2A", "", "ESO", "2", "A", "U4", "O2", "2º ESO", "0"},

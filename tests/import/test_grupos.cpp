@@ -1,6 +1,7 @@
 #include "StepFixture.h"
 
 #include "run/RunError.h"
+#include "tables/WorkingTables.h"
 
 using step_docs::group;
 using step_docs::Items;
@@ -19,13 +20,7 @@ protected:
     // CURSOST as the courses step and the course dialog leave it.
     void writeCourses(const QList<Course>& courses) {
         tables::DeleteTable(workDir(), "CURSOST");
-        tables::CreateTable(workDir(), "CURSOST",
-                            {{"ABREV", tables::FieldType::Text, 3},
-                             {"TURNO", tables::FieldType::Text, 1},
-                             {"NIVEL", tables::FieldType::Text, 5},
-                             {"CURSO", tables::FieldType::Text, 3},
-                             {"CLAVE", tables::FieldType::Text, 10},
-                             {"ESTUD", tables::FieldType::Text, 80}});
+        tables::CreateTable(workDir(), "CURSOST", tables::CURSOST::fields());
         tables::Table t;
         t.open(workDir(), "CURSOST");
         for (const Course& c : courses) {

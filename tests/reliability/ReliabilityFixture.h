@@ -13,6 +13,7 @@
 #include "import/PlantillasLogic.h"
 #include "tables/Table.h"
 #include "tables/TableIo.h"
+#include "tables/WorkingTables.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -146,19 +147,14 @@ protected:
     void importSchool() {
         const Outcome o = importRun(document, work);
         ASSERT_TRUE(o.completed()) << o.shown();
-        fuzzing::detail::writeTable(
-            work, "SOLUC",
-            {fuzzing::detail::T("PROF", 10), fuzzing::detail::T("DIA", 2),
-             fuzzing::detail::T("HORA", 2), fuzzing::detail::T("MARCO", 1),
-             fuzzing::detail::T("ASIG", 10), fuzzing::detail::T("TAREA", 10),
-             fuzzing::detail::T("CODGRUPO", 10), fuzzing::detail::T("AULA", 10),
-             fuzzing::detail::T("CCONCIERTO", 20)},
-            {{{"PROF", "AGL"},
-              {"DIA", "1"},
-              {"HORA", "1"},
-              {"MARCO", "0"},
-              {"ASIG", "MAT"},
-              {"CODGRUPO", "ESO1A"}}});
+        fuzzing::detail::writeTable(work, tables::SOLUC::kName,
+                                    tables::SOLUC::fields(tables::SOLUC::DayAndSlot::Text),
+                                    {{{"PROF", "AGL"},
+                                      {"DIA", "1"},
+                                      {"HORA", "1"},
+                                      {"MARCO", "0"},
+                                      {"ASIG", "MAT"},
+                                      {"CODGRUPO", "ESO1A"}}});
     }
 };
 
