@@ -15,8 +15,6 @@ namespace {
 
 // Width of CURSOST.CLAVE: longer keys are stored cut, so they are matched cut.
 constexpr int kKeyWidth = 10;
-// Frame codes are compared trimmed and cut to the width of DIASHORAST.MARCOXML.
-constexpr int kFrameWidth = 10;
 
 // Splits one CSV line, honouring double quotes.
 QStringList splitCsvLine(const QString& line) {
@@ -147,13 +145,14 @@ SlotFrames slotFrames(const exchange::Document& doc, const FrameChoice& choice) 
         return s;
     if (!choice.asked) {
         const exchange::NodeList frames = doc.recordsOf(QStringLiteral("JORNADAS_ESCOLARES"));
-        s.code1 = LeftStr(exchange::itemValue(exchange::dataItems(frames.first()), 0), kFrameWidth);
+        s.code1 = PlantillasLogic::frameCode(
+            exchange::itemValue(exchange::dataItems(frames.first()), 0));
         return s;
     }
     s.two = choice.resultado.size() == 20;
-    s.code1 = LeftStr(AllTrim(choice.resultado.left(10)), kFrameWidth);
+    s.code1 = PlantillasLogic::frameCode(choice.resultado.left(10));
     if (s.two)
-        s.code2 = LeftStr(AllTrim(choice.resultado.mid(10)), kFrameWidth);
+        s.code2 = PlantillasLogic::frameCode(choice.resultado.mid(10));
     return s;
 }
 

@@ -147,14 +147,14 @@ int runCheck(const QStringList& args, Streams io) {
         const NodeList slots = records.value(QStringLiteral("TRAMOS_HORARIOS"));
         QHash<QString, int> slotCount;
         for (const auto& s : slots)
-            slotCount[LeftStr(exchange::itemValue(exchange::dataItems(s), 4), 10)]++;
+            slotCount[PlantillasLogic::frameCode(exchange::itemValue(exchange::dataItems(s), 4))]++;
         out << "Marcos horarios:\n";
         for (const auto& f : frames) {
             const NodeList items = exchange::dataItems(f);
             const QString code = exchange::itemValue(items, 0);
             out << QStringLiteral("  %1 \"%2\": %3 tramos\n")
                        .arg(code, exchange::itemValue(items, 1))
-                       .arg(slotCount.value(LeftStr(code, 10)));
+                       .arg(slotCount.value(PlantillasLogic::frameCode(code)));
         }
         const QStringList& frameOption = o.frames;
         const FrameChoice choice = chooseFrames(doc, frameOption);
@@ -174,7 +174,7 @@ int runCheck(const QStringList& args, Streams io) {
         // of every frame while the choice is still open.
         for (int i = 0; i < slots.size() && !frames.isEmpty(); ++i) {
             const NodeList items = exchange::dataItems(slots.at(i));
-            const QString code = LeftStr(exchange::itemValue(items, 4), 10);
+            const QString code = PlantillasLogic::frameCode(exchange::itemValue(items, 4));
             const bool read = (choice.asked && !choice.answered) || code == chosen.code1 ||
                               (chosen.two && code == chosen.code2);
             if (!read)
@@ -201,8 +201,16 @@ int runCheck(const QStringList& args, Streams io) {
                     continue;
                 for (int k : c.items) {
                     const QString v = exchange::itemValue(items, k);
-                    if (!parseWholeNumber(v))
+                    const auto n = parseWholeNumber(v);
+                    if (!n)
                         errors << notWhole(seq, i + 1, k, v);
+                    else if (!fitsIntegerField(*n))
+                        errors << QStringLiteral("%1, registro %2, dato %3: \"%4\" no cabe en un "
+                                                 "campo numérico de las tablas")
+                                      .arg(seq)
+                                      .arg(i + 1)
+                                      .arg(k)
+                                      .arg(v);
                 }
             }
         }

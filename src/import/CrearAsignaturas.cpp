@@ -1,6 +1,7 @@
 #include "import/ImportSteps.h"
 
 #include "import/Materias.h"
+#include "tables/Cp1252.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
 #include "run/RunError.h"
@@ -158,7 +159,8 @@ void CrearAsignaturas(ImportContext& ctx) {
     for (const Materia& m : materias) {
         QString cod;
         QString codLargo;
-        if (const auto hit = catalogo.constFind(m.nombre); hit != catalogo.cend()) {
+        if (const auto hit = catalogo.constFind(tables::cp1252::asStored(m.nombre));
+            hit != catalogo.cend()) {
             cod = hit->cod;
             codLargo = hit->codLargo;
         }

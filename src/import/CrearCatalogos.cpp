@@ -68,6 +68,14 @@ void fill(const ImportContext& ctx, const Catalogue& c, const exchange::NodeList
                                    .arg(k)
                                    .arg(r + 1)
                                    .arg(c.group, value));
+            if (!fitsIntegerField(*n))
+                throw RunError(QStringLiteral("%1: el dato %2 del registro %3 del grupo %4, '%5', "
+                                              "no cabe en el campo %6: ese valor marca un campo "
+                                              "vacío. Corrija el identificador en Veltra.")
+                                   .arg(c.table)
+                                   .arg(k)
+                                   .arg(r + 1)
+                                   .arg(c.group, value, c.fields.at(k).name));
             values << *n;
         }
         t.append();

@@ -746,6 +746,13 @@ INSTANTIATE_TEST_SUITE_P(
                               },
                               "NIVELES, registro 2, dato 0: \"4x\" no es un número entero",
                               "9. CrearDiasHoras", "ORIGENES_C", "CUR_NIV_C"},
+                    FatalCase{"CatalogueIdentifierMarkingEmpty",
+                              [](School& s) {
+                                  s.niveles << QStringList{"-2147483648", "BACH", "Bachillerato"};
+                              },
+                              "NIVELES, registro 2, dato 0: \"-2147483648\" no cabe en un "
+                              "campo numérico de las tablas",
+                              "9. CrearDiasHoras", "ORIGENES_C", "CUR_NIV_C"},
                     FatalCase{"EmptyAuthorisationActivity",
                               [](School& s) {
                                   s.autorizaciones = {{"9001", "", "7", "40"}};

@@ -278,6 +278,68 @@ TEST_F(ExportTest, ValuesThatAreNotWholeNumbersEndTheRun) {
     }
 }
 
+// Tempolan's SOLUC may hold DIA and HORA in numeric fields; the store writes text fields,
+// so their descriptors are turned into numeric ones afterwards, keeping the bytes.
+void makeNumeric(const QString& path, const QList<QByteArray>& names) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    QByteArray bytes = f.readAll();
+    for (int at = 68; at + 48 <= bytes.size() && bytes.at(at) != '\r'; at += 48) {
+        if (names.contains(QByteArray(bytes.constData() + at))) {
+            bytes[at + 32] = 'N';
+            bytes[at + 34] = 0; // no decimals
+        }
+    }
+    f.seek(0);
+    f.write(bytes);
+}
+
+TEST_F(ExportTest, NumbersOfSolucAreConvertedOnlyWhereTheyAreRead) {
+    struct Case {
+        const char* name;
+        QList<Row> soluc;
+        QStringList mentions; // of the error; none: the run completes
+    };
+    const Row ana{{"PROF", "ANA"}, {"DIA", "1"},    {"HORA", "1"},
+                  {"MARCO", "0"},  {"ASIG", "MAT"}, {"CODGRUPO", "ESO1A"}};
+    const Case cases[] = {
+        {"teacher not exported, and an unplaced entry",
+         {{{"PROF", "NOEMP"}, {"DIA", "x"}, {"HORA", "y"}},
+          {{"PROF", "ANA"}, {"DIA", "0"}, {"HORA", "z"}},
+          ana},
+         {}},
+        {"a placed entry",
+         {ana, {{"PROF", "LUI"}, {"DIA", "1"}, {"HORA", "h"}, {"ASIG", "MAT"}}},
+         {"SOLUC", "HORA", "«h»", "entrada 2", "LUI", "1002"}},
+        {"the day of an exported teacher's entry",
+         {{{"PROF", "LUI"}, {"DIA", "d"}, {"HORA", "1"}}},
+         {"SOLUC", "DIA", "«d»", "entrada 1", "LUI", "1002"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir other;
+        work = other.filePath("TLTEMP");
+        QDir().mkpath(work);
+        host = ScriptedHost();
+        state = MainState();
+        QFile::remove(output);
+        School s;
+        s.soluc = c.soluc;
+        s.write(work);
+        makeNumeric(work + "/SOLUC.DBF", {"DIA", "HORA"});
+        run();
+        if (c.mentions.isEmpty()) {
+            EXPECT_TRUE(host.errors.isEmpty()) << host.errors.join(" | ").toStdString();
+            EXPECT_TRUE(QFile::exists(output));
+            continue;
+        }
+        expectFailedWithoutOutput();
+        for (const QString& m : c.mentions)
+            EXPECT_TRUE(host.errors.value(0).contains(m))
+                << m.toStdString() << " not in: " << host.errors.value(0).toStdString();
+    }
+}
+
 TEST_F(ExportTest, SolucHeldByAnotherProcess) {
     School s;
     s.soluc = smallTimetable();
