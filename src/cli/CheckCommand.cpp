@@ -1,9 +1,9 @@
 #include "cli/Answers.h"
 #include "exchange/ExchangeDocument.h"
+#include "run/RunError.h"
 #include "tables/Folders.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
-#include "run/RunError.h"
 #include "text/WholeNumber.h"
 
 #include <QDir>

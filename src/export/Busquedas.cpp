@@ -1,7 +1,7 @@
 #include "export/ExportInternal.h"
 
-#include "text/Clipper.h"
 #include "run/RunError.h"
+#include "text/Clipper.h"
 #include "text/WholeNumber.h"
 
 #include <cmath>

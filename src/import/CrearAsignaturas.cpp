@@ -1,10 +1,10 @@
 #include "import/ImportSteps.h"
 
 #include "import/Materias.h"
+#include "run/RunError.h"
 #include "tables/Cp1252.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
-#include "run/RunError.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportSteps.h"
-#include "tables/Table.h"
 #include "run/RunError.h"
+#include "tables/Table.h"
 #include "text/WholeNumber.h"
 
 #include <variant>

@@ -1,10 +1,10 @@
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportSteps.h"
 #include "import/PlantillasLogic.h"
+#include "run/RunError.h"
 #include "tables/Cp1252.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
-#include "run/RunError.h"
 #include "text/WholeNumber.h"
 
 namespace {
@@ -107,7 +107,8 @@ void CrearDiasHoras(ImportContext& ctx) {
     bool twoFrames = false;
     if (frames.size() < 2) {
         // A single code is taken whole: a 20-character code is not two codes.
-        code1 = PlantillasLogic::frameCode(exchange::itemValue(exchange::dataItems(frames.first()), 0));
+        code1 =
+            PlantillasLogic::frameCode(exchange::itemValue(exchange::dataItems(frames.first()), 0));
     } else {
         const QString chosen = askFrames(ctx);
         twoFrames = chosen.size() == 20;

@@ -340,6 +340,44 @@ TEST_F(ExportTest, NumbersOfSolucAreConvertedOnlyWhereTheyAreRead) {
     }
 }
 
+TEST_F(ExportTest, ValueXmlCannotCarryNamesWhereItComesFrom) {
+    struct Case {
+        const char* name;
+        std::function<void(School&)> change;
+        QStringList mentions;
+    };
+    const Case cases[] = {
+        {"teacher's date",
+         [](School& s) { s.proft[0]["F_TOMAPOS"] = QStringLiteral("01/09\u0001"); },
+         {"F_TOMAPOS", "PROFT.F_TOMAPOS del profesor ANA", "U+0001"}},
+        {"room of an entry",
+         [](School& s) { s.soluc[0]["AULA"] = QStringLiteral("A\u0002"); },
+         {"X_DEPENDENCIA", "SOLUC.AULA", "entrada 1 de SOLUC", "ANA", "U+0002"}},
+        {"unit of a group",
+         [](School& s) { s.grupost[0]["CLAVE"] = QStringLiteral("U\u0003"); },
+         {"X_UNIDAD", "GRUPOST.CLAVE", "entrada 1 de SOLUC", "ANA", "U+0003"}},
+        {"activity of a non-regular entry",
+         [](School& s) { s.soluc[1]["TAREA"] = QStringLiteral("#GU\u0004"); },
+         {"X_ACTIVIDAD", "SOLUC.TAREA", "entrada 2 de SOLUC", "ANA", "U+0004"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir other;
+        work = other.filePath("TLTEMP");
+        QDir().mkpath(work);
+        host = ScriptedHost();
+        School s;
+        s.soluc = smallTimetable();
+        c.change(s);
+        s.write(work);
+        run();
+        expectFailedWithoutOutput();
+        for (const QString& m : c.mentions)
+            EXPECT_TRUE(host.errors.value(0).contains(m))
+                << m.toStdString() << " not in: " << host.errors.value(0).toStdString();
+    }
+}
+
 TEST_F(ExportTest, SolucHeldByAnotherProcess) {
     School s;
     s.soluc = smallTimetable();
