@@ -148,8 +148,12 @@ QString frameList(const QList<PlantillasLogic::Frame>& frames) {
 }
 
 // What is wrong with the --frames value as such, whatever the document holds: an
-// empty code, a code given twice, more than two codes. Empty when nothing is.
+// empty code among others ("1101,"), a code given twice, more than two codes. Empty
+// when nothing is.
 QString framesOptionProblem(const QStringList& codes) {
+    // An empty --frames names no frame at all: the choice is missing, as without it.
+    if (codes.size() == 1 && AllTrim(codes.first()).isEmpty())
+        return QString();
     QStringList seen;
     for (const QString& code : codes) {
         const QString c = AllTrim(code);

@@ -1,6 +1,7 @@
 #include "cli/Answers.h"
 #include "exchange/ExchangeDocument.h"
 #include "run/RunError.h"
+#include "tables/Cp1252.h"
 #include "tables/Folders.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
@@ -122,7 +123,9 @@ int runCheck(const QStringList& args, Streams io) {
             if (items.size() < 2)
                 continue;
             ++offerings;
-            const QString key = LeftStr(exchange::itemValue(items, 0), 10);
+            // As CURSOST holds the key, which is how the codes are keyed.
+            const QString key =
+                tables::cp1252::asStored(RTrim(LeftStr(exchange::itemValue(items, 0), 10)));
             const CursosLogic::Codes codes = given.value(key, saved.value(key));
             if ((CursosLogic::isMissing(codes.nivel) || CursosLogic::isMissing(codes.curso)) &&
                 !lacking.contains(key))

@@ -23,11 +23,11 @@ public:
     bool closed = false;
     // The run's state: a message shown once the run has completed is its completion
     // message and goes to standard output; any other ended the run short of it.
-    const MainState* state = nullptr;
+    const MainState* runState = nullptr;
 
     std::optional<QString> chooseDocument() override { return document_; }
     void showMessage(const QString& text) override {
-        QTextStream& to = state && state->resultValue == 1 ? io_.out : io_.err;
+        QTextStream& to = runState && runState->resultValue == 1 ? io_.out : io_.err;
         to << text << '\n' << Qt::flush;
     }
     bool askOkCancel(const QString&, const QString&) override { return recoverAnswer; }

@@ -30,7 +30,7 @@ int runExport(const QStringList& args, Streams io) {
 
     CliHost host(io, doc);
     MainState state;
-    host.state = &state;
+    host.runState = &state;
     exchange::Document held;
     BImportarClick(host, state, folders, held);
     const int code = host.exitCode(state);
