@@ -3,23 +3,29 @@
 #include "exchange/ExchangeDocument.h"
 #include "text/Clipper.h"
 
+#include "tables/Cp1252.h"
 #include "tables/Folders.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 namespace cli {
 
 namespace {
 
-// Width of CURSOST.CLAVE: longer keys are stored cut, so they are matched cut.
-constexpr int kKeyWidth = 10;
-// Frame codes are compared trimmed and cut to the width of DIASHORAST.MARCOXML.
-constexpr int kFrameWidth = 10;
+// The width of a field of CURSOST. Longer keys are stored cut, so they are matched cut;
+// a longer level or course is refused rather than cut unseen.
+int widthOf(const char* field) {
+    for (const tables::FieldDef& f : CursosLogic::fields())
+        if (f.name == QLatin1String(field))
+            return f.width;
+    return 0;
+}
 
-// Splits one CSV line, honouring double quotes.
-QStringList splitCsvLine(const QString& line) {
+// Splits one CSV line at sep, honouring double quotes.
+QStringList splitCsvLine(const QString& line, QChar sep) {
     QStringList fields;
     QString cur;
     bool quoted = false;
@@ -36,7 +42,7 @@ QStringList splitCsvLine(const QString& line) {
             }
         } else if (c == u'"') {
             quoted = true;
-        } else if (c == u',') {
+        } else if (c == sep) {
             fields << cur;
             cur.clear();
         } else {
@@ -45,6 +51,18 @@ QStringList splitCsvLine(const QString& line) {
     }
     fields << cur;
     return fields;
+}
+
+// UTF-8 (with or without a byte-order mark); a file that is not valid UTF-8 is taken as
+// Windows-1252, as a Spanish spreadsheet saves it.
+QString decodeCodesFile(QByteArray bytes) {
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.mid(3));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    return tables::cp1252::decode(bytes.constData(), bytes.size());
 }
 
 } // namespace
@@ -56,42 +74,62 @@ bool readCodes(const QString& path, CodesByKey& codes, QString& error) {
                     .arg(path, f.errorString());
         return false;
     }
-    QString text = QString::fromUtf8(f.readAll());
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    const QStringList lines = text.split(u'\n');
-    bool header = true;
+    const QStringList lines = decodeCodesFile(f.readAll()).split(u'\n');
+    const QStringList expected{QStringLiteral("CLAVE"), QStringLiteral("NIVEL"),
+                               QStringLiteral("CURSO")};
+    const auto fail = [&](qsizetype n, const QString& why) {
+        error = QStringLiteral("%1, línea %2: %3").arg(path).arg(n + 1).arg(why);
+        return false;
+    };
+    const int keyWidth = widthOf("CLAVE");
+    const int levelWidth = widthOf("NIVEL");
+    const int courseWidth = widthOf("CURSO");
+    QHash<QString, qsizetype> lineOfKey;
+    QChar sep;
     for (qsizetype n = 0; n < lines.size(); ++n) {
         QString line = lines.at(n);
         if (line.endsWith(u'\r'))
             line.chop(1);
         if (line.trimmed().isEmpty())
             continue;
-        const QStringList fields = splitCsvLine(line);
-        if (header) {
-            QStringList names;
-            for (const QString& h : fields)
-                names << h.trimmed().toUpper();
-            if (names != QStringList{QStringLiteral("CLAVE"), QStringLiteral("NIVEL"),
-                                     QStringLiteral("CURSO")}) {
-                error = QStringLiteral("%1, línea %2: la cabecera debe ser CLAVE,NIVEL,CURSO")
-                            .arg(path)
-                            .arg(n + 1);
-                return false;
+        if (sep.isNull()) {
+            // The header tells the separator: commas, or semicolons as a spreadsheet set to
+            // Spanish writes them.
+            for (const QChar candidate : {QChar(u','), QChar(u';')}) {
+                QStringList names;
+                for (const QString& h : splitCsvLine(line, candidate))
+                    names << h.trimmed().toUpper();
+                if (names == expected)
+                    sep = candidate;
             }
-            header = false;
+            if (sep.isNull())
+                return fail(n, QStringLiteral("la cabecera debe ser CLAVE,NIVEL,CURSO (o "
+                                              "CLAVE;NIVEL;CURSO)"));
             continue;
         }
-        if (fields.size() != 3) {
-            error = QStringLiteral("%1, línea %2: se esperan tres campos (CLAVE,NIVEL,CURSO)")
-                        .arg(path)
-                        .arg(n + 1);
-            return false;
-        }
-        codes.insert(LeftStr(AllTrim(fields.at(0)), kKeyWidth),
-                     {fields.at(1).trimmed(), fields.at(2).trimmed()});
+        const QStringList fields = splitCsvLine(line, sep);
+        if (fields.size() != 3)
+            return fail(n, QStringLiteral("se esperan tres campos (CLAVE%1NIVEL%1CURSO)").arg(sep));
+        // Keys as the course step stores them in CURSOST.CLAVE, so that they match.
+        const QString key =
+            tables::cp1252::asStored(RTrim(LeftStr(AllTrim(fields.at(0)), keyWidth)));
+        const QString nivel = fields.at(1).trimmed();
+        const QString curso = fields.at(2).trimmed();
+        if (const auto seen = lineOfKey.constFind(key); seen != lineOfKey.cend())
+            return fail(
+                n, QStringLiteral("la clave %1 ya se dio en la línea %2").arg(key).arg(*seen + 1));
+        if (nivel.size() > levelWidth)
+            return fail(n, QStringLiteral("el NIVEL «%1» de la clave %2 tiene más de %3 caracteres")
+                               .arg(nivel, key)
+                               .arg(levelWidth));
+        if (curso.size() > courseWidth)
+            return fail(n, QStringLiteral("el CURSO «%1» de la clave %2 tiene más de %3 caracteres")
+                               .arg(curso, key)
+                               .arg(courseWidth));
+        lineOfKey.insert(key, n);
+        codes.insert(key, {nivel, curso});
     }
-    if (header) {
+    if (sep.isNull()) {
         error = QStringLiteral("%1: falta la cabecera CLAVE,NIVEL,CURSO").arg(path);
         return false;
     }
@@ -109,6 +147,29 @@ QString frameList(const QList<PlantillasLogic::Frame>& frames) {
     return list;
 }
 
+// What is wrong with the --frames value as such, whatever the document holds: an
+// empty code among others ("1101,"), a code given twice, more than two codes. Empty
+// when nothing is.
+QString framesOptionProblem(const QStringList& codes) {
+    // An empty --frames names no frame at all: the choice is missing, as without it.
+    if (codes.size() == 1 && AllTrim(codes.first()).isEmpty())
+        return QString();
+    QStringList seen;
+    for (const QString& code : codes) {
+        const QString c = AllTrim(code);
+        if (c.isEmpty())
+            return QStringLiteral("--frames %1 tiene un código vacío.")
+                .arg(codes.join(QLatin1Char(',')));
+        if (seen.contains(c))
+            return QStringLiteral("--frames repite el marco horario %1.").arg(c);
+        seen << c;
+    }
+    if (seen.size() > 2)
+        return QStringLiteral(
+            "Demasiados marcos horarios en --frames: se pueden elegir uno o dos.");
+    return QString();
+}
+
 FrameChoice chooseFrames(const exchange::Document& doc, const QStringList& codes) {
     SilentRunHost host;
     PlantillasLogic dialog(host, doc);
@@ -116,6 +177,12 @@ FrameChoice chooseFrames(const exchange::Document& doc, const QStringList& codes
     choice.frames = dialog.frames();
     choice.frameCount = int(choice.frames.size());
     choice.asked = choice.frameCount >= 2;
+    // A malformed --frames is refused even where no choice is needed.
+    if (const QString problem = framesOptionProblem(codes); !problem.isEmpty()) {
+        choice.asked = true;
+        choice.problem = problem;
+        return choice;
+    }
     if (!choice.asked)
         return choice;
     const auto outcome = dialog.chooseByCodes(codes);
@@ -147,13 +214,14 @@ SlotFrames slotFrames(const exchange::Document& doc, const FrameChoice& choice) 
         return s;
     if (!choice.asked) {
         const exchange::NodeList frames = doc.recordsOf(QStringLiteral("JORNADAS_ESCOLARES"));
-        s.code1 = LeftStr(exchange::itemValue(exchange::dataItems(frames.first()), 0), kFrameWidth);
+        s.code1 =
+            PlantillasLogic::frameCode(exchange::itemValue(exchange::dataItems(frames.first()), 0));
         return s;
     }
     s.two = choice.resultado.size() == 20;
-    s.code1 = LeftStr(AllTrim(choice.resultado.left(10)), kFrameWidth);
+    s.code1 = PlantillasLogic::frameCode(choice.resultado.left(10));
     if (s.two)
-        s.code2 = LeftStr(AllTrim(choice.resultado.mid(10)), kFrameWidth);
+        s.code2 = PlantillasLogic::frameCode(choice.resultado.mid(10));
     return s;
 }
 
@@ -169,6 +237,10 @@ std::optional<int> readImportOptions(const QStringList& args, Streams io, Import
                                    ? QStringLiteral("Indique un único documento.")
                                    : QStringLiteral("--recover y --no-recover se excluyen.")));
     }
+    if (const QString why = opts.emptyPath(
+            {QStringLiteral("workdir"), QStringLiteral("catalog"), QStringLiteral("codes")});
+        !why.isEmpty())
+        return usageError(io, why);
     o.document = QFileInfo(opts.positional().first()).absoluteFilePath();
     if (!QFileInfo(o.document).isFile()) {
         io.err << "No existe archivo: " << QDir::toNativeSeparators(o.document) << '\n';

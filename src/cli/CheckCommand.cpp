@@ -1,10 +1,13 @@
 #include "cli/Answers.h"
 #include "import/ImportRun.h"
 #include "exchange/ExchangeDocument.h"
+#include "run/RunError.h"
+#include "tables/Cp1252.h"
 #include "tables/Folders.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
 #include "run/RunError.h"
+#include "text/WholeNumber.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -108,7 +111,9 @@ int runCheck(const QStringList& args, Streams io) {
             if (items.size() < 2)
                 continue;
             ++offerings;
-            const QString key = LeftStr(exchange::itemValue(items, 0), 10);
+            // As CURSOST holds the key, which is how the codes are keyed.
+            const QString key =
+                tables::cp1252::asStored(RTrim(LeftStr(exchange::itemValue(items, 0), 10)));
             const CursosLogic::Codes codes = given.value(key, saved.value(key));
             if ((CursosLogic::isMissing(codes.nivel) || CursosLogic::isMissing(codes.curso)) &&
                 !lacking.contains(key))
@@ -133,14 +138,14 @@ int runCheck(const QStringList& args, Streams io) {
         const NodeList slots = records.value(QStringLiteral("TRAMOS_HORARIOS"));
         QHash<QString, int> slotCount;
         for (const auto& s : slots)
-            slotCount[LeftStr(exchange::itemValue(exchange::dataItems(s), 4), 10)]++;
+            slotCount[PlantillasLogic::frameCode(exchange::itemValue(exchange::dataItems(s), 4))]++;
         out << "Marcos horarios:\n";
         for (const auto& f : frames) {
             const NodeList items = exchange::dataItems(f);
             const QString code = exchange::itemValue(items, 0);
             out << QStringLiteral("  %1 \"%2\": %3 tramos\n")
                        .arg(code, exchange::itemValue(items, 1))
-                       .arg(slotCount.value(LeftStr(code, 10)));
+                       .arg(slotCount.value(PlantillasLogic::frameCode(code)));
         }
         const QStringList& frameOption = o.frames;
         const FrameChoice choice = chooseFrames(doc, frameOption);
@@ -160,7 +165,7 @@ int runCheck(const QStringList& args, Streams io) {
         // of every frame while the choice is still open.
         for (int i = 0; i < slots.size() && !frames.isEmpty(); ++i) {
             const NodeList items = exchange::dataItems(slots.at(i));
-            const QString code = LeftStr(exchange::itemValue(items, 4), 10);
+            const QString code = PlantillasLogic::frameCode(exchange::itemValue(items, 4));
             const bool read = (choice.asked && !choice.answered) || code == chosen.code1 ||
                               (chosen.two && code == chosen.code2);
             if (!read)

@@ -24,6 +24,9 @@ public:
     const QStringList& positional() const { return positional_; }
     bool has(const QString& name) const;
     QString value(const QString& name, const QString& fallback = QString()) const;
+    // Why one of these options was given an empty value ("--workdir="), or empty: an
+    // empty path must not quietly mean the current folder.
+    QString emptyPath(const QStringList& names) const;
 
 private:
     QStringList positional_;

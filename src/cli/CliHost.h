@@ -21,9 +21,15 @@ public:
     bool failed = false;      // an error ended the run
     bool needsAnswer = false; // the run stopped for an answer the options did not give
     bool closed = false;
+    // The run's state: a message shown once the run has completed is its completion
+    // message and goes to standard output; any other ended the run short of it.
+    const MainState* runState = nullptr;
 
     std::optional<QString> chooseDocument() override { return document_; }
-    void showMessage(const QString& text) override { io_.out << text << '\n' << Qt::flush; }
+    void showMessage(const QString& text) override {
+        QTextStream& to = runState && runState->resultValue == 1 ? io_.out : io_.err;
+        to << text << '\n' << Qt::flush;
+    }
     bool askOkCancel(const QString&, const QString&) override { return recoverAnswer; }
     void reportError(const QString& text) override {
         failed = true;

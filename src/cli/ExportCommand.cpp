@@ -13,6 +13,8 @@ int runExport(const QStringList& args, Streams io) {
         return usageError(
             io, (opts.ok() ? QStringLiteral("Indique un único documento.") : opts.error()));
     }
+    if (const QString why = opts.emptyPath({QStringLiteral("workdir")}); !why.isEmpty())
+        return usageError(io, why);
     const QString doc = QFileInfo(opts.positional().first()).absoluteFilePath();
     if (!QFileInfo(doc).isFile()) {
         io.err << "No existe archivo: " << QDir::toNativeSeparators(doc) << '\n';
@@ -28,6 +30,7 @@ int runExport(const QStringList& args, Streams io) {
 
     CliHost host(io, doc);
     MainState state;
+    host.runState = &state;
     exchange::Document held;
     BImportarClick(host, state, folders, held);
     const int code = host.exitCode(state);

@@ -109,6 +109,7 @@ int runImport(const QStringList& args, Streams io) {
     };
 
     MainState state;
+    host.runState = &state;
     exchange::Document held;
     // The frame choice is settled on the loaded document before the first step deletes
     // anything: the window's dialog cannot be left without a valid choice, so a run must

@@ -43,6 +43,13 @@ bool Options::has(const QString& name) const {
     return false;
 }
 
+QString Options::emptyPath(const QStringList& names) const {
+    for (const auto& [n, v] : values_)
+        if (v.isEmpty() && names.contains(n))
+            return QStringLiteral("La opción --%1 necesita un valor.").arg(n);
+    return QString();
+}
+
 QString Options::value(const QString& name, const QString& fallback) const {
     QString found = fallback;
     for (const auto& [n, v] : values_)
@@ -71,7 +78,8 @@ QString usageText() {
         "      --recover        toma los niveles y cursos guardados en CURSOST2 por la\n"
         "                       importación anterior (por defecto)\n"
         "      --no-recover     borra CURSOST2.DBF y no toma nada de él\n"
-        "      --codes FICH     CSV en UTF-8 con la cabecera CLAVE,NIVEL,CURSO y una\n"
+        "      --codes FICH     CSV con la cabecera CLAVE,NIVEL,CURSO (o separado por\n"
+        "                       punto y coma, en UTF-8 o Windows-1252) y una\n"
         "                       fila por clave de oferta de curso; sus códigos se\n"
         "                       ponen sobre los recuperados. Si alguna oferta se queda\n"
         "                       sin nivel o curso, la importación se detiene en CURSOST\n"

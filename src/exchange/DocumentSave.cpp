@@ -2,7 +2,10 @@
 
 #include "run/RunError.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStorageInfo>
+#include <cerrno>
 
 #include <libxml/xmlsave.h>
 
@@ -28,6 +31,26 @@ int writeToSink(void* context, const char* data, int size) {
 
 int closeNothing(void*) {
     return 0;
+}
+
+// Why a save failed. A full disk is said in so many words (the library's own text for it
+// may be English or no more than "Unknown error").
+QString saveFailure(const QSaveFile& f, int error, const QString& path) {
+    bool full = error == ENOSPC;
+#ifdef EDQUOT
+    full = full || error == EDQUOT;
+#endif
+    if (!full) {
+        const QStorageInfo disk(QFileInfo(path).absolutePath());
+        full = disk.isValid() && disk.bytesAvailable() == 0;
+    }
+    if (full)
+        return QStringLiteral("No se puede guardar el documento XML '%1': no queda espacio en el "
+                              "disco. Libere espacio y repita el proceso; el documento que ya "
+                              "hubiera con ese nombre sigue como estaba.")
+            .arg(path);
+    return QStringLiteral("No se puede guardar el documento XML '%1': %2")
+        .arg(path, f.errorString());
 }
 
 } // namespace
@@ -86,19 +109,25 @@ QByteArray Document::toBytes() const {
 void Document::save(const QString& path) const {
     // Written beside the target and renamed over it, so a failed save leaves the old file
     // (or none) instead of half a document.
+    // Unbuffered, so that a failing write is seen with its reason at once.
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        throw RunError(QStringLiteral("No se puede guardar el documento XML '%1': %2")
-                           .arg(path, f.errorString()));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw RunError(saveFailure(f, errno, path));
+    int error = 0;
     try {
-        d->write([&f](const char* data, int size) { return f.write(data, size) == size; });
+        d->write([&f, &error](const char* data, int size) {
+            errno = 0;
+            if (f.write(data, size) == size)
+                return true;
+            error = errno;
+            return false;
+        });
     } catch (const DocumentPrivate::WriteFailed&) {
-        throw RunError(QStringLiteral("No se puede guardar el documento XML '%1': %2")
-                           .arg(path, f.errorString()));
+        throw RunError(saveFailure(f, error, path));
     }
+    errno = 0;
     if (!f.commit())
-        throw RunError(QStringLiteral("No se puede guardar el documento XML '%1': %2")
-                           .arg(path, f.errorString()));
+        throw RunError(saveFailure(f, errno, path));
 }
 
 } // namespace exchange

@@ -3,6 +3,7 @@
 
 #include "run/RunError.h"
 #include "text/Clipper.h"
+#include "text/WholeNumber.h"
 
 #include <cmath>
 #include <limits>
@@ -28,18 +29,27 @@ public:
     LectorValor(const tables::Table& t, const QString& campo)
         : campo_(campo), tipo_(TipoCampo(t, campo)) {}
 
+    // Never fails: a value that is not a number keeps its text and no number, and the
+    // step that reads it says so, naming the entry (an entry the export passes over is
+    // never converted).
     Valor leer(const tables::Table& t) const {
         switch (tipo_) {
         case tables::FieldType::Integer: {
             if (t.isNull(campo_))
                 return {QString(), 0};
-            const qint32 n = t.integer(campo_);
-            return {QString::number(n), n};
+            const QString s = t.text(campo_);
+            if (const auto n = parseWholeNumber(s))
+                return {QString::number(*n), *n};
+            return {s, std::nullopt};
         }
         case tables::FieldType::Float: {
             if (t.isNull(campo_))
                 return {QString(), 0};
-            const double v = t.real(campo_);
+            const QString s = t.text(campo_);
+            bool ok = false;
+            const double v = QLocale::c().toDouble(s.trimmed(), &ok);
+            if (!ok)
+                return {s, std::nullopt};
             if (std::isfinite(v) && v == std::floor(v) && v >= std::numeric_limits<qint32>::min() &&
                 v <= std::numeric_limits<qint32>::max()) {
                 const auto n = static_cast<qint32>(v);

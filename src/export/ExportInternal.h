@@ -46,7 +46,6 @@ std::optional<qint32> MinutosDesdeHora(const QString& hora);
 // at its start skipped.
 QString AnnoEscolar(const QString& textoPrimerGrupo);
 
-
 // ---- Working tables in memory ----------------------------------------------------------
 
 // A field read as text and, where it holds one, as a whole number. Numeric fields give
@@ -187,15 +186,26 @@ struct EntradaResuelta {
     QString diaTramo, idTramo, inicio, fin; // empty without a time slot
     QString aula, unidad, oferta, materia, actividad, autorizacion;
     bool rechazada = false;
+    // "TABLA.CAMPO" each of the three came from, for messages.
+    QString deOferta, deMateria, deActividad;
 };
+
+// "la entrada 17 de SOLUC (profesor JGP, X_EMPLEADO 4711)": what the user looks for in
+// Tempolan to mend the timetable.
+QString DescribirEntrada(const Entrada& e, const Profesor& p);
 
 EntradaResuelta ResolverEntrada(const Busquedas& b, const Entrada& e, const Profesor& p,
                                 bool catalogos);
 
 // ---- The document ------------------------------------------------------------------
 
-// A data item <dato nombre_dato="nombre">valor</dato>.
-exchange::Node NuevoDato(exchange::Document& doc, const QString& nombre, const QString& valor);
+// A data item <dato nombre_dato="nombre">valor</dato>. origen says where the value comes
+// from ("PROFT.X_EMPLEADO del profesor ANA"): a value XML cannot carry ends the run
+// naming it, so that the user can mend it in Tempolan.
+exchange::Node NuevoDato(exchange::Document& doc, const QString& nombre, const QString& valor,
+                         const QString& origen);
+// "PROFT.campo del profesor ABREV", an origin for NuevoDato.
+QString DeProfesor(const QString& campo, const Profesor& p);
 
 void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::Node bloque, const Busquedas& b,
                                  EstadoExport& estado);

@@ -112,7 +112,9 @@ bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
 
     exchange::Node anno = held.createElement(QStringLiteral("grupo_datos"));
     anno.setAttribute(QStringLiteral("seq"), QStringLiteral("ANNO_ACADEMICO"));
-    anno.appendChild(NuevoDato(held, QStringLiteral("C_ANNO"), estado.anno));
+    anno.appendChild(NuevoDato(held, QStringLiteral("C_ANNO"), estado.anno,
+                               QStringLiteral("el primer grupo de datos del documento %1")
+                                   .arg(QDir::toNativeSeparators(elegido))));
     bloque.appendChild(anno);
 
     EscribirHorariosNoRegulares(held, bloque, busquedas, estado);

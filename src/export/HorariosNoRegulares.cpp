@@ -1,5 +1,7 @@
 #include "export/ExportInternal.h"
 
+#include "run/RunError.h"
+
 namespace exportacion {
 
 namespace {
@@ -10,11 +12,22 @@ bool NoRegular(const Entrada& e) {
 
 } // namespace
 
-exchange::Node NuevoDato(exchange::Document& doc, const QString& nombre, const QString& valor) {
+exchange::Node NuevoDato(exchange::Document& doc, const QString& nombre, const QString& valor,
+                         const QString& origen) {
     exchange::Node dato = doc.createElement(QStringLiteral("dato"));
     dato.setAttribute(QStringLiteral("nombre_dato"), nombre);
-    dato.setText(valor);
+    try {
+        dato.setText(valor);
+    } catch (const RunError& e) {
+        throw RunError(QStringLiteral("No se puede escribir el dato %1, tomado de %2: %3 "
+                                      "Corrija el valor en Tempolan y exporte de nuevo.")
+                           .arg(nombre, origen, e.message()));
+    }
     return dato;
+}
+
+QString DeProfesor(const QString& campo, const Profesor& p) {
+    return QStringLiteral("PROFT.%1 del profesor %2").arg(campo, p.abrev);
 }
 
 void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::Node bloque, const Busquedas& b,
@@ -41,8 +54,10 @@ void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::Node bloque,
         profesor.setAttribute(QStringLiteral("registros"), qint64(actividades.size()));
 
         grupo.appendChild(profesor);
-        profesor.appendChild(NuevoDato(doc, QStringLiteral("X_EMPLEADO"), p.empleado));
-        profesor.appendChild(NuevoDato(doc, QStringLiteral("F_TOMAPOS"), p.tomapos));
+        profesor.appendChild(NuevoDato(doc, QStringLiteral("X_EMPLEADO"), p.empleado,
+                                       DeProfesor(QStringLiteral("X_EMPLEADO"), p)));
+        profesor.appendChild(NuevoDato(doc, QStringLiteral("F_TOMAPOS"), p.tomapos,
+                                       DeProfesor(QStringLiteral("F_TOMAPOS"), p)));
 
         int k = 1;
         for (const Entrada* e : actividades) {
@@ -56,9 +71,11 @@ void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::Node bloque,
             const Tramo* tramo = BuscarTramo(b, *e, p);
             const qint32 minutos = tramo ? MinutosTramo(*tramo, *e, p) : 0;
 
-            actividad.appendChild(NuevoDato(doc, QStringLiteral("X_ACTIVIDAD"), codigo));
             actividad.appendChild(
-                NuevoDato(doc, QStringLiteral("N_MINSEN"), QString::number(minutos)));
+                NuevoDato(doc, QStringLiteral("X_ACTIVIDAD"), codigo,
+                          QStringLiteral("SOLUC.TAREA de ") + DescribirEntrada(*e, p)));
+            actividad.appendChild(
+                NuevoDato(doc, QStringLiteral("N_MINSEN"), QString::number(minutos), QString()));
         }
     }
 }

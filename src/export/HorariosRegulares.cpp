@@ -20,8 +20,10 @@ void EscribirHorariosRegulares(exchange::Document& doc, exchange::Node bloque, c
         // sets it by position. Its final value is the number of activity groups.
         profesor.setAttribute(QStringLiteral("registros"), qint64(0));
         grupo.appendChild(profesor);
-        profesor.appendChild(NuevoDato(doc, QStringLiteral("X_EMPLEADO"), p.empleado));
-        profesor.appendChild(NuevoDato(doc, QStringLiteral("F_TOMAPOS"), p.tomapos));
+        profesor.appendChild(NuevoDato(doc, QStringLiteral("X_EMPLEADO"), p.empleado,
+                                       DeProfesor(QStringLiteral("X_EMPLEADO"), p)));
+        profesor.appendChild(NuevoDato(doc, QStringLiteral("F_TOMAPOS"), p.tomapos,
+                                       DeProfesor(QStringLiteral("F_TOMAPOS"), p)));
 
         // Only accepted entries take a number, so the numbers have no gaps. An entry is
         // resolved before its group is made: a rejected one leaves nothing behind.
@@ -40,22 +42,28 @@ void EscribirHorariosRegulares(exchange::Document& doc, exchange::Node bloque, c
             exchange::Node actividad = doc.createElement(QStringLiteral("grupo_datos"));
             actividad.setAttribute(QStringLiteral("seq"), QStringLiteral("ACTIVIDAD_%1").arg(k++));
             profesor.appendChild(actividad);
-            const auto dato = [&](const char* nombre, const QString& valor) {
-                actividad.appendChild(NuevoDato(doc, QString::fromLatin1(nombre), valor));
+            const QString entrada = DescribirEntrada(*e, p);
+            const auto dato = [&](const char* nombre, const QString& valor, const QString& de) {
+                actividad.appendChild(NuevoDato(doc, QString::fromLatin1(nombre), valor,
+                                                de + QStringLiteral(" para ") + entrada));
             };
-            dato("N_DIASEMANA", r.diaTramo);
-            dato("X_TRAMO", r.idTramo);
-            dato("X_DEPENDENCIA", r.aula);
-            dato("X_UNIDAD", r.unidad);
-            dato("X_OFERTAMATRIG", r.oferta);
-            dato("X_MATERIAOMG", r.materia);
-            dato("F_INICIO", estado.fInicio);
-            dato("F_FIN", estado.fFin);
-            dato("N_HORINI", QString::number(inicio));
-            dato("N_HORFIN", QString::number(fin));
-            dato("X_ACTIVIDAD", r.actividad);
+            const QString tramo =
+                r.tramo
+                    ? QStringLiteral(" (DIHO %1, MARCO «%2»)").arg(r.tramo->diho, r.tramo->marco)
+                    : QString();
+            dato("N_DIASEMANA", r.diaTramo, QStringLiteral("DIASHORAST.DIA") + tramo);
+            dato("X_TRAMO", r.idTramo, QStringLiteral("DIASHORAST.CODDIHO") + tramo);
+            dato("X_DEPENDENCIA", r.aula, QStringLiteral("SOLUC.AULA"));
+            dato("X_UNIDAD", r.unidad, QStringLiteral("GRUPOST.CLAVE"));
+            dato("X_OFERTAMATRIG", r.oferta, r.deOferta);
+            dato("X_MATERIAOMG", r.materia, r.deMateria);
+            dato("F_INICIO", estado.fInicio, QStringLiteral("PERIODOS.F_INICIO"));
+            dato("F_FIN", estado.fFin, QStringLiteral("PERIODOS.F_FIN"));
+            dato("N_HORINI", QString::number(inicio), QString());
+            dato("N_HORFIN", QString::number(fin), QString());
+            dato("X_ACTIVIDAD", r.actividad, r.deActividad);
             if (!AllTrim(r.autorizacion).isEmpty())
-                dato("X_ORIHORACTETP", r.autorizacion);
+                dato("X_ORIHORACTETP", r.autorizacion, QStringLiteral("AUTORIZA_C.X_ORIHORACTETP"));
         }
         profesor.setAttributeValue(1, QString::number(k - 1));
     }

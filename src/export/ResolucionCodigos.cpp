@@ -1,7 +1,7 @@
 #include "export/ExportInternal.h"
 
-#include "text/Clipper.h"
 #include "run/RunError.h"
+#include "text/Clipper.h"
 #include "text/WholeNumber.h"
 
 #include <limits>
@@ -12,14 +12,6 @@ namespace {
 
 bool EnBlanco(const QString& s) {
     return AllTrim(s).isEmpty();
-}
-
-// "la entrada 17 de SOLUC (profesor JGP, X_EMPLEADO 4711)": what the user looks for
-// in Tempolan to mend the timetable.
-QString DescribirEntrada(const Entrada& e, const Profesor& p) {
-    return QStringLiteral("la entrada %1 de SOLUC (profesor %2, X_EMPLEADO %3)")
-        .arg(e.registro)
-        .arg(p.abrev, p.empleado);
 }
 
 QString DescribirTramo(const Tramo& t) {
@@ -37,6 +29,12 @@ qint32 ClaveCatalogo(const QString& valor, const QString& tabla, const QString& 
 }
 
 } // namespace
+
+QString DescribirEntrada(const Entrada& e, const Profesor& p) {
+    return QStringLiteral("la entrada %1 de SOLUC (profesor %2, X_EMPLEADO %3)")
+        .arg(e.registro)
+        .arg(p.abrev, p.empleado);
+}
 
 std::optional<qint32> EnteroDecimal(const QString& texto) {
     // Numeric fields of other writers may come right-aligned.
@@ -103,13 +101,18 @@ EntradaResuelta ResolverEntrada(const Busquedas& b, const Entrada& e, const Prof
     if (const auto* a = b.asignacion(e.asig, e.codgrupo)) {
         r.materia = a->clave;
         r.oferta = a->claveCurso;
+        r.deMateria = QStringLiteral("ASIGT.CLAVE");
+        r.deOferta = QStringLiteral("ASIGT.CLAVECURSO");
     }
 
     // Activity: the entry's own, or that of its subject or activity row.
     r.actividad = e.tarea;
+    r.deActividad = QStringLiteral("SOLUC.TAREA");
     if (EnBlanco(r.actividad)) {
-        if (const auto* t = b.tareaDeCodigo(e.asig))
+        if (const auto* t = b.tareaDeCodigo(e.asig)) {
             r.actividad = *t;
+            r.deActividad = QStringLiteral("ASIGNOMT.CODTAREA");
+        }
     }
 
     if (const Tramo* t = BuscarTramo(b, e, p)) {
@@ -126,13 +129,17 @@ EntradaResuelta ResolverEntrada(const Busquedas& b, const Entrada& e, const Prof
     // Unit, and the course offer of the group when the assignment gave none.
     if (const auto* g = b.grupo(e.codgrupo)) {
         r.unidad = g->clave;
-        if (EnBlanco(r.oferta))
+        if (EnBlanco(r.oferta)) {
             r.oferta = g->claveCurso;
+            r.deOferta = QStringLiteral("GRUPOST.CLAVECURSO");
+        }
     }
 
     if (EnBlanco(r.materia)) {
-        if (const auto* m = b.materia(e.asig, r.oferta))
+        if (const auto* m = b.materia(e.asig, r.oferta)) {
             r.materia = *m;
+            r.deMateria = QStringLiteral("ASIGNOMT2.MATERIA");
+        }
     }
 
     // Requirement of the activity: unit and subject letters "S" or "N".

@@ -1,6 +1,7 @@
 #include "import/ImportSteps.h"
 
 #include "import/Materias.h"
+#include "tables/Cp1252.h"
 #include "tables/Table.h"
 #include "tables/WorkingTables.h"
 #include "text/Clipper.h"
@@ -66,11 +67,14 @@ void CrearAsignaciones(ImportContext& ctx) {
         horas = 1;
     const QString sesiones = Sesiones(int(std::ceil(horas)));
 
+    // The document's values are looked up in the form the tables hold them.
+    using tables::cp1252::asStored;
     for (const Materia& m : MateriasDelDocumento(ctx)) {
-        const QString cod = codPorNombre.value(AllTrim(MayusculasAZ(LeftStr(m.nombre, 80))));
+        const QString cod =
+            codPorNombre.value(AllTrim(MayusculasAZ(LeftStr(asStored(m.nombre), 80))));
         if (cod.isEmpty())
             continue;
-        for (const qsizetype i : gruposPorOferta.value(m.oferta)) {
+        for (const qsizetype i : gruposPorOferta.value(asStored(m.oferta))) {
             const Grupo& g = grupos.at(i);
             asigt.append();
             asigt.setText(tables::ASIGT::CASIG, cod);

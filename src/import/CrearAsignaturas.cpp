@@ -2,6 +2,7 @@
 
 #include "import/Materias.h"
 #include "run/RunError.h"
+#include "tables/Cp1252.h"
 #include "tables/Table.h"
 #include "tables/WorkingTables.h"
 #include "text/Clipper.h"
@@ -139,7 +140,8 @@ void CrearAsignaturas(ImportContext& ctx) {
     for (const Materia& m : materias) {
         QString cod;
         QString codLargo;
-        if (const auto hit = catalogo.constFind(m.nombre); hit != catalogo.cend()) {
+        if (const auto hit = catalogo.constFind(tables::cp1252::asStored(m.nombre));
+            hit != catalogo.cend()) {
             cod = hit->cod;
             codLargo = hit->codLargo;
         }

@@ -28,13 +28,25 @@ const QList<Catalogue>& catalogues() {
     return list;
 }
 
-QString notWhole(const Catalogue& c, int item, int record, const QString& value) {
-    return QStringLiteral("%1: el dato %2 del registro %3 del grupo %4 no es un número entero: "
-                          "'%5'")
-        .arg(c.table)
-        .arg(item)
-        .arg(record + 1)
-        .arg(c.group, value);
+// Why an item cannot go into its integer field, or nothing when it can.
+QString valueProblem(const Catalogue& c, int item, int record, const QString& value) {
+    const auto n = parseWholeNumber(value);
+    if (!n)
+        return QStringLiteral("%1: el dato %2 del registro %3 del grupo %4 no es un número "
+                              "entero: '%5'")
+            .arg(c.table)
+            .arg(item)
+            .arg(record + 1)
+            .arg(c.group, value);
+    if (!fitsIntegerField(*n))
+        return QStringLiteral("%1: el dato %2 del registro %3 del grupo %4, '%5', no cabe en el "
+                              "campo %6: ese valor marca un campo vacío. Corrija el "
+                              "identificador en Veltra.")
+            .arg(c.table)
+            .arg(item)
+            .arg(record + 1)
+            .arg(c.group, value, c.fields.at(item).name);
+    return {};
 }
 
 // Copies the records of one group; the table's files are already deleted.
@@ -54,10 +66,9 @@ void fill(const ImportContext& ctx, const Catalogue& c, const exchange::NodeList
                 values << value;
                 continue;
             }
-            const auto n = parseWholeNumber(value);
-            if (!n)
-                throw RunError(notWhole(c, k, r, value));
-            values << *n;
+            if (const QString why = valueProblem(c, k, r, value); !why.isEmpty())
+                throw RunError(why);
+            values << *parseWholeNumber(value);
         }
         t.append();
         for (int k = 0; k < c.fields.size(); ++k) {
@@ -106,9 +117,9 @@ QStringList CatalogosProblemas(const exchange::Document& doc) {
             for (int k = 0; k < c.fields.size(); ++k) {
                 if (c.fields.at(k).type != FieldType::Integer)
                     continue;
-                const QString value = exchange::itemValue(items, k);
-                if (!parseWholeNumber(value))
-                    problems << notWhole(c, k, r, value);
+                const QString why = valueProblem(c, k, r, exchange::itemValue(items, k));
+                if (!why.isEmpty())
+                    problems << why;
             }
         }
     }

@@ -3,6 +3,7 @@
 #include "import/ImportSteps.h"
 #include "import/PlantillasLogic.h"
 #include "run/RunError.h"
+#include "tables/Cp1252.h"
 #include "tables/Table.h"
 #include "tables/WorkingTables.h"
 #include "text/Clipper.h"
@@ -13,9 +14,6 @@ namespace {
 const QString& kTable = tables::DIASHORAST::kName;
 const QString kSlotGroup = QStringLiteral("TRAMOS_HORARIOS");
 
-// Frame codes are compared trimmed and cut to the width of MARCOXML.
-QString frameCode(const QString& value) {
-    return LeftStr(AllTrim(value), 10);
 }
 
 QString twoDigits(qint64 n) {
@@ -92,13 +90,14 @@ void CrearDiasHoras(ImportContext& ctx) {
     bool twoFrames = false;
     if (frames.size() < 2) {
         // A single code is taken whole: a 20-character code is not two codes.
-        code1 = frameCode(exchange::itemValue(exchange::dataItems(frames.first()), 0));
+        code1 =
+            PlantillasLogic::frameCode(exchange::itemValue(exchange::dataItems(frames.first()), 0));
     } else {
         const QString chosen = askFrames(ctx);
         twoFrames = chosen.size() == 20;
-        code1 = frameCode(chosen.left(10));
+        code1 = PlantillasLogic::frameCode(chosen.left(10));
         if (twoFrames)
-            code2 = frameCode(chosen.mid(10));
+            code2 = PlantillasLogic::frameCode(chosen.mid(10));
     }
 
     // Seven days of the chosen frames' slots, numbered per frame and day.
@@ -108,7 +107,7 @@ void CrearDiasHoras(ImportContext& ctx) {
         int counter2 = 0;
         for (int r = 0; r < slots.size(); ++r) {
             const exchange::NodeList items = exchange::dataItems(slots.at(r));
-            const QString code = frameCode(exchange::itemValue(items, 4));
+            const QString code = PlantillasLogic::frameCode(exchange::itemValue(items, 4));
             int* counter = nullptr;
             if (code == code1)
                 counter = &counter1;
@@ -149,12 +148,15 @@ void CrearDiasHoras(ImportContext& ctx) {
     const QString rank1 = start1 <= start2 ? QStringLiteral("0") : QStringLiteral("1");
     const QString rank2 = start1 <= start2 ? QStringLiteral("1") : QStringLiteral("0");
 
+    // MARCOXML reads back as the table holds it.
+    const QString stored1 = tables::cp1252::asStored(code1);
+    const QString stored2 = tables::cp1252::asStored(code2);
     t.first();
     while (!t.atEnd()) {
         const QString code = t.text(tables::DIASHORAST::MARCOXML);
-        if (code == code1 || (twoFrames && code == code2)) {
+        if (code == stored1 || (twoFrames && code == stored2)) {
             t.edit();
-            t.setText(tables::DIASHORAST::MARCO, code == code1 ? rank1 : rank2);
+            t.setText(tables::DIASHORAST::MARCO, code == stored1 ? rank1 : rank2);
             t.post();
         }
         t.next();

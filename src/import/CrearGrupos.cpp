@@ -1,6 +1,7 @@
 #include "import/ImportSteps.h"
 
 #include "import/TakenCodes.h"
+#include "tables/Cp1252.h"
 #include "tables/Table.h"
 #include "tables/WorkingTables.h"
 #include "text/Clipper.h"
@@ -52,7 +53,7 @@ void CrearGrupos(ImportContext& ctx) {
             continue;
         const QString unitKey = itemValue(items, 0);
         const QString courseKey = itemValue(items, 2);
-        const Course found = courses.value(courseKey);
+        const Course found = courses.value(tables::cp1252::asStored(courseKey));
         QString level = found.level;
 
         const QString abbrev = taken.claimLettered(LeftStr(level, 5) + LeftStr(found.course, 1));

@@ -50,12 +50,11 @@ CursosLogic::CursosLogic(RunHost& host, MainState& state, QString workDir)
     : host_(host), state_(state), workDir_(std::move(workDir)) {}
 
 CursosLogic::~CursosLogic() {
-    try {
-        close();
-    } catch (...) {
-        // A failing post while the dialog goes away cannot be reported from here; the
-        // table object still releases the file.
-    }
+    // Only releases the table. Every way out of the dialog posts, where a failure is
+    // reported; a row still in edit here was confirmed by nobody, and a post that failed
+    // now could not be told to anyone.
+    if (isEditing())
+        cursos_.cancel();
 }
 
 QList<FieldDef> CursosLogic::fields() {

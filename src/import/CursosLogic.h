@@ -16,8 +16,9 @@
 // handlers below as its controls fire; the batch front end drives the same object without
 // a screen through recover(), applyCodes(), keysLackingCodes() and completeOk().
 //
-// CURSOST stays open (shared) from FormShow until OK, the forced exit, close() or the
-// destructor, whichever comes first; a row left in edit is posted when it closes.
+// CURSOST stays open (shared) from FormShow until OK, the forced exit or close(), each of
+// which posts a row left in edit and lets a failure through to the caller. The destructor
+// only releases the table: a row nobody posted is dropped.
 class CursosLogic {
 public:
     struct Codes {

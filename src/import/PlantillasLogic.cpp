@@ -94,6 +94,10 @@ void PlantillasLogic::FormClose() {
     resultado = composeResultado(entries);
 }
 
+QString PlantillasLogic::frameCode(const QString& value) {
+    return RTrim(LeftStr(AllTrim(value), 10));
+}
+
 QString PlantillasLogic::composeResultado(const QStringList& selectedEntries) {
     QString out;
     for (const QString& entry : selectedEntries)

@@ -86,6 +86,11 @@ public:
     // blanks and cut to 10, in the given order.
     static QString composeResultado(const QStringList& selectedEntries);
 
+    // A frame code as the slot step compares and stores it, whether chosen here or
+    // named by a slot: trimmed, cut to the 10 characters of DIASHORAST.MARCOXML, and
+    // without the blanks that cut may leave at its end (the table drops them too).
+    static QString frameCode(const QString& value);
+
 private:
     RunHost& host_;
     const exchange::Document& doc_;

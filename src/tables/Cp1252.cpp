@@ -63,4 +63,9 @@ QString decode(const char* data, qsizetype size) {
     return out;
 }
 
+QString asStored(QStringView text) {
+    const QByteArray b = encode(text);
+    return decode(b.constData(), b.size());
+}
+
 } // namespace tables::cp1252

@@ -12,5 +12,8 @@ QByteArray encode(QStringView text);
 // returns how many.
 qsizetype encodeInto(QStringView text, char* out, qsizetype max);
 QString decode(const char* data, qsizetype size);
+// The text as a table gives it back once stored: what the code page cannot hold reads
+// "?". Compare a value from memory in this form with one read from a table.
+QString asStored(QStringView text);
 
 } // namespace tables::cp1252

@@ -49,7 +49,7 @@ void putText(char* at, const DbfField& f, QStringView value) {
 }
 
 void putInt(char* at, const DbfField& f, qint32 v, const QString& shown, const QString& table) {
-    if (v == std::numeric_limits<qint32>::min())
+    if (!fitsIntegerField(v))
         throw RunError(
             QStringLiteral("El valor %1 está fuera del intervalo del campo %2 de la tabla %3.")
                 .arg(shown, f.name, table));
@@ -424,7 +424,7 @@ bool appendValueKey(std::string& key, const QString& value, const DbfField& f,
         const auto v = parseWholeNumber(value);
         if (!v)
             notWhole(value, f, table);
-        if (*v == std::numeric_limits<qint32>::min())
+        if (!fitsIntegerField(*v))
             return false;
         char b[4];
         encodeLong(b, *v);

@@ -1,5 +1,7 @@
 #include "text/WholeNumber.h"
 
+#include <limits>
+
 std::optional<qint32> parseWholeNumber(QStringView text) {
     qsizetype i = 0;
     bool negative = false;
@@ -23,4 +25,8 @@ std::optional<qint32> parseWholeNumber(QStringView text) {
     if (value > 2147483647 || value < -2147483648LL)
         return std::nullopt;
     return static_cast<qint32>(value);
+}
+
+bool fitsIntegerField(qint32 value) {
+    return value != std::numeric_limits<qint32>::min();
 }

@@ -323,6 +323,10 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"ImportTwoDocuments", {"import", "DOC", "DOC"}, "documento"},
         UsageCase{"UnknownOption", {"import", "DOC", "--marcos", "A"}, "--marcos"},
         UsageCase{"MissingValue", {"import", "DOC", "--frames"}, "--frames"},
+        UsageCase{"EmptyWorkdir", {"import", "DOC", "--workdir="}, "--workdir necesita un valor"},
+        UsageCase{"CheckEmptyCodes", {"check", "DOC", "--codes="}, "--codes necesita un valor"},
+        UsageCase{
+            "ExportEmptyWorkdir", {"export", "DOC", "--workdir="}, "--workdir necesita un valor"},
         UsageCase{"FlagWithValue", {"import", "DOC", "--recover=si"}, "--recover=si"},
         UsageCase{
             "RecoverAndNoRecover", {"import", "DOC", "--recover", "--no-recover"}, "--no-recover"},
@@ -361,7 +365,14 @@ TEST_P(BadCodesFile, ExitsWithTwoNamingTheFile) {
 INSTANTIATE_TEST_SUITE_P(
     Table, BadCodesFile,
     testing::Values(CodesFileCase{"Missing", {}, "No se puede leer"},
-                    CodesFileCase{"WrongHeader", "CLAVE;NIVEL;CURSO\n500;ESO;1\n", "línea 1"},
+                    CodesFileCase{"WrongHeader", "CLAVE,NIVEL\n500,ESO\n", "línea 1"},
+                    CodesFileCase{"MixedSeparators", "CLAVE;NIVEL;CURSO\n500,ESO,1\n", "línea 2"},
+                    CodesFileCase{"LevelTooLong", "CLAVE,NIVEL,CURSO\n500,ESOABC,1\n",
+                                  "el NIVEL «ESOABC» de la clave 500 tiene más de 5"},
+                    CodesFileCase{"CourseTooLong", "CLAVE;NIVEL;CURSO\n600;ESO;1234\n",
+                                  "el CURSO «1234» de la clave 600 tiene más de 3"},
+                    CodesFileCase{"KeyTwice", "CLAVE,NIVEL,CURSO\n500,ESO,1\n 500 ,ESO,2\n",
+                                  "línea 3: la clave 500 ya se dio en la línea 2"},
                     CodesFileCase{"TwoFields", "CLAVE,NIVEL,CURSO\n500,ESO,1\n600,ESO\n",
                                   "línea 3"},
                     CodesFileCase{"OnlyBlankLines", "\n\n", "falta la cabecera"}),
@@ -537,6 +548,23 @@ INSTANTIATE_TEST_SUITE_P(
                   {},
                   kRecovered,
                   true},
+        // As a spreadsheet set to Spanish saves it: semicolons, Windows-1252.
+        CodesCase{"SemicolonsInWindows1252",
+                  {},
+                  "CLAVE;NIVEL;CURSO\r\n500;ESPA\xD1;1\r\n600;ESO;2\r\n700;BCT;\xBA\r\n",
+                  false,
+                  0,
+                  {},
+                  {{"500", "ESPAÑ/1"}, {"600", "ESO/2"}, {"700", "BCT/º"}},
+                  true},
+        CodesCase{"Utf8WithoutBom",
+                  {},
+                  "CLAVE,NIVEL,CURSO\n500,ESPAÑ,1\n600,ESO,2\n700,BCT,º\n",
+                  false,
+                  0,
+                  {},
+                  {{"500", "ESPAÑ/1"}, {"600", "ESO/2"}, {"700", "BCT/º"}},
+                  true},
         // BOM, CRLF, header in another case, quotes and blanks around values.
         CodesCase{
             "CsvQuotedWithBomAndCrlf",
@@ -670,7 +698,10 @@ INSTANTIATE_TEST_SUITE_P(
         FramesCase{"TwoInDocumentOrder", "MAN,TAR", 0, "", {"MAN", "TAR"}, {"MAN=0", "TAR=1"}},
         FramesCase{"TwoReordered", "TAR,MAN", 0, "", {"MAN", "TAR"}, {"MAN=0", "TAR=1"}},
         FramesCase{"BlanksAroundCodes", " NOC , MAN ", 0, "", {"MAN", "NOC"}, {"MAN=0", "NOC=1"}},
-        FramesCase{"RepeatedCode", "NOC,NOC", 0, "", {"NOC"}, {"NOC=0"}}),
+        FramesCase{"RepeatedCode", "NOC,NOC", 3, "repite el marco horario NOC", {}, {}},
+        FramesCase{"EmptyCode", "MAN,", 3, "--frames MAN, tiene un código vacío", {}, {}},
+        FramesCase{
+            "ThreeWithOneRepeated", "MAN,TAR,MAN", 3, "repite el marco horario MAN", {}, {}}),
     caseName<FramesCase>);
 
 // The order of the codes on the command line makes no difference to what is written.
@@ -742,6 +773,13 @@ INSTANTIATE_TEST_SUITE_P(
                                   s.niveles << QStringList{"4x", "BACH", "Bachillerato"};
                               },
                               "NIVELES, registro 2, dato 0: \"4x\" no es un número entero",
+                              "9. CrearDiasHoras", "ORIGENES_C", "CUR_NIV_C"},
+                    FatalCase{"CatalogueIdentifierMarkingEmpty",
+                              [](School& s) {
+                                  s.niveles << QStringList{"-2147483648", "BACH", "Bachillerato"};
+                              },
+                              "NIVELES, registro 2, dato 0: \"-2147483648\" no cabe en un "
+                              "campo numérico de las tablas",
                               "9. CrearDiasHoras", "ORIGENES_C", "CUR_NIV_C"},
                     FatalCase{"EmptyAuthorisationActivity",
                               [](School& s) {
@@ -841,6 +879,15 @@ TEST_F(Cli, ExportPrintsThePathOfTheDocumentWritten) {
              "dato[@nombre_dato=\"X_EMPLEADO\"]"))
         employees << n.text();
     EXPECT_EQ(employees, (QStringList{"1001", "1002", "1003"}));
+
+    // Without PERIODOS it stops with its message, on standard error like every error.
+    QFile::remove(output);
+    ASSERT_TRUE(QFile::remove(work + "/PERIODOS.DBF"));
+    const Outcome noPeriods = run({"export", doc, "--workdir", work});
+    EXPECT_EQ(noPeriods.code, 1) << noPeriods;
+    EXPECT_TRUE(noPeriods.err.contains(QStringLiteral("PERIODOS.DBF No encontrado"))) << noPeriods;
+    EXPECT_TRUE(noPeriods.out.isEmpty()) << noPeriods;
+    EXPECT_FALSE(QFileInfo::exists(output));
 }
 
 // ---------------------------------------------------------------------------------------

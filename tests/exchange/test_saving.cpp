@@ -3,9 +3,14 @@
 
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#ifdef Q_OS_LINUX
+#include <sys/mount.h>
+#endif
 
 using namespace exchange;
 using testing_support::readFile;
@@ -92,6 +97,55 @@ TEST_F(ExchangeSaving, ReplacesAnExistingFileAndFailsWithTheFileName) {
     }
     EXPECT_FALSE(QFile::exists(unwritable));
 }
+
+#ifdef Q_OS_LINUX
+// A small file system of its own that fills up; mounting needs the right to do so, so the
+// test is skipped where it is not given.
+class SmallDisk {
+public:
+    explicit SmallDisk(const QString& at) : at_(at) {
+        mounted_ = ::mount("tmpfs", QFile::encodeName(at).constData(), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_)
+            ::umount2(QFile::encodeName(at_).constData(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+
+private:
+    QString at_;
+    bool mounted_ = false;
+};
+
+TEST_F(ExchangeSaving, FullDiskIsNamedAndTheOlderDocumentStays) {
+    const QString folder = path("disco");
+    QDir().mkpath(folder);
+    SmallDisk disk(folder);
+    if (!disk.mounted())
+        GTEST_SKIP() << "cannot mount a small file system here";
+    const QString target = folder + QStringLiteral("/salida.xml");
+    writeFile(target, "<SERVICIO>anterior</SERVICIO>\n");
+    {
+        // Fill what is left.
+        QFile filler(folder + QStringLiteral("/relleno"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'r');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+    const Document doc = parse("<SERVICIO>" + QByteArray(20000, 'n') + "</SERVICIO>");
+    try {
+        doc.save(target);
+        FAIL() << "no error";
+    } catch (const RunError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("no queda espacio en el disco")))
+            << e.what();
+        EXPECT_TRUE(e.message().contains(target)) << e.what();
+    }
+    EXPECT_EQ(readFile(target), "<SERVICIO>anterior</SERVICIO>\n");
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList({"relleno", "salida.xml"}));
+}
+#endif
 
 // The export: Veltra's document emptied of its root, a new one built, saved, then read
 // again to correct one attribute by position.

@@ -278,6 +278,106 @@ TEST_F(ExportTest, ValuesThatAreNotWholeNumbersEndTheRun) {
     }
 }
 
+// Tempolan's SOLUC may hold DIA and HORA in numeric fields; the store writes text fields,
+// so their descriptors are turned into numeric ones afterwards, keeping the bytes.
+void makeNumeric(const QString& path, const QList<QByteArray>& names) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    QByteArray bytes = f.readAll();
+    for (int at = 68; at + 48 <= bytes.size() && bytes.at(at) != '\r'; at += 48) {
+        if (names.contains(QByteArray(bytes.constData() + at))) {
+            bytes[at + 32] = 'N';
+            bytes[at + 34] = 0; // no decimals
+        }
+    }
+    f.seek(0);
+    f.write(bytes);
+}
+
+TEST_F(ExportTest, NumbersOfSolucAreConvertedOnlyWhereTheyAreRead) {
+    struct Case {
+        const char* name;
+        QList<Row> soluc;
+        QStringList mentions; // of the error; none: the run completes
+    };
+    const Row ana{{"PROF", "ANA"}, {"DIA", "1"},    {"HORA", "1"},
+                  {"MARCO", "0"},  {"ASIG", "MAT"}, {"CODGRUPO", "ESO1A"}};
+    const Case cases[] = {
+        {"teacher not exported, and an unplaced entry",
+         {{{"PROF", "NOEMP"}, {"DIA", "x"}, {"HORA", "y"}},
+          {{"PROF", "ANA"}, {"DIA", "0"}, {"HORA", "z"}},
+          ana},
+         {}},
+        {"a placed entry",
+         {ana, {{"PROF", "LUI"}, {"DIA", "1"}, {"HORA", "h"}, {"ASIG", "MAT"}}},
+         {"SOLUC", "HORA", "«h»", "entrada 2", "LUI", "1002"}},
+        {"the day of an exported teacher's entry",
+         {{{"PROF", "LUI"}, {"DIA", "d"}, {"HORA", "1"}}},
+         {"SOLUC", "DIA", "«d»", "entrada 1", "LUI", "1002"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir other;
+        work = other.filePath("TLTEMP");
+        QDir().mkpath(work);
+        host = ScriptedHost();
+        state = MainState();
+        QFile::remove(output);
+        School s;
+        s.soluc = c.soluc;
+        s.write(work);
+        makeNumeric(work + "/SOLUC.DBF", {"DIA", "HORA"});
+        run();
+        if (c.mentions.isEmpty()) {
+            EXPECT_TRUE(host.errors.isEmpty()) << host.errors.join(" | ").toStdString();
+            EXPECT_TRUE(QFile::exists(output));
+            continue;
+        }
+        expectFailedWithoutOutput();
+        for (const QString& m : c.mentions)
+            EXPECT_TRUE(host.errors.value(0).contains(m))
+                << m.toStdString() << " not in: " << host.errors.value(0).toStdString();
+    }
+}
+
+TEST_F(ExportTest, ValueXmlCannotCarryNamesWhereItComesFrom) {
+    struct Case {
+        const char* name;
+        std::function<void(School&)> change;
+        QStringList mentions;
+    };
+    const Case cases[] = {
+        {"teacher's date",
+         [](School& s) { s.proft[0]["F_TOMAPOS"] = QStringLiteral("01/09\u0001"); },
+         {"F_TOMAPOS", "PROFT.F_TOMAPOS del profesor ANA", "U+0001"}},
+        {"room of an entry",
+         [](School& s) { s.soluc[0]["AULA"] = QStringLiteral("A\u0002"); },
+         {"X_DEPENDENCIA", "SOLUC.AULA", "entrada 1 de SOLUC", "ANA", "U+0002"}},
+        {"unit of a group",
+         [](School& s) { s.grupost[0]["CLAVE"] = QStringLiteral("U\u0003"); },
+         {"X_UNIDAD", "GRUPOST.CLAVE", "entrada 1 de SOLUC", "ANA", "U+0003"}},
+        {"activity of a non-regular entry",
+         [](School& s) { s.soluc[1]["TAREA"] = QStringLiteral("#GU\u0004"); },
+         {"X_ACTIVIDAD", "SOLUC.TAREA", "entrada 2 de SOLUC", "ANA", "U+0004"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir other;
+        work = other.filePath("TLTEMP");
+        QDir().mkpath(work);
+        host = ScriptedHost();
+        School s;
+        s.soluc = smallTimetable();
+        c.change(s);
+        s.write(work);
+        run();
+        expectFailedWithoutOutput();
+        for (const QString& m : c.mentions)
+            EXPECT_TRUE(host.errors.value(0).contains(m))
+                << m.toStdString() << " not in: " << host.errors.value(0).toStdString();
+    }
+}
+
 TEST_F(ExportTest, SolucHeldByAnotherProcess) {
     School s;
     s.soluc = smallTimetable();

@@ -43,6 +43,9 @@ TEST(CrearAsignaciones, OneRowPerGroupOfTheCourseOffer) {
             {"H79", "hhhhhhhhhh", h79, ""},
             {"MUS", "Música", "  Música", ""},
             {"#TUT", "Tutoría le", "Tutoría lectiva", "#TUT"},
+            // Stored with "?" for what Windows-1252 cannot hold.
+            {"LCH", "Lengua Chi", "Lengua China 中文", ""},
+            {"FIS", "Física ?", "Física Ω", ""},
         });
 
     const struct {
@@ -80,6 +83,12 @@ TEST(CrearAsignaciones, OneRowPerGroupOfTheCourseOffer) {
         {"stored name trimmed",
          materia("O2", "música", "M8"),
          {{"MUS", "ESO2A", "ESO", "2", "A", "M8", "O2", "U4"}}},
+        {"a name with characters the table cannot hold",
+         materia("O2", "Lengua China 中文", "M9"),
+         {{"LCH", "ESO2A", "ESO", "2", "A", "M9", "O2", "U4"}}},
+        {"a name with one such character",
+         materia("O2", "Física Ω", "M10"),
+         {{"FIS", "ESO2A", "ESO", "2", "A", "M10", "O2", "U4"}}},
         {"two items: no identifier",
          items({"X_OFERTAMATRIG", "O2", "D_MATERIAC", "Lengua Castellana y Literatura"}),
          {{"LCL", "ESO2A", "ESO", "2", "A", "", "O2", "U4"}}},

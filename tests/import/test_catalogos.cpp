@@ -154,6 +154,16 @@ TEST_F(Catalogos, NonIntegerValueEndsTheRunKeepingEarlierTables) {
          "AUTORIZA_C",
          0,
          {}},
+        // The lowest 32-bit value marks an empty integer field: refused, and no blank row.
+        {"the value that marks an empty field",
+         {{"ORIGENES", {{"2", "A", "a"}}}, {"NIVELES", {{"1", "N", "n"}, {" -2147483648 ", "M"}}}},
+         "NIVELES_C: el dato 0 del registro 2 del grupo NIVELES, '-2147483648', no cabe en el "
+         "campo X_NIVCONPAGLEG: ese valor marca un campo vacío. Corrija el identificador en "
+         "Veltra.",
+         {"ORIGENES_C"},
+         "NIVELES_C",
+         1,
+         {"CUR_NIV_C", "AUTORIZA_C"}},
     };
     for (const BadNumberCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -6,8 +6,9 @@
 #include "exchange/ExchangeDocument.h"
 #include "import/CursosLogic.h"
 #include "import/ImportSteps.h"
-#include "tables/Table.h"
 #include "run/RunError.h"
+#include "tables/Table.h"
+#include "tables/TableIo.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -255,7 +256,62 @@ TEST_F(CursosTest, AFailureInsideTheDialogEndsTheStepWithTheTablesClosed) {
                          }}),
                  RunError);
     EXPECT_TRUE(releasedTable(dir(), "CURSOST"));
-    EXPECT_EQ(readCodes(dir(), "CURSOST").at(0).nivel, "ESO");
+    // No way out of the dialog was taken: the row in edit is not written behind the
+    // error's back.
+    EXPECT_EQ(readCodes(dir(), "CURSOST").at(0).nivel, "");
+}
+
+// Every way out posts the row in edit where a failure reaches the caller; the destructor
+// only releases.
+TEST_F(CursosTest, WaysOutPostTheRowInEditAndReportAFailure) {
+    const struct {
+        const char* name;
+        std::function<void(CursosLogic&)> out;
+    } ways[] = {
+        {"close box", [](CursosLogic& l) { l.close(); }},
+        {"OK", [](CursosLogic& l) { l.BitBtn1Click(); }},
+        {"forced exit", [](CursosLogic& l) { l.BitBtn2Click(); }},
+        {"leaving the grid", [](CursosLogic& l) { l.CursosTDBGridExit(); }},
+        {"none: the destructor", nullptr},
+    };
+    for (const auto& way : ways) {
+        for (const bool diskFull : {false, true}) {
+            SCOPED_TRACE(std::string(way.name) + (diskFull ? ", disk full" : ""));
+            writeCursosTable(dir(), "CURSOST", {{"K1", "", ""}});
+            QString error;
+            {
+                CursosLogic logic(host, state, dir());
+                logic.FormShow();
+                logic.CursosTDBGridEnter();
+                logic.setNivel(0, "ESO");
+                if (diskFull)
+                    tables::detail::ioHooks().write = [](auto&, qint64, const char*, qint64,
+                                                         QString* why) {
+                        *why = QStringLiteral("no queda espacio en el disco");
+                        return false;
+                    };
+                try {
+                    if (way.out)
+                        way.out(logic);
+                } catch (const RunError& e) {
+                    error = e.message();
+                }
+            }
+            tables::detail::resetIoHooks();
+            EXPECT_TRUE(releasedTable(dir(), "CURSOST"));
+            const QString nivel = readCodes(dir(), "CURSOST").at(0).nivel;
+            if (!way.out) {
+                EXPECT_EQ(nivel, "");
+                EXPECT_EQ(error, "");
+            } else if (diskFull) {
+                EXPECT_TRUE(error.contains("CURSOST") && error.contains("no queda espacio"))
+                    << error.toStdString();
+            } else {
+                EXPECT_EQ(nivel, "ESO");
+                EXPECT_EQ(error, "");
+            }
+        }
+    }
 }
 
 // What counts as a missing level or course at OK: trimming removes U+0000 to U+0020.

@@ -214,6 +214,52 @@ TEST_F(DiasHoras, LongCodesAreComparedOnTheirFirstTenCharacters) {
     EXPECT_EQ(column(day1, "MARCO"), QStringList({"0", "0"}));
 }
 
+TEST_F(DiasHoras, FrameCodesKeepTheirSlotsAndRank) {
+    // A code whose 10-character cut ends in a blank, and codes with characters the table
+    // cannot hold ("?" in MARCOXML), through the one-frame and the two-frame paths.
+    struct Case {
+        const char* name;
+        QStringList frames;
+        QList<QStringList> slots;
+        QMap<QString, QStringList> marcoByCode; // MARCOXML -> MARCO of day 1, in order
+    };
+    const Case cases[] = {
+        {"one frame, cut ends in a blank",
+         {"JORNADA A TARDE"},
+         {slot("1", "a", "900", "960", "JORNADA A TARDE"),
+          slot("2", "b", "960", "1020", " JORNADA A TARDE ")},
+         {{"JORNADA A", {"0", "0"}}}},
+        {"one frame, character outside the code page",
+         {"Turno Ω"},
+         {slot("1", "a", "480", "540", "Turno Ω")},
+         {{"Turno ?", {"0"}}}},
+        {"two frames, cut ends in a blank",
+         {"JORNADA A TARDE", "JORNADA B"},
+         {slot("1", "a", "900", "960", "JORNADA A TARDE"),
+          slot("2", "b", "480", "540", "JORNADA B"),
+          slot("3", "a", "960", "1020", "JORNADA A TARDE")},
+         {{"JORNADA A", {"1", "1"}}, {"JORNADA B", {"0"}}}},
+        {"two frames, character outside the code page",
+         {"Turno M", "Turno Ω"},
+         {slot("1", "m", "900", "960", "Turno M"), slot("2", "t", "480", "540", "Turno Ω")},
+         {{"Turno M", {"1"}}, {"Turno ?", {"0"}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<QStringList> frames;
+        for (const QString& f : c.frames)
+            frames << frame(f);
+        answer({0, 1});
+        run({{"JORNADAS_ESCOLARES", frames}, {"TRAMOS_HORARIOS", c.slots}});
+        const QList<Row> day1 = ofDay(rows(), 1);
+        QMap<QString, QStringList> marcoByCode;
+        for (const Row& r : day1)
+            marcoByCode[r.value("MARCOXML")] << r.value("MARCO");
+        EXPECT_EQ(marcoByCode, c.marcoByCode);
+        EXPECT_EQ(rows().size(), 7 * day1.size());
+    }
+}
+
 TEST_F(DiasHoras, InvalidChoiceShowsANewDialog) {
     int showing = 0;
     host.onPlantillas = [&showing](PlantillasLogic& dialog) {
