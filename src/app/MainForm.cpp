@@ -27,11 +27,6 @@ namespace {
 
 constexpr int kHelpContext = 1;
 
-QString resultFileUnwritable(const QString& path) {
-    return QStringLiteral("No se puede escribir en '%1': compruebe que la carpeta del programa "
-                          "admite escritura y vuelva a cerrar la ventana.")
-        .arg(path);
-}
 
 // The green tick of the OK buttons, drawn rather than shipped as an image file.
 QIcon checkMarkIcon() {
@@ -335,8 +330,10 @@ bool TMForm::FormClose() {
         return true;
     if (!writeProfileString(resultFile_, QStringLiteral("Transformadores"),
                             QStringLiteral("Transformado"), QString::number(state_.resultValue))) {
-        host_->reportError(
-            resultFileUnwritable(QDir::toNativeSeparators(resultFile_)));
+        host_->reportError(QStringLiteral("No se puede escribir en '%1': compruebe que la carpeta "
+                                          "del programa admite escritura y vuelva a cerrar la "
+                                          "ventana.")
+                               .arg(QDir::toNativeSeparators(resultFile_)));
         return false;
     }
     return true;

@@ -213,7 +213,8 @@ TEST(ResultFileOnClose, UnwritableFileKeepsTheWindowOpen) {
     EXPECT_EQ(
         shell.host.errors,
         QStringList{QStringLiteral("No se puede escribir en '%1': compruebe que la carpeta del "
-                                   "programa admite escritura y vuelva a cerrar la ventana.")
+                                   "programa admite escritura y vuelva a cerrar la "
+                                   "ventana.")
                         .arg(QDir::toNativeSeparators(ini))});
     EXPECT_TRUE(shell.form->isVisible());
     EXPECT_EQ(shell.quits, 0);
