@@ -7,13 +7,13 @@
 #include "export/ExportRun.h"
 #include "tables/Folders.h"
 
-#include <QCloseEvent>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -26,7 +26,6 @@
 namespace {
 
 constexpr int kHelpContext = 1;
-
 
 // The green tick of the OK buttons, drawn rather than shipped as an image file.
 QIcon checkMarkIcon() {
@@ -168,7 +167,12 @@ void TMForm::buildLayout() {
         w->setProperty("helpContext", kHelpContext);
 
     // Fixed, but large enough for its texts at any font size, and never beyond the screen.
-    QSize size = sizeHint().expandedTo(QSize(560, 270));
+    // Each caption gets room for about 22 of its characters a line.
+    const QLabel* caption =
+        findChild<QFrame*>(QStringLiteral("PanelExportar"))->findChild<QLabel*>();
+    const int panel = 22 * QFontMetrics(caption->font()).averageCharWidth() + 24;
+    QSize size(std::max({560, 2 * panel + 18, minimumSizeHint().width()}), 270);
+    size.setHeight(std::max(size.height(), sizeHint().height()));
     if (layout()->hasHeightForWidth())
         size.setHeight(std::max(size.height(), layout()->totalHeightForWidth(size.width())));
     if (const QScreen* s = screen())

@@ -3,9 +3,9 @@
 // visible neighbours overlapping. The window script runs this at 800×600 with normal and
 // 150 % fonts; with VT_SHOTS set, each window is also saved as a picture there.
 
-#include "ShellFixture.h"
 #include "../import/CursosFixture.h"
 #include "../import/FramesFixture.h"
+#include "ShellFixture.h"
 #include "import/CursosLogic.h"
 #include "import/PlantillasLogic.h"
 #include "import/dialogs/Cursos.h"
@@ -67,8 +67,7 @@ QStringList layoutProblems(QWidget* window) {
     const QRect screen = window->screen()->availableGeometry();
     if (!screen.contains(window->frameGeometry()))
         problems << QStringLiteral("%1 at %2 is not inside the screen %3")
-                        .arg(describe(window), rectText(window->frameGeometry()),
-                             rectText(screen));
+                        .arg(describe(window), rectText(window->frameGeometry()), rectText(screen));
     checkChildren(window, problems);
     return problems;
 }

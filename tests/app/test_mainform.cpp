@@ -82,7 +82,8 @@ QByteArray iniWith(const char* value) {
     return QByteArray("[Transformadores]\r\nTransformado=") + value + "\r\n";
 }
 
-const QString kBadHex = QStringLiteral("'$zz' no es un valor entero válido: Tempolan debe pasar el identificador de su ventana en hexadecimal.");
+const QString kBadHex = QStringLiteral("'$zz' no es un valor entero válido: Tempolan debe pasar el "
+                                       "identificador de su ventana en hexadecimal.");
 
 INSTANTIATE_TEST_SUITE_P(
     Table, RunOutcome,

@@ -52,10 +52,12 @@ struct Sources {
 Sources programMessages() {
     static const QString literals = QStringLiteral(R"re(((?:\s*"(?:[^"\\]|\\.)*")+))re");
     const QRegularExpression call(
-        QStringLiteral(R"re(\b(?:RunError|showMessage|reportError|askOkCancel|failed|fail|report_)\s*\(\s*(?:QStringLiteral\(|QString::fromUtf8\()?)re") +
+        QStringLiteral(
+            R"re(\b(?:RunError|showMessage|reportError|askOkCancel|failed|fail|report_)\s*\(\s*(?:QStringLiteral\(|QString::fromUtf8\()?)re") +
         literals);
     const QRegularExpression constant(
-        QStringLiteral(R"re(\b(?:k\w*(?:Message|Text|Caption)\w*|conversionError)\s*=\s*(?:QStringLiteral\()?)re") +
+        QStringLiteral(
+            R"re(\b(?:k\w*(?:Message|Text|Caption)\w*|conversionError)\s*=\s*(?:QStringLiteral\()?)re") +
         literals);
     const QRegularExpression anyLiterals(literals);
     Sources out;

@@ -416,7 +416,7 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
         grid_->setHeaderHeight(2 * QFontMetrics(grid_->horizontalHeader()->font()).lineSpacing() +
                                8);
         const int chrome = 2 * grid_->frameWidth() + grid_->verticalScrollBar()->sizeHint().width();
-        grid_->setMinimumWidth(fixed + 16 * ch + chrome);
+        grid_->setMinimumWidth(fixed + 10 * ch + chrome);
         grid_->setProperty("preferredWidth", fixed + 60 * ch + chrome);
     }
     grid_->onEscape = [this] {
@@ -428,10 +428,9 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
     };
     body->addWidget(grid_, 3);
 
-    // The right-hand column: the notices scroll when the screen is too small for them;
-    // OK and the forced exit stay below, always in view.
-    auto* sideColumn = new QVBoxLayout;
-    body->addLayout(sideColumn, 2);
+    // The right-hand column: the notices, which scroll when the screen is too small for
+    // them. OK and the forced exit sit in a row below, always in view, so that the column
+    // can be narrow and leave its width to the grid on a small screen.
     auto* notices = new QScrollArea(this);
     notices->setObjectName(QStringLiteral("AvisosCursos"));
     notices->setWidgetResizable(true);
@@ -439,14 +438,17 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
     notices->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     notices->setFocusPolicy(Qt::NoFocus);
     notices->viewport()->setAutoFillBackground(false);
-    notices->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    // The dialog's gradient shows through the column, as behind the other labels.
+    notices->setStyleSheet(QStringLiteral("#AvisosCursos, #AvisosCursos > QWidget, "
+                                          "#AvisosCursosTexto { background: transparent; }"));
     auto* noticesBody = new QWidget(notices->viewport());
     noticesBody->setObjectName(QStringLiteral("AvisosCursosTexto"));
     noticesBody->setAutoFillBackground(false);
     auto* side = new QVBoxLayout(noticesBody);
     side->setContentsMargins(0, 0, 0, 0);
     notices->setWidget(noticesBody);
-    sideColumn->addWidget(notices, 1);
+    notices->setMinimumWidth(18 * QFontMetrics(font()).averageCharWidth());
+    body->addWidget(notices, 2);
 
     labelIncidencias_ =
         makeLabel(this, "LabelIncidencias", QStringLiteral("INCIDENCIAS EN EL TRASPASO"));
@@ -493,15 +495,16 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
     distintos->setStyleSheet(QStringLiteral("color: #a00000; font-weight: bold;"));
     side->addWidget(distintos);
     side->addStretch(1);
-    side = sideColumn;
+    auto* buttons = new QHBoxLayout;
+    outer->addLayout(buttons);
 
     bitBtn1_ = new QPushButton(QIcon(checkMark(20)), QStringLiteral("&OK"), this);
     bitBtn1_->setObjectName(QStringLiteral("BitBtn1"));
     bitBtn1_->setProperty("helpContext", 1);
     bitBtn1_->setMinimumHeight(32);
     bitBtn1_->setIconSize(QSize(20, 20));
+    bitBtn1_->setMinimumWidth(12 * QFontMetrics(font()).averageCharWidth());
     connect(bitBtn1_, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-    side->addWidget(bitBtn1_);
 
     bitBtn2_ = new QPushButton(QStringLiteral("Forzar Salida Sin Terminar Proceso "), this);
     bitBtn2_->setObjectName(QStringLiteral("BitBtn2"));
@@ -513,11 +516,14 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
                   QStringLiteral("¡ Atención ! Si fuerza la Salida, los Datos recogidos serán "
                                  "INCOHERENTES."));
     labelAtencion_->setStyleSheet(QStringLiteral("color: red; background-color: yellow;"));
-    for (QWidget* w : {static_cast<QWidget*>(bitBtn2_), static_cast<QWidget*>(labelAtencion_)}) {
+    for (QWidget* w : {static_cast<QWidget*>(labelAtencion_), static_cast<QWidget*>(bitBtn2_)}) {
         keepPlaceWhenHidden(w);
         w->hide();
-        side->addWidget(w);
     }
+    buttons->addWidget(labelAtencion_, 1);
+    buttons->addWidget(bitBtn2_);
+    buttons->addSpacing(12);
+    buttons->addWidget(bitBtn1_);
 
     bitBtn1_->setDefault(true);
     setFixedSize(chooseSize());
