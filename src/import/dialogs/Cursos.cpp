@@ -417,7 +417,7 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
                                8);
         const int chrome = 2 * grid_->frameWidth() + grid_->verticalScrollBar()->sizeHint().width();
         grid_->setMinimumWidth(fixed + 10 * ch + chrome);
-        grid_->setProperty("preferredWidth", fixed + 60 * ch + chrome);
+        grid_->setProperty("fixedColumnsWidth", fixed + chrome);
     }
     grid_->onEscape = [this] {
         guarded([this] {
@@ -426,7 +426,7 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
             model_->rowChanged(r);
         });
     };
-    body->addWidget(grid_, 3);
+    body->addWidget(grid_, 5);
 
     // The right-hand column: the notices, which scroll when the screen is too small for
     // them. OK and the forced exit sit in a row below, always in view, so that the column
@@ -556,7 +556,13 @@ QSize TControlCursos::chooseSize() const {
     const QFontMetrics fm(font());
     const int ch = fm.averageCharWidth();
     const int line = fm.lineSpacing();
-    QSize want(grid_->property("preferredWidth").toInt() + 34 * ch, 34 * line);
+    // ESTUDIOS as wide as its longest text (up to the field's 80 characters), at least 40.
+    const QFontMetrics gridMetrics(grid_->font());
+    int estud = 40 * gridMetrics.averageCharWidth();
+    for (int i = 0; i < logic_.rowCount(); ++i)
+        estud = std::max(estud, gridMetrics.horizontalAdvance(logic_.row(i).estud) + 16);
+    estud = std::min(estud, 80 * gridMetrics.averageCharWidth());
+    QSize want(grid_->property("fixedColumnsWidth").toInt() + estud + 34 * ch, 34 * line);
     want = want.expandedTo(minimumSizeHint());
     if (const QScreen* s = screen()) {
         // Room for a window manager's frame and title bar.
@@ -667,6 +673,11 @@ void TControlCursos::showEvent(QShowEvent* event) {
     if (shown_)
         return;
     shown_ = true;
+    guarded([this] { logic_.FormShow(); });
+    model_->reload();
+    updateFromLogic();
+    // Now that the rows are known, room for the longest offering's name.
+    setFixedSize(chooseSize());
     if (QScreen* s = screen()) {
         const QRect avail = s->availableGeometry();
         QPoint at = avail.center() - rect().center();
@@ -674,9 +685,6 @@ void TControlCursos::showEvent(QShowEvent* event) {
         at.setY(std::max(at.y(), avail.top()));
         move(at);
     }
-    guarded([this] { logic_.FormShow(); });
-    model_->reload();
-    updateFromLogic();
     // Placing the cursor is not the user entering a column: with no previous cell, the
     // forced exit stays as FormShow left it. The cursor starts where a code is missing.
     if (logic_.rowCount() > 0) {
