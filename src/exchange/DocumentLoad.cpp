@@ -94,7 +94,7 @@ QString spanishParserError(const ParseState& state) {
         return QStringLiteral("el texto no está en la codificación que declara el documento "
                               "(UTF-8 si no declara ninguna)");
     case XML_ERR_UNSUPPORTED_ENCODING:
-        return QStringLiteral("la codificación declarada no se admite");
+        return QStringLiteral("la codificación declarada '%1' no se admite").arg(name);
     case XML_ERR_COMMENT_NOT_FINISHED:
         return QStringLiteral("un comentario no está cerrado ('-->')");
     case XML_ERR_CDATA_NOT_FINISHED:
