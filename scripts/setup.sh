@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev libxml2-dev libxml2-utils libgtest-dev libbenchmark-dev time
+    qt6-base-dev qt6-translations-l10n libxml2-dev libxml2-utils libgtest-dev libbenchmark-dev time
     xvfb xauth xdotool x11-utils x11-apps imagemagick libx11-dev
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix locales

@@ -46,6 +46,9 @@ CommandLine parseCommandLine(const QStringList& parameters) {
     const QString handle = u'$' + parameters.at(1);
     cl.hostWindow = hexHandle(handle);
     if (!cl.hostWindow)
-        cl.conversionError = QStringLiteral("'%1' is not a valid integer value").arg(handle);
+        cl.conversionError =
+            QStringLiteral("'%1' no es un valor entero válido: Tempolan debe pasar el "
+                           "identificador de su ventana en hexadecimal.")
+                .arg(handle);
     return cl;
 }

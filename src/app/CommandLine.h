@@ -13,7 +13,7 @@ struct CommandLine {
     bool twoParameters = false; // exactly two: the action starts when the window shows
     Action action = Action::None;
     std::optional<quint32> hostWindow; // set when the handle converted
-    QString conversionError;           // "'$...' is not a valid integer value" otherwise
+    QString conversionError;           // "'$...' no es un valor entero válido…" otherwise
 };
 
 // `parameters` are the arguments after the program's name.

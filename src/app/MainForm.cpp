@@ -7,11 +7,13 @@
 #include "export/ExportRun.h"
 #include "tables/Folders.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -19,6 +21,7 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -141,7 +144,11 @@ void TMForm::buildLayout() {
     LabelProducto->setFont(small);
     LabelProducto->setStyleSheet(QStringLiteral("color: #D00000;"));
     row->addWidget(LabelProducto);
-    row->addStretch(1);
+    // What a run is doing; it takes the spare width and never widens the window.
+    LabelPaso = new QLabel(strip);
+    LabelPaso->setObjectName(QStringLiteral("LabelPaso"));
+    LabelPaso->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    row->addWidget(LabelPaso, 1);
     BClose = new QPushButton(QStringLiteral("&Salir"), strip);
     BClose->setObjectName(QStringLiteral("BClose"));
     Button1 = new QPushButton(QStringLiteral("F1 AYUDA"), strip);
@@ -159,7 +166,19 @@ void TMForm::buildLayout() {
     for (QWidget* w : findChildren<QWidget*>())
         w->setProperty("helpContext", kHelpContext);
 
-    setFixedSize(560, 270);
+    // Fixed, but large enough for its texts at any font size, and never beyond the screen.
+    // Each caption gets room for about 22 of its characters a line.
+    const QLabel* caption =
+        findChild<QFrame*>(QStringLiteral("PanelExportar"))->findChild<QLabel*>();
+    const int panel = 22 * QFontMetrics(caption->font()).averageCharWidth() + 24;
+    QSize size(std::max({560, 2 * panel + 18, minimumSizeHint().width()}), 270);
+    size.setHeight(std::max(size.height(), sizeHint().height()));
+    if (layout()->hasHeightForWidth())
+        size.setHeight(std::max(size.height(), layout()->totalHeightForWidth(size.width())));
+    if (const QScreen* s = screen())
+        size = size.boundedTo(s->availableGeometry().size());
+    setFixedSize(size);
+    BExportar->setFocus(Qt::OtherFocusReason);
 }
 
 void TMForm::FormCreate() {
@@ -181,6 +200,8 @@ void TMForm::FormCreate() {
 
 void TMForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // The button in focus shows it from the start, not only after the first Tab.
+    setAttribute(Qt::WA_KeyboardFocusChange);
     if (!event->spontaneous())
         FormShow();
 }
@@ -221,13 +242,26 @@ void TMForm::BImportarClick() {
 void TMForm::runGuarded(const ShellOptions::Run& run) {
     if (running_)
         return;
-    running_ = true;
-    try {
-        run(*host_, state_, runFolders(), held_);
-    } catch (const std::exception& e) {
-        host_->reportError(QString::fromLocal8Bit(e.what()));
+    {
+        // While the run works, input meant for this window is dropped (eventFilter).
+        struct Running {
+            TMForm& form;
+            explicit Running(TMForm& f) : form(f) {
+                form.running_ = true;
+                qApp->installEventFilter(&form);
+            }
+            ~Running() {
+                qApp->removeEventFilter(&form);
+                form.running_ = false;
+                form.LabelPaso->clear();
+            }
+        } running(*this);
+        try {
+            run(*host_, state_, runFolders(), held_);
+        } catch (const std::exception& e) {
+            host_->reportError(QString::fromLocal8Bit(e.what()));
+        }
     }
-    running_ = false;
     // Tempolan's window went away while the run was busy: leave now that it is over.
     if (hostGone_ && isVisible())
         BClose->click();
@@ -236,6 +270,51 @@ void TMForm::runGuarded(const ShellOptions::Run& run) {
 void TMForm::Button1Click() {
     help::setHelpFile(QStringLiteral("VELTRA.chm"));
     help_->showContents();
+}
+
+void TMForm::showProgress(const QString& text) {
+    LabelPaso->setText(text);
+    LabelPaso->setToolTip(text);
+    keepPainted();
+}
+
+void TMForm::keepPainted() {
+    // Paint and let finished dialogs vanish. Input is not held back for later (it would
+    // reach the buttons once the run is over): the run's filter drops what is meant for
+    // this window.
+    if (isVisible())
+        QCoreApplication::processEvents();
+}
+
+bool TMForm::eventFilter(QObject* watched, QEvent* event) {
+    if (!running_ || !watched->isWidgetType())
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+        // Dialogs and boxes of the run are windows of their own and still take input.
+        return static_cast<QWidget*>(watched)->window() == this;
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+void TMForm::keyPressEvent(QKeyEvent* event) {
+    // A plain window gives Enter to no button: the button in focus takes it as Space.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+            button && button->isEnabled()) {
+            button->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void TMForm::disableRunButtons() {
@@ -255,14 +334,21 @@ bool TMForm::FormClose() {
         return true;
     if (!writeProfileString(resultFile_, QStringLiteral("Transformadores"),
                             QStringLiteral("Transformado"), QString::number(state_.resultValue))) {
-        host_->reportError(
-            QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(resultFile_)));
+        host_->reportError(QStringLiteral("No se puede escribir en '%1': compruebe que la carpeta "
+                                          "del programa admite escritura y vuelva a cerrar la "
+                                          "ventana.")
+                               .arg(QDir::toNativeSeparators(resultFile_)));
         return false;
     }
     return true;
 }
 
 void TMForm::closeEvent(QCloseEvent* event) {
+    // The close box does nothing while a run works; the run itself may close the window.
+    if (running_ && event->spontaneous()) {
+        event->ignore();
+        return;
+    }
     if (!FormClose()) {
         event->ignore();
         return;

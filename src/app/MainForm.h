@@ -50,9 +50,16 @@ public:
     void Button1Click();
     void disableRunButtons();
 
+    // During a run: what it is doing, in the lower strip; and a repaint of the window,
+    // while no click or key reaches it.
+    void showProgress(const QString& text);
+    void keepPainted();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -83,4 +90,5 @@ private:
     QPushButton* BClose = nullptr;
     QPushButton* Button1 = nullptr;
     QLabel* LabelProducto = nullptr;
+    QLabel* LabelPaso = nullptr;
 };

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -73,6 +74,7 @@ std::optional<QString> QtRunHost::chooseDocument() {
 void QtRunHost::showMessage(const QString& text) {
     NormalCursor normal(busy_);
     QMessageBox box(QMessageBox::NoIcon, messageTitle(), text, QMessageBox::Ok, dialogParent());
+    addDetail(box);
     box.exec();
 }
 
@@ -81,12 +83,14 @@ bool QtRunHost::askOkCancel(const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
                     dialogParent());
     box.setDefaultButton(QMessageBox::Ok);
+    addDetail(box);
     return box.exec() == QMessageBox::Ok;
 }
 
 void QtRunHost::reportError(const QString& text) {
     NormalCursor normal(busy_);
     QMessageBox box(QMessageBox::Critical, messageTitle(), text, QMessageBox::Ok, dialogParent());
+    addDetail(box);
     box.exec();
 }
 
@@ -120,4 +124,22 @@ void QtRunHost::closeMainWindow() {
 
 void QtRunHost::disableRunButtons() {
     main_.disableRunButtons();
+}
+
+void QtRunHost::stepStarted(int index, int count, const QString& label) {
+    main_.showProgress(QStringLiteral("Paso %1 de %2: %3").arg(index + 1).arg(count).arg(label));
+}
+
+void QtRunHost::stepFinished(int index) {
+    (void)index;
+    main_.keepPainted();
+}
+
+void QtRunHost::setMessageDetail(const QString& detail) {
+    detail_ = detail;
+}
+
+void QtRunHost::addDetail(QMessageBox& box) {
+    if (!detail_.isEmpty())
+        box.setInformativeText(std::exchange(detail_, QString()));
 }

@@ -5,6 +5,7 @@
 #include <QString>
 
 class QFileDialog;
+class QMessageBox;
 class QWidget;
 class TMForm;
 
@@ -23,11 +24,17 @@ public:
     void showPlantillas(PlantillasLogic& dialog) override;
     void closeMainWindow() override;
     void disableRunButtons() override;
+    void stepStarted(int index, int count, const QString& label) override;
+    void stepFinished(int index) override;
+    void setMessageDetail(const QString& detail) override;
 
 private:
     QWidget* dialogParent() const;
+    // Puts the detail set last under the box's text, once.
+    void addDetail(QMessageBox& box);
     TMForm& main_;
     int busy_ = 0;
+    QString detail_;
 };
 
 // The document chooser OpenDialogXML as both runs show it; `workDir` holds the folder

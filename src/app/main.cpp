@@ -1,6 +1,7 @@
 #include "app/EmbeddingNative.h"
 #include "app/Help.h"
 #include "app/MainForm.h"
+#include "app/Translation.h"
 #include "text/Allocator.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VeltraTempolan"));
     QApplication::setApplicationVersion(QStringLiteral(VT_VERSION));
+    installSpanishQtTexts(app);
     help::setHelpFile(QStringLiteral("VELTRA.chm"));
 
     ShellOptions options;

@@ -19,13 +19,107 @@ namespace {
 // What the parser callbacks learn about one parse.
 struct ParseState {
     ErrorCapture errors;
+    int errorCode = 0;   // of the first error kept
+    int errorColumn = 0; // 0 when the parser did not say
+    QString errorName;   // names and number the parser gave with it
+    QString errorName2;
+    int errorNumber = 0;
     bool doctype = false;
     int doctypeLine = 0;
 };
 
 void onParserError(void* userData, xmlErrorPtr error) {
     auto* ctxt = static_cast<xmlParserCtxtPtr>(userData);
-    static_cast<ParseState*>(ctxt->_private)->errors.take(error);
+    auto* state = static_cast<ParseState*>(ctxt->_private);
+    const bool first = !state->errors.any;
+    state->errors.take(error);
+    if (first && state->errors.any) {
+        state->errorCode = error->code;
+        state->errorColumn = error->int2;
+        state->errorName = QString::fromUtf8(error->str1 ? error->str1 : "");
+        state->errorName2 = QString::fromUtf8(error->str2 ? error->str2 : "");
+        state->errorNumber = error->int1;
+    }
+}
+
+// The parser's commonest complaints, said in Spanish for the people who read them.
+QString spanishParserError(const ParseState& state) {
+    const QString& name = state.errorName;
+    switch (state.errorCode) {
+    case XML_ERR_DOCUMENT_EMPTY:
+        return QStringLiteral("el documento está vacío o no empieza por una etiqueta ('<')");
+    case XML_ERR_DOCUMENT_END:
+        return QStringLiteral("hay contenido después del final del documento");
+    case XML_ERR_TAG_NAME_MISMATCH:
+        if (name.isEmpty() || state.errorName2.isEmpty())
+            return QStringLiteral("la etiqueta de cierre no corresponde a la etiqueta abierta");
+        return QStringLiteral("la etiqueta <%1>, abierta en la línea %2, se cierra con </%3>")
+            .arg(name)
+            .arg(state.errorNumber)
+            .arg(state.errorName2);
+    case XML_ERR_TAG_NOT_FINISHED:
+        return QStringLiteral("el documento termina sin cerrar la etiqueta <%1>; puede que esté "
+                              "incompleto")
+            .arg(name);
+    case XML_ERR_GT_REQUIRED:
+        return QStringLiteral("falta el '>' que cierra una etiqueta");
+    case XML_ERR_LTSLASH_REQUIRED:
+        return QStringLiteral("falta la etiqueta de cierre ('</')");
+    case XML_ERR_LT_IN_ATTRIBUTE:
+        return QStringLiteral("un valor de atributo contiene '<'");
+    case XML_ERR_ATTRIBUTE_NOT_STARTED:
+        return QStringLiteral("el valor de un atributo no empieza por comillas");
+    case XML_ERR_ATTRIBUTE_NOT_FINISHED:
+        return QStringLiteral("el valor de un atributo no termina con comillas");
+    case XML_ERR_ATTRIBUTE_WITHOUT_VALUE:
+        return QStringLiteral("un atributo no tiene valor");
+    case XML_ERR_ATTRIBUTE_REDEFINED:
+        return QStringLiteral("una etiqueta repite el atributo '%1'").arg(name);
+    case XML_ERR_NAME_REQUIRED:
+        return QStringLiteral("falta un nombre; un '&' o un '<' del texto debe escribirse "
+                              "'&amp;' o '&lt;'");
+    case XML_ERR_ENTITYREF_SEMICOL_MISSING:
+        return QStringLiteral("falta el ';' de una referencia que empieza por '&'");
+    case XML_ERR_UNDECLARED_ENTITY:
+        return QStringLiteral("la entidad '&%1;' no está declarada; un '&' del texto debe "
+                              "escribirse '&amp;'")
+            .arg(name);
+    case XML_ERR_INVALID_CHAR:
+        return QStringLiteral("el texto contiene un carácter no permitido en XML");
+    case XML_ERR_INVALID_CHARREF:
+    case XML_ERR_INVALID_DEC_CHARREF:
+    case XML_ERR_INVALID_HEX_CHARREF:
+        return QStringLiteral("una referencia de carácter ('&#...;') no es válida");
+    case XML_ERR_INVALID_ENCODING:
+        return QStringLiteral("el texto no está en la codificación que declara el documento "
+                              "(UTF-8 si no declara ninguna)");
+    case XML_ERR_UNSUPPORTED_ENCODING:
+        return QStringLiteral("la codificación declarada '%1' no se admite").arg(name);
+    case XML_ERR_COMMENT_NOT_FINISHED:
+        return QStringLiteral("un comentario no está cerrado ('-->')");
+    case XML_ERR_CDATA_NOT_FINISHED:
+        return QStringLiteral("una sección CDATA no está cerrada (']]>')");
+    case XML_ERR_MISPLACED_CDATA_END:
+        return QStringLiteral("el texto contiene ']]>', que no está permitido");
+    case XML_ERR_RESERVED_XML_NAME:
+        return QStringLiteral("la declaración XML solo puede estar al principio del documento");
+    case XML_ERR_SPACE_REQUIRED:
+        return QStringLiteral("falta un espacio entre dos atributos o nombres");
+    default:
+        return {};
+    }
+}
+
+// Where and what the first parser error was: "línea L, columna C: ..." in Spanish, with
+// the parser's own words in brackets when there is no Spanish sentence for it.
+QString describeParserError(const ParseState& state) {
+    QString where = QStringLiteral("línea %1").arg(state.errors.line);
+    if (state.errorColumn > 0)
+        where += QStringLiteral(", columna %1").arg(state.errorColumn);
+    const QString spanish = spanishParserError(state);
+    if (!spanish.isEmpty())
+        return QStringLiteral("%1: %2.").arg(where, spanish);
+    return QStringLiteral("%1: error de sintaxis XML [%2].").arg(where, state.errors.message);
 }
 
 // An exchange document never has a DOCTYPE; stopping at its first sign means no entity
@@ -104,11 +198,8 @@ std::unique_ptr<DocumentPrivate> parse(const QString& nameForMessages, bool decl
     if (!doc) {
         if (state.errors.any)
             return failed(
-                QStringLiteral(
-                    "El archivo XML '%1' no es un documento XML bien formado: línea %2: %3")
-                    .arg(nameForMessages)
-                    .arg(state.errors.line)
-                    .arg(state.errors.message));
+                QStringLiteral("El archivo XML '%1' no es un documento XML bien formado: %2")
+                    .arg(nameForMessages, describeParserError(state)));
         return failed(QStringLiteral("El archivo XML '%1' no es un documento XML bien formado.")
                           .arg(nameForMessages));
     }

@@ -160,9 +160,10 @@ accept_message() {
     wait_gone "^VeltraTempolan\$"
 }
 
-# The course dialog: the grid has the focus on the first row's key; Right twice reaches
-# NIVEL, typing opens the cell, Return stores it and moves on to CURSO, and from there to
-# the next row's key. OK is the wide button at the bottom of the right-hand column.
+# The course dialog, by keyboard only: the grid has the focus on the first code that is
+# missing (the first row's NIVEL on a fresh import); typing opens the cell, Return stores
+# it and moves on to CURSO, and from there to the next row's NIVEL. Tab leaves the grid
+# for OK, and Return there is OK.
 answer_cursos() {
     local dialog name=$1 code
     shift
@@ -171,14 +172,15 @@ answer_cursos() {
     xdotool windowfocus --sync "$dialog"
     sleep 0.2
     for code in "$@"; do # NIVEL/CURSO of each row in turn
-        xdotool key --delay 20 Right Right
         xdotool type --delay 10 "${code%/*}"
         xdotool key Return
         xdotool type --delay 10 "${code#*/}"
         xdotool key Return
     done
     shot "$name"
-    click "$dialog" 681 510
+    xdotool key Tab
+    sleep 0.2
+    xdotool key Return
     wait_gone "^Asignación de Niveles y Cursos\$"
 }
 
@@ -232,12 +234,11 @@ dialog=$(wait_window "^Asignación de Niveles y Cursos\$") ||
     fail "no apareció el diálogo de niveles y cursos"
 xdotool windowfocus --sync "$dialog"
 sleep 0.2
-xdotool key --delay 20 Right Right
 xdotool type --delay 10 ESO
 xdotool key Return
 xdotool type 1
 xdotool key Return
-click "$dialog" 681 510 # OK
+xdotool key alt+o # OK by its mnemonic
 box=$(wait_window "^VeltraTempolan\$") || fail "no se avisó de que falta algún dato"
 shot cursos-incidencias
 xdotool windowfocus --sync "$box"
@@ -247,7 +248,9 @@ dialog=$(wait_window "^Asignación de Niveles y Cursos\$") ||
     fail "no volvió el diálogo de niveles y cursos"
 sleep 0.2
 shot cursos-forzar
-click "$dialog" 681 543 # "Forzar Salida Sin Terminar Proceso "
+xdotool windowfocus --sync "$dialog"
+sleep 0.2
+xdotool key Tab Tab space # past OK to "Forzar Salida Sin Terminar Proceso "
 wait_exit "$app_pid" "tras forzar la salida"
 [ -e "$TLTEMP/CURSOST.DBF" ] && [ ! -e "$TLTEMP/CURSOST2.DBF" ] && [ ! -e "$TLTEMP/ASIGNOMT.DBF" ] ||
     fail "tras forzar la salida solo debían existir PERIODOS y CURSOST: $(ls "$TLTEMP")"

@@ -59,31 +59,36 @@ INSTANTIATE_TEST_SUITE_P(
                  true,
                  Action::Import,
                  std::nullopt,
-                 "'$1G' is not a valid integer value"},
+                 "'$1G' no es un valor entero válido: Tempolan debe pasar el identificador de su "
+                 "ventana en hexadecimal."},
         LineCase{"Empty",
                  {"exportar", ""},
                  true,
                  Action::Import,
                  std::nullopt,
-                 "'$' is not a valid integer value"},
+                 "'$' no es un valor entero válido: Tempolan debe pasar el identificador de su "
+                 "ventana en hexadecimal."},
         LineCase{"Prefixed",
                  {"exportar", "0x1A"},
                  true,
                  Action::Import,
                  std::nullopt,
-                 "'$0x1A' is not a valid integer value"},
+                 "'$0x1A' no es un valor entero válido: Tempolan debe pasar el identificador de su "
+                 "ventana en hexadecimal."},
         LineCase{"Blank",
                  {"exportar", " 1A"},
                  true,
                  Action::Import,
                  std::nullopt,
-                 "'$ 1A' is not a valid integer value"},
+                 "'$ 1A' no es un valor entero válido: Tempolan debe pasar el identificador de su "
+                 "ventana en hexadecimal."},
         LineCase{"Beyond32Bits",
                  {"importar", "100000000"},
                  true,
                  Action::Export,
                  std::nullopt,
-                 "'$100000000' is not a valid integer value"}),
+                 "'$100000000' no es un valor entero válido: Tempolan debe pasar el identificador "
+                 "de su ventana en hexadecimal."}),
     caseName<LineCase>);
 
 struct WindowCase {
@@ -128,7 +133,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {"exportar", "XYZ"},
                    false,
                    {"import"},
-                   {"'$XYZ' is not a valid integer value"}}),
+                   {"'$XYZ' no es un valor entero válido: Tempolan debe pasar el identificador de "
+                    "su ventana en hexadecimal."}}),
     caseName<WindowCase>);
 
 TEST(WindowFromCommandLine, LowersOnlyAsciiLetters) {

@@ -82,7 +82,8 @@ QByteArray iniWith(const char* value) {
     return QByteArray("[Transformadores]\r\nTransformado=") + value + "\r\n";
 }
 
-const QString kBadHex = QStringLiteral("'$zz' is not a valid integer value");
+const QString kBadHex = QStringLiteral("'$zz' no es un valor entero válido: Tempolan debe pasar el "
+                                       "identificador de su ventana en hexadecimal.");
 
 INSTANTIATE_TEST_SUITE_P(
     Table, RunOutcome,
@@ -212,7 +213,10 @@ TEST(ResultFileOnClose, UnwritableFileKeepsTheWindowOpen) {
     QTest::mouseClick(shell.button("BClose"), Qt::LeftButton);
     EXPECT_EQ(
         shell.host.errors,
-        QStringList{QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(ini))});
+        QStringList{QStringLiteral("No se puede escribir en '%1': compruebe que la carpeta del "
+                                   "programa admite escritura y vuelva a cerrar la "
+                                   "ventana.")
+                        .arg(QDir::toNativeSeparators(ini))});
     EXPECT_TRUE(shell.form->isVisible());
     EXPECT_EQ(shell.quits, 0);
 

@@ -116,6 +116,47 @@ TEST_F(ExchangeLoading, NotWellFormedLoadsEmptyWithLineAndMessage) {
     EXPECT_TRUE(doc.errorString().contains("BLOQUE_DATOS")) << doc.errorString().toStdString();
 }
 
+// The parser's complaints reach the user as Spanish sentences with line and column; one
+// without a Spanish sentence keeps the parser's words in brackets.
+TEST_F(ExchangeLoading, ParserErrorsAreSaidInSpanishWithLineAndColumn) {
+    struct Case {
+        QByteArray bytes;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"<SERVICIO>\n<BLOQUE_DATOS>\n</SERVICIO>\n",
+         "línea 3, columna 12: la etiqueta <BLOQUE_DATOS>, abierta en la línea 2, se cierra con "
+         "</SERVICIO>."},
+        {"<SERVICIO>\n<dato>a & b</dato>\n</SERVICIO>",
+         "línea 2, columna 10: falta un nombre; un '&' o un '<' del texto debe escribirse '&amp;' "
+         "o '&lt;'."},
+        {"<SERVICIO>&desconocida;</SERVICIO>",
+         "línea 1, columna 24: la entidad '&desconocida;' no está declarada"},
+        {"<SERVICIO/><OTRO/>",
+         "línea 1, columna 12: hay contenido después del final del documento."},
+        {"hola", "línea 1, columna 1: el documento está vacío o no empieza por una etiqueta"},
+        {"<SERVICIO><BLOQUE_DATOS>", "el documento termina sin cerrar la etiqueta"},
+        {"<SERVICIO><BLOQUE", "línea 1, columna 18: falta el '>' que cierra una etiqueta."},
+        {"<SERVICIO a=\"1\" a=\"2\"/>", "una etiqueta repite el atributo 'a'"},
+        {"<SERVICIO>]]></SERVICIO>", "el texto contiene ']]>'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes.toStdString());
+        const Document doc = loadBytes(c.bytes, QStringLiteral("roto.xml"));
+        ASSERT_FALSE(doc.ok());
+        EXPECT_TRUE(doc.errorString().contains(c.expected)) << doc.errorString().toStdString();
+        EXPECT_FALSE(doc.errorString().contains(u'[')) << doc.errorString().toStdString();
+    }
+    // Rarer complaints: a Spanish frame, the parser's own words in brackets.
+    const Document odd = loadBytes("<?xml version=\"1.0\" standalone=\"quizá\"?><SERVICIO/>",
+                                   QStringLiteral("raro.xml"));
+    ASSERT_FALSE(odd.ok());
+    EXPECT_TRUE(odd.errorString().contains(QStringLiteral("línea 1, columna ")))
+        << odd.errorString().toStdString();
+    EXPECT_TRUE(odd.errorString().contains(QStringLiteral("error de sintaxis XML [")))
+        << odd.errorString().toStdString();
+}
+
 TEST_F(ExchangeLoading, DoctypeIsRefusedSoEntitiesNeverExpand) {
     writeFile(path("secreto.txt"), "CONTENIDO_SECRETO");
     const QByteArray secretUrl = QUrl::fromLocalFile(path("secreto.txt")).toEncoded();

@@ -111,12 +111,15 @@ TEST_F(CursosDialogTest, ShowsItsControlsWithTheirTexts) {
         ASSERT_EQ(m->rowCount(), 2);
         EXPECT_EQ(m->index(1, 0).data().toString(), "K2");
         EXPECT_EQ(m->index(1, 1).data().toString(), "2º ESO");
+        // The offering's name in full when the column shortens it.
+        EXPECT_EQ(m->index(1, 1).data(Qt::ToolTipRole).toString(), "2º ESO");
+        EXPECT_EQ(gridOf(dlg)->textElideMode(), Qt::ElideMiddle);
         for (int c = 0; c < 4; ++c)
             EXPECT_EQ(bool(m->flags(m->index(0, c)) & Qt::ItemIsEditable), c >= 2) << c;
 
         QPushButton* ok = button(dlg, "BitBtn1");
         ASSERT_NE(ok, nullptr);
-        EXPECT_EQ(ok->text(), "OK");
+        EXPECT_EQ(ok->text(), "&OK"); // shown as "OK", Alt+O from the keyboard
         EXPECT_FALSE(ok->icon().isNull());
         EXPECT_EQ(ok->property("helpContext").toInt(), 1);
         QPushButton* forzar = button(dlg, "BitBtn2");
@@ -162,6 +165,9 @@ TEST_F(CursosDialogTest, TypedCodesReachCursostAndAGapBringsTheForcedExit) {
         },
         [](TControlCursos& dlg) {
             EXPECT_TRUE(button(dlg, "BitBtn2")->isVisible());
+            // The new dialog opens where the code is missing: the second row.
+            EXPECT_EQ(gridOf(dlg)->currentIndex(),
+                      gridOf(dlg)->model()->index(1, TControlCursos::ColNivel));
             const auto labels = dlg.findChildren<QLabel*>(QStringLiteral("LabelAtencion"));
             ASSERT_EQ(labels.size(), 1);
             EXPECT_TRUE(labels.front()->isVisible());
@@ -185,19 +191,26 @@ TEST_F(CursosDialogTest, EnteringAColumnHidesTheForcedExitAndACompleteOkSavesThe
         [](TControlCursos& dlg) { QTest::mouseClick(button(dlg, "BitBtn1"), Qt::LeftButton); },
         [](TControlCursos& dlg) {
             ASSERT_TRUE(button(dlg, "BitBtn2")->isVisible());
-            goToCell(dlg, 0, TControlCursos::ColNivel);
+            // The cursor starts on the first missing code; entering a column hides the
+            // forced exit.
+            EXPECT_EQ(gridOf(dlg)->currentIndex(),
+                      gridOf(dlg)->model()->index(0, TControlCursos::ColNivel));
+            press(Qt::Key_Right);
             EXPECT_FALSE(button(dlg, "BitBtn2")->isVisible());
+            press(Qt::Key_Left);
             type("ESO");
             press(Qt::Key_Return);
             type("1");
-            press(Qt::Key_Tab); // leaves the cell on to the next row
-            press(Qt::Key_Tab);
-            press(Qt::Key_Tab);
+            press(Qt::Key_Return); // on to the next row's NIVEL, never its key
+            EXPECT_EQ(gridOf(dlg)->currentIndex(),
+                      gridOf(dlg)->model()->index(1, TControlCursos::ColNivel));
             type("BCT");
             press(Qt::Key_Return);
             type("2");
-            // The open cell is stored when OK is clicked.
-            QTest::mouseClick(button(dlg, "BitBtn1"), Qt::LeftButton);
+            // Tab stores the open cell and leaves the grid for OK; Enter there is OK.
+            press(Qt::Key_Tab);
+            EXPECT_EQ(QApplication::focusWidget(), button(dlg, "BitBtn1"));
+            press(Qt::Key_Return);
         },
     };
     EXPECT_FALSE(runStep(kTwo));

@@ -14,6 +14,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -50,6 +51,10 @@ public:
     }
 
     QVariant data(const QModelIndex& index, int role) const override {
+        // The offering's name in full, for when the column shows it shortened.
+        if (index.isValid() && role == Qt::ToolTipRole &&
+            index.column() == TControlCursos::ColEstud)
+            return logic_.row(index.row()).estud;
         if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
             return {};
         const CursosLogic::Row r = logic_.row(index.row());
@@ -123,11 +128,14 @@ private:
 
 namespace {
 
-// NIVEL and CURSO take at most their field's width; Enter stores the cell and moves on to
-// the next column.
+// NIVEL and CURSO take at most their field's width; Enter stores the cell and lets the
+// grid move on (onEnter).
 class CodeDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    std::function<void()> onEnter;
+    std::function<void(bool forward)> onTab;
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
@@ -146,7 +154,17 @@ protected:
             if (key == Qt::Key_Return || key == Qt::Key_Enter) {
                 auto* editor = qobject_cast<QWidget*>(object);
                 Q_EMIT commitData(editor);
-                Q_EMIT closeEditor(editor, QAbstractItemDelegate::EditNextItem);
+                Q_EMIT closeEditor(editor, QAbstractItemDelegate::NoHint);
+                if (onEnter)
+                    onEnter();
+                return true;
+            }
+            // Tab stores the cell and leaves the grid, as it does from a closed cell.
+            if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && onTab) {
+                auto* editor = qobject_cast<QWidget*>(object);
+                Q_EMIT commitData(editor);
+                Q_EMIT closeEditor(editor, QAbstractItemDelegate::NoHint);
+                onTab(key == Qt::Key_Tab);
                 return true;
             }
         }
@@ -219,6 +237,24 @@ public:
         }
     }
 
+    // Enter: NIVEL, then CURSO, then the next row's NIVEL; the read-only columns are
+    // never a stop, so typed codes always land in a cell that keeps them.
+    void advance() {
+        const QModelIndex at = currentIndex();
+        if (!at.isValid())
+            return;
+        int row = at.row();
+        int column = TControlCursos::ColNivel;
+        if (at.column() == TControlCursos::ColNivel) {
+            column = TControlCursos::ColCurso;
+        } else if (at.column() == TControlCursos::ColCurso) {
+            if (row + 1 >= model()->rowCount())
+                return;
+            ++row;
+        }
+        setCurrentIndex(model()->index(row, column));
+    }
+
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override {
         if (index.column() > 0)
             QTableView::scrollTo(index, hint);
@@ -245,9 +281,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override {
         const int key = event->key();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && state() != EditingState) {
-            const QModelIndex next = moveCursor(MoveNext, Qt::NoModifier);
-            if (next.isValid())
-                setCurrentIndex(next);
+            advance();
             event->accept();
             return;
         }
@@ -342,14 +376,19 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
     grid_->setProperty("helpContext", 1);
     model_ = new CursosModel(
         logic_, [this](const std::function<void()>& f) { guarded(f); }, this);
-    grid_->setItemDelegate(new CodeDelegate(grid_));
+    auto* delegate = new CodeDelegate(grid_);
+    delegate->onEnter = [this] { grid_->advance(); };
+    delegate->onTab = [this](bool forward) { focusNextPrevChild(forward); };
+    grid_->setItemDelegate(delegate);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->setSelectionBehavior(QAbstractItemView::SelectItems);
     grid_->setAlternatingRowColors(true);
     grid_->setWordWrap(false);
     grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                            QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
-    grid_->setTabKeyNavigation(true);
+    // Tab leaves the grid for OK; the arrows and Enter move inside it.
+    grid_->setTabKeyNavigation(false);
+    grid_->setTextElideMode(Qt::ElideMiddle); // rows often differ only at the end
     grid_->verticalHeader()->hide();
     grid_->horizontalHeader()->setDefaultAlignment(
         Qt::Alignment(Qt::AlignCenter | Qt::TextWordWrap));
@@ -357,12 +396,12 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
     grid_->horizontalHeader()->setStretchLastSection(false);
     grid_->attachModel(model_);
     {
-        // Widths in characters of the grid's font.
+        // Widths in characters of the grid's font; ESTUDIOS takes whatever is left.
         const QFontMetrics fm(grid_->font());
         const int ch = fm.averageCharWidth();
         const int pad = 12;
         const int widths[ColumnCount] = {10, 40, 5, 3};
-        int total = 0;
+        int fixed = 0;
         for (int c = 0; c < ColumnCount; ++c) {
             const int w =
                 std::max(widths[c] * ch + pad,
@@ -370,12 +409,15 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
                              model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) +
                              pad);
             grid_->setColumnWidth(c, w);
-            total += w;
+            if (c != ColEstud)
+                fixed += w;
         }
+        grid_->horizontalHeader()->setSectionResizeMode(ColEstud, QHeaderView::Stretch);
         grid_->setHeaderHeight(2 * QFontMetrics(grid_->horizontalHeader()->font()).lineSpacing() +
                                8);
-        grid_->setFixedWidth(total + 2 * grid_->frameWidth() +
-                             grid_->verticalScrollBar()->sizeHint().width());
+        const int chrome = 2 * grid_->frameWidth() + grid_->verticalScrollBar()->sizeHint().width();
+        grid_->setMinimumWidth(fixed + 10 * ch + chrome);
+        grid_->setProperty("fixedColumnsWidth", fixed + chrome);
     }
     grid_->onEscape = [this] {
         guarded([this] {
@@ -384,11 +426,29 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
             model_->rowChanged(r);
         });
     };
-    body->addWidget(grid_);
+    body->addWidget(grid_, 5);
 
-    // The right-hand column.
-    auto* side = new QVBoxLayout;
-    body->addLayout(side, 1);
+    // The right-hand column: the notices, which scroll when the screen is too small for
+    // them. OK and the forced exit sit in a row below, always in view, so that the column
+    // can be narrow and leave its width to the grid on a small screen.
+    auto* notices = new QScrollArea(this);
+    notices->setObjectName(QStringLiteral("AvisosCursos"));
+    notices->setWidgetResizable(true);
+    notices->setFrameShape(QFrame::NoFrame);
+    notices->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    notices->setFocusPolicy(Qt::NoFocus);
+    notices->viewport()->setAutoFillBackground(false);
+    // The dialog's gradient shows through the column, as behind the other labels.
+    notices->setStyleSheet(QStringLiteral("#AvisosCursos, #AvisosCursos > QWidget, "
+                                          "#AvisosCursosTexto { background: transparent; }"));
+    auto* noticesBody = new QWidget(notices->viewport());
+    noticesBody->setObjectName(QStringLiteral("AvisosCursosTexto"));
+    noticesBody->setAutoFillBackground(false);
+    auto* side = new QVBoxLayout(noticesBody);
+    side->setContentsMargins(0, 0, 0, 0);
+    notices->setWidget(noticesBody);
+    notices->setMinimumWidth(18 * QFontMetrics(font()).averageCharWidth());
+    body->addWidget(notices, 2);
 
     labelIncidencias_ =
         makeLabel(this, "LabelIncidencias", QStringLiteral("INCIDENCIAS EN EL TRASPASO"));
@@ -435,14 +495,16 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
     distintos->setStyleSheet(QStringLiteral("color: #a00000; font-weight: bold;"));
     side->addWidget(distintos);
     side->addStretch(1);
+    auto* buttons = new QHBoxLayout;
+    outer->addLayout(buttons);
 
-    bitBtn1_ = new QPushButton(QIcon(checkMark(20)), QStringLiteral("OK"), this);
+    bitBtn1_ = new QPushButton(QIcon(checkMark(20)), QStringLiteral("&OK"), this);
     bitBtn1_->setObjectName(QStringLiteral("BitBtn1"));
     bitBtn1_->setProperty("helpContext", 1);
     bitBtn1_->setMinimumHeight(32);
     bitBtn1_->setIconSize(QSize(20, 20));
+    bitBtn1_->setMinimumWidth(12 * QFontMetrics(font()).averageCharWidth());
     connect(bitBtn1_, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-    side->addWidget(bitBtn1_);
 
     bitBtn2_ = new QPushButton(QStringLiteral("Forzar Salida Sin Terminar Proceso "), this);
     bitBtn2_->setObjectName(QStringLiteral("BitBtn2"));
@@ -454,14 +516,17 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
                   QStringLiteral("¡ Atención ! Si fuerza la Salida, los Datos recogidos serán "
                                  "INCOHERENTES."));
     labelAtencion_->setStyleSheet(QStringLiteral("color: red; background-color: yellow;"));
-    for (QWidget* w : {static_cast<QWidget*>(bitBtn2_), static_cast<QWidget*>(labelAtencion_)}) {
+    for (QWidget* w : {static_cast<QWidget*>(labelAtencion_), static_cast<QWidget*>(bitBtn2_)}) {
         keepPlaceWhenHidden(w);
         w->hide();
-        side->addWidget(w);
     }
+    buttons->addWidget(labelAtencion_, 1);
+    buttons->addWidget(bitBtn2_);
+    buttons->addSpacing(12);
+    buttons->addWidget(bitBtn1_);
 
     bitBtn1_->setDefault(true);
-    setFixedSize(900, 600);
+    setFixedSize(chooseSize());
 
     connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current, const QModelIndex& previous) {
@@ -482,6 +547,29 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
 TControlCursos::~TControlCursos() {
     QObject::disconnect(focusConnection_);
     logic_.changed = nullptr;
+}
+
+// Fixed, as the user may not resize it, but chosen from its contents and the screen:
+// the grid as wide as a long offering's name needs, the notices readable beside it, and
+// all of it inside the available screen (the notices scroll when they must).
+QSize TControlCursos::chooseSize() const {
+    const QFontMetrics fm(font());
+    const int ch = fm.averageCharWidth();
+    const int line = fm.lineSpacing();
+    // ESTUDIOS as wide as its longest text (up to the field's 80 characters), at least 40.
+    const QFontMetrics gridMetrics(grid_->font());
+    int estud = 40 * gridMetrics.averageCharWidth();
+    for (int i = 0; i < logic_.rowCount(); ++i)
+        estud = std::max(estud, gridMetrics.horizontalAdvance(logic_.row(i).estud) + 16);
+    estud = std::min(estud, 80 * gridMetrics.averageCharWidth());
+    QSize want(grid_->property("fixedColumnsWidth").toInt() + estud + 34 * ch, 34 * line);
+    want = want.expandedTo(minimumSizeHint());
+    if (const QScreen* s = screen()) {
+        // Room for a window manager's frame and title bar.
+        const QSize room = s->availableGeometry().size() - QSize(16, 40);
+        want = want.boundedTo(room);
+    }
+    return want;
 }
 
 void TControlCursos::buildNavigator(QWidget* parent) {
@@ -585,15 +673,25 @@ void TControlCursos::showEvent(QShowEvent* event) {
     if (shown_)
         return;
     shown_ = true;
-    if (QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
     guarded([this] { logic_.FormShow(); });
     model_->reload();
     updateFromLogic();
+    // Now that the rows are known, room for the longest offering's name.
+    setFixedSize(chooseSize());
+    if (QScreen* s = screen()) {
+        const QRect avail = s->availableGeometry();
+        QPoint at = avail.center() - rect().center();
+        at.setX(std::max(at.x(), avail.left()));
+        at.setY(std::max(at.y(), avail.top()));
+        move(at);
+    }
     // Placing the cursor is not the user entering a column: with no previous cell, the
-    // forced exit stays as FormShow left it.
-    if (logic_.rowCount() > 0)
-        grid_->setCurrentIndex(model_->index(0, ColClave));
+    // forced exit stays as FormShow left it. The cursor starts where a code is missing.
+    if (logic_.rowCount() > 0) {
+        const QModelIndex start = firstMissingCode();
+        grid_->setCurrentIndex(start.isValid() ? start : model_->index(0, ColNivel));
+        grid_->scrollTo(grid_->currentIndex(), QAbstractItemView::PositionAtCenter);
+    }
     grid_->setFocus(Qt::OtherFocusReason);
 }
 
@@ -632,6 +730,17 @@ void TControlCursos::updateFromLogic() {
     labelFalta_->setVisible(logic_.showIncidencias());
     bitBtn2_->setVisible(logic_.showForzar());
     labelAtencion_->setVisible(logic_.showForzar());
+}
+
+QModelIndex TControlCursos::firstMissingCode() const {
+    for (int i = 0; i < logic_.rowCount(); ++i) {
+        const CursosLogic::Row r = logic_.row(i);
+        if (CursosLogic::isMissing(r.nivel))
+            return model_->index(i, ColNivel);
+        if (CursosLogic::isMissing(r.curso))
+            return model_->index(i, ColCurso);
+    }
+    return {};
 }
 
 bool TControlCursos::insideGrid(QWidget* w) const {

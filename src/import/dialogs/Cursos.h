@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QMetaObject>
+#include <QModelIndex>
 #include <exception>
 #include <functional>
 
@@ -36,6 +37,8 @@ protected:
 
 private:
     void buildNavigator(QWidget* parent);
+    QSize chooseSize() const;
+    QModelIndex firstMissingCode() const;
     void navigate(int target);
     void updateFromLogic();
     void onFocusChanged(QWidget* old, QWidget* now);

@@ -13,6 +13,7 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -130,8 +131,15 @@ void TPlantillas::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     if (!centred_) {
         centred_ = true;
-        if (const QScreen* s = screen())
-            move(s->availableGeometry().center() - rect().center());
+        // Centred, as large as its texts need at the user's font size, never off screen.
+        if (const QScreen* s = screen()) {
+            const QRect avail = s->availableGeometry();
+            resize(size().expandedTo(minimumSizeHint()).boundedTo(avail.size()));
+            QPoint at = avail.center() - rect().center();
+            at.setX(std::max(at.x(), avail.left()));
+            at.setY(std::max(at.y(), avail.top()));
+            move(at);
+        }
     }
     // Some platforms activate late or not at all; the lists must be there regardless.
     if (!activated_)
