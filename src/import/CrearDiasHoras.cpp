@@ -14,8 +14,6 @@ namespace {
 const QString& kTable = tables::DIASHORAST::kName;
 const QString kSlotGroup = QStringLiteral("TRAMOS_HORARIOS");
 
-}
-
 QString twoDigits(qint64 n) {
     QString s = QString::number(n);
     if (s.size() < 2)
