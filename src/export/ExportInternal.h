@@ -6,12 +6,14 @@
 
 #include "exchange/ExchangeDocument.h"
 #include "export/ExportRun.h"
+#include "run/RunReport.h"
 #include "tables/Table.h"
 
 #include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QLocale>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -45,7 +47,6 @@ std::optional<qint32> MinutosDesdeHora(const QString& hora);
 // The school year: the first 4 characters of the first data group's text, white space
 // at its start skipped.
 QString AnnoEscolar(const QString& textoPrimerGrupo);
-
 
 // ---- Working tables in memory ----------------------------------------------------------
 
@@ -106,8 +107,8 @@ struct TablasExport {
 class Busquedas {
 public:
     // Reads SOLUC, PROFT, GRUPOST, ASIGNOMT, ASIGNOMT2, DIASHORAST and ASIGT (and the
-    // three catalogues when `catalogos`).
-    void cargar(TablasExport& t, bool catalogos);
+    // three catalogues when `catalogos`). Teachers left out go to `informe`, if given.
+    void cargar(TablasExport& t, bool catalogos, run::RunReport* informe = nullptr);
 
     QList<Profesor> profesores;
     QList<Entrada> soluc;
@@ -156,7 +157,17 @@ private:
 
 // ---- Run state -----------------------------------------------------------------------
 
+// The identifiers the input document knows, read before its content is replaced: the
+// other program refuses what it does not know. A kind whose group the input lacks is not
+// checked (nullopt).
+struct Conocidos {
+    std::optional<QSet<QString>> tramos, dependencias, unidades, ofertas, materias;
+    static Conocidos Leer(const exchange::Document& doc);
+};
+
 struct EstadoExport {
+    run::RunReport* informe = nullptr; // where what is left out or warned about goes
+    Conocidos conocidos;
     QString anno;
     QString fInicio;
     QString fFin;
@@ -187,6 +198,7 @@ struct EntradaResuelta {
     QString diaTramo, idTramo, inicio, fin; // empty without a time slot
     QString aula, unidad, oferta, materia, actividad, autorizacion;
     bool rechazada = false;
+    bool faltaUnidad = false; // rejected for want of a unit (otherwise of a subject)
 };
 
 EntradaResuelta ResolverEntrada(const Busquedas& b, const Entrada& e, const Profesor& p,

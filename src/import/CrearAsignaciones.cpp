@@ -88,8 +88,27 @@ void CrearAsignaciones(ImportContext& ctx) {
 
     for (const Materia& m : MateriasDelDocumento(ctx)) {
         const QString cod = codPorNombre.value(AllTrim(MayusculasAZ(LeftStr(m.nombre, 80))));
-        if (cod.isEmpty())
+        if (cod.isEmpty()) {
+            noteReport(ctx, {run::ReportKind::SubjectWithoutGroup,
+                             QStringLiteral("la materia no está en ASIGNOMT: no recibe ninguna "
+                                            "fila en ASIGT"),
+                             QStringLiteral("MATERIAS"),
+                             {},
+                             m.registro,
+                             {},
+                             m.nombre});
             continue;
+        }
+        if (!gruposPorOferta.contains(m.oferta))
+            noteReport(ctx, {run::ReportKind::SubjectWithoutGroup,
+                             QStringLiteral("ningún grupo de GRUPOST tiene su oferta de curso "
+                                            "%1: no recibe ninguna fila en ASIGT")
+                                 .arg(m.oferta),
+                             QStringLiteral("MATERIAS"),
+                             {},
+                             m.registro,
+                             {},
+                             m.nombre});
         for (const qsizetype i : gruposPorOferta.value(m.oferta)) {
             const Grupo& g = grupos.at(i);
             asigt.append();

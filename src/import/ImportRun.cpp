@@ -61,6 +61,8 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders,
                exchange::Document& held, const std::vector<ImportStep>& steps, bool realSteps,
                const DocumentCheck& beforeSteps) {
     run::runInFrame(host, state, folders, held, [&](run::Run& r) {
+        r.report.run = QStringLiteral("import");
+        r.report.document = state.filenameXML;
         exchange::Document doc = exchange::Document::load(state.filenameXML);
         // An unreadable document would leave every step with nothing to read, and each
         // step deletes its tables before reading: refuse it while nothing is touched.
@@ -80,6 +82,7 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders,
 
         r.showBusy();
         ImportContext ctx{held, host, state, folders.workDir, folders.catalogPath};
+        ctx.report = &r.report;
         const int count = int(steps.size());
         const auto& table = importSteps();
         for (int i = 0; i < count; ++i) {

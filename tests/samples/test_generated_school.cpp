@@ -8,8 +8,9 @@
 #include "import/CursosLogic.h"
 #include "import/ImportRun.h"
 #include "import/PlantillasLogic.h"
-#include "tables/Table.h"
 #include "run/RunError.h"
+#include "run/RunReport.h"
+#include "tables/Table.h"
 
 #include <QDir>
 #include <QProcess>
@@ -502,6 +503,39 @@ TEST_P(EndToEnd, ImportTimetableAndExport) {
         }
     }
     EXPECT_GT(authorised, 0) << "origin authorisations resolved through the catalogues";
+
+    // The report accounts for every entry of a teacher with a key: written as a regular
+    // activity, rejected, or not placed or non-regular (not a regular activity).
+    ASSERT_TRUE(exportHost.report.has_value());
+    const run::RunReport& report = *exportHost.report;
+    EXPECT_EQ(report.count(run::ReportKind::TeacherWithoutEmployee), school.teachersWithoutKey);
+    QHash<QString, int> rejectedOf, entriesOf, asideOf;
+    for (const run::ReportItem& i : report.items())
+        if (i.kind == run::ReportKind::EntryRejectedUnit ||
+            i.kind == run::ReportKind::EntryRejectedSubject)
+            ++rejectedOf[i.teacher];
+    for (const Row& e : entries) {
+        ++entriesOf[e["PROF"]];
+        if (e["DIA"] == QLatin1String("0") || e["ASIG"].startsWith(u'#'))
+            ++asideOf[e["PROF"]];
+    }
+    const NodeList regularGroups = out.recordsOf(QStringLiteral("HORARIOS_REGULARES"));
+    for (const Row& t : teachers) {
+        if (t["X_EMPLEADO"].trimmed().isEmpty())
+            continue;
+        const QString abbrev = t["ABREV"];
+        const int written = int(regularGroups[keyed.indexOf(t["X_EMPLEADO"])]
+                                    .elementChildren(QStringLiteral("grupo_datos"))
+                                    .size());
+        EXPECT_EQ(written + rejectedOf.value(abbrev) + asideOf.value(abbrev),
+                  entriesOf.value(abbrev))
+            << abbrev.toStdString();
+    }
+    // Everything the report names is written beside the document, for Notepad.
+    const QByteArray text =
+        readFile(QDir(docDir).filePath(QStringLiteral("ResultadoTempolanveltra.txt")));
+    EXPECT_TRUE(text.startsWith("\xEF\xBB\xBF"));
+    EXPECT_TRUE(text.contains(exportHost.reportSentence.toUtf8().left(20)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, EndToEnd, ::testing::Values(0.1, 0.4, 1.0));
