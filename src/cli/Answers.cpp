@@ -228,7 +228,8 @@ SlotFrames slotFrames(const exchange::Document& doc, const FrameChoice& choice) 
 std::optional<int> readImportOptions(const QStringList& args, Streams io, ImportOptions& o) {
     const Options opts(args,
                        {QStringLiteral("workdir"), QStringLiteral("catalog"),
-                        QStringLiteral("codes"), QStringLiteral("frames")},
+                        QStringLiteral("codes"), QStringLiteral("frames"),
+                        QStringLiteral("report")},
                        {QStringLiteral("recover"), QStringLiteral("no-recover")});
     if (!opts.ok() || opts.positional().size() != 1 ||
         (opts.has(QStringLiteral("recover")) && opts.has(QStringLiteral("no-recover")))) {
@@ -250,6 +251,7 @@ std::optional<int> readImportOptions(const QStringList& args, Streams io, Import
     o.catalogPath = opts.value(QStringLiteral("catalog"),
                                QDir(programFolder()).filePath(QStringLiteral("VELTMATERIAS.DBF")));
     o.recover = !opts.has(QStringLiteral("no-recover"));
+    o.reportPath = opts.value(QStringLiteral("report"));
     if (opts.has(QStringLiteral("codes"))) {
         QString error;
         if (!readCodes(opts.value(QStringLiteral("codes")), o.codes, error)) {

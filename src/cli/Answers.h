@@ -29,6 +29,7 @@ struct ImportOptions {
     CodesByKey codes;
     QStringList frames; // --frames, split
     bool recover = true;
+    QString reportPath; // --report: where the JSON report goes
 };
 
 // Reads them from the command line; on a problem prints it and returns the exit code

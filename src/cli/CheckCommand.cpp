@@ -2,16 +2,17 @@
 #include "import/ImportRun.h"
 #include "exchange/ExchangeDocument.h"
 #include "run/RunError.h"
+#include "run/RunReport.h"
 #include "tables/Cp1252.h"
 #include "tables/Folders.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
-#include "run/RunError.h"
 #include "text/WholeNumber.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 namespace cli {
 
@@ -76,14 +77,17 @@ int runCheck(const QStringList& args, Streams io) {
 
         out << "Grupos de datos:\n";
         QHash<QString, NodeList> records;
+        QStringList skippedAll; // "EMPLEADOS 3": record_skipped of the import's report
         for (const GroupRule& g : kGroups) {
             const QString seq = QString::fromLatin1(g.seq);
             const NodeList recs = doc.recordsOf(seq);
             records.insert(seq, recs);
             QStringList skipped;
             for (int i = 0; i < recs.size(); ++i)
-                if (exchange::dataItems(recs.at(i)).size() < g.minItems)
+                if (exchange::dataItems(recs.at(i)).size() < g.minItems) {
                     skipped << QString::number(i + 1);
+                    skippedAll << seq + u' ' + QString::number(i + 1);
+                }
             out << QStringLiteral("  %1: %2 registros").arg(seq).arg(recs.size());
             if (!skipped.isEmpty())
                 out << QStringLiteral(", se pasarían por alto los registros %1")
@@ -130,6 +134,59 @@ int runCheck(const QStringList& args, Streams io) {
                 << "): " << lacking.join(QStringLiteral(", ")) << '\n';
             missing << QStringLiteral("nivel y curso de %1 ofertas de curso (--codes)")
                            .arg(lacking.size());
+        }
+
+        // What the import's report would list (the run's own kinds), worked out from the
+        // document and the codes the run would apply.
+        {
+            // Without ORIGENES the last step reads no catalogue group at all.
+            if (records.value(QStringLiteral("ORIGENES")).isEmpty())
+                skippedAll.removeIf([](const QString& s) {
+                    for (const auto& c : kCatalogues)
+                        if (s.startsWith(QLatin1String(c.seq) + u' '))
+                            return true;
+                    return false;
+                });
+            QHash<QString, bool> levelOf; // course-offer key -> has a level
+            for (const auto& r : records.value(QStringLiteral("CURSOS_DEL_CENTRO"))) {
+                const NodeList items = exchange::dataItems(r);
+                if (items.size() < 2)
+                    continue;
+                const QString key = LeftStr(exchange::itemValue(items, 0), 10);
+                if (!levelOf.contains(key))
+                    levelOf.insert(
+                        key, !CursosLogic::isMissing(given.value(key, saved.value(key)).nivel));
+            }
+            QStringList unitsWithout;
+            QSet<QString> offersWithUnits;
+            const NodeList units = records.value(QStringLiteral("UNIDADES"));
+            for (int i = 0; i < units.size(); ++i) {
+                const NodeList items = exchange::dataItems(units.at(i));
+                if (items.size() < 2)
+                    continue;
+                const QString key = exchange::itemValue(items, 2);
+                offersWithUnits.insert(key);
+                if (!levelOf.value(LeftStr(key, 10), false))
+                    unitsWithout << QStringLiteral("UNIDADES %1").arg(i + 1);
+            }
+            QStringList subjectsWithout;
+            const NodeList subjects = records.value(QStringLiteral("MATERIAS"));
+            for (int i = 0; i < subjects.size(); ++i) {
+                const NodeList items = exchange::dataItems(subjects.at(i));
+                if (items.size() >= 2 && !offersWithUnits.contains(exchange::itemValue(items, 0)))
+                    subjectsWithout << QStringLiteral("MATERIAS %1").arg(i + 1);
+            }
+            out << "Informe de la importación (lo que dejaría fuera o con un valor por "
+                   "defecto):\n";
+            const auto kind = [&](run::ReportKind k, const QStringList& where) {
+                out << "  " << run::kindName(k) << ": " << where.size();
+                if (!where.isEmpty())
+                    out << " (" << where.join(QStringLiteral(", ")) << ')';
+                out << '\n';
+            };
+            kind(run::ReportKind::RecordSkipped, skippedAll);
+            kind(run::ReportKind::UnitWithoutCourse, unitsWithout);
+            kind(run::ReportKind::SubjectWithoutGroup, subjectsWithout);
         }
 
         // Time frames and their slots; the frames the import would use decide which slots

@@ -2,6 +2,10 @@
 
 #include "cli/Cli.h"
 #include "run/RunHost.h"
+#include "run/RunReport.h"
+
+#include <QDir>
+#include <QSaveFile>
 
 #include <functional>
 
@@ -17,6 +21,7 @@ public:
     std::function<void(CursosLogic&)> onCursos;
     std::function<void(PlantillasLogic&)> onPlantillas;
     bool recoverAnswer = true;
+    QString reportPath; // --report: the JSON report goes there
 
     bool failed = false;      // an error ended the run
     bool needsAnswer = false; // the run stopped for an answer the options did not give
@@ -47,6 +52,20 @@ public:
     }
     void closeMainWindow() override { closed = true; }
     void disableRunButtons() override {}
+    // One line on standard error when anything was left out or warned about, and the
+    // JSON report where --report asks for it. The exit code does not depend on either.
+    void runReported(const run::RunReport& report, const QString& sentence) override {
+        if (!sentence.isEmpty())
+            io_.err << sentence << '\n' << Qt::flush;
+        if (reportPath.isEmpty())
+            return;
+        QSaveFile f(reportPath);
+        const QByteArray json = report.toJson();
+        if (!f.open(QIODevice::WriteOnly) || f.write(json) != json.size() || !f.commit())
+            io_.err << "No se ha podido escribir el informe "
+                    << QDir::toNativeSeparators(reportPath) << ": " << f.errorString() << '\n'
+                    << Qt::flush;
+    }
 
     // The exit code a finished run earns.
     int exitCode(const MainState& state) const {

@@ -8,7 +8,7 @@
 namespace cli {
 
 int runExport(const QStringList& args, Streams io) {
-    const Options opts(args, {QStringLiteral("workdir")}, {});
+    const Options opts(args, {QStringLiteral("workdir"), QStringLiteral("report")}, {});
     if (!opts.ok() || opts.positional().size() != 1) {
         return usageError(
             io, (opts.ok() ? QStringLiteral("Indique un único documento.") : opts.error()));
@@ -29,6 +29,7 @@ int runExport(const QStringList& args, Streams io) {
     }
 
     CliHost host(io, doc);
+    host.reportPath = opts.value(QStringLiteral("report"));
     MainState state;
     host.runState = &state;
     exchange::Document held;

@@ -82,6 +82,7 @@ int runImport(const QStringList& args, Streams io) {
 
     ReportingHost host(io, doc, folders.workDir);
     host.recoverAnswer = recover;
+    host.reportPath = o.reportPath;
     host.onCursos = [&](CursosLogic& dialog) {
         dialog.recover(recover);
         dialog.applyCodes(codes);

@@ -78,12 +78,23 @@ template <typename F> void Recorrer(tables::Table& t, F&& f) {
 
 } // namespace
 
-void Busquedas::cargar(TablasExport& t, bool catalogos) {
+void Busquedas::cargar(TablasExport& t, bool catalogos, run::RunReport* informe) {
     // PROFT: the exported teachers.
+    int fila = 0;
     Recorrer(t.proft, [&] {
+        ++fila;
         const QString empleado = t.proft.text(tables::PROFT::X_EMPLEADO);
-        if (AllTrim(empleado).isEmpty())
+        if (AllTrim(empleado).isEmpty()) {
+            if (informe)
+                informe->add({run::ReportKind::TeacherWithoutEmployee,
+                              QStringLiteral("profesor sin X_EMPLEADO: no se exporta su horario"),
+                              {},
+                              QStringLiteral("PROFT"),
+                              fila,
+                              t.proft.text(tables::PROFT::ABREV),
+                              {}});
             return;
+        }
         profesores.append(
             {t.proft.text(tables::PROFT::ABREV), empleado, t.proft.text(tables::PROFT::F_TOMAPOS)});
     });

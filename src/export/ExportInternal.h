@@ -6,12 +6,14 @@
 
 #include "exchange/ExchangeDocument.h"
 #include "export/ExportRun.h"
+#include "run/RunReport.h"
 #include "tables/Table.h"
 
 #include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QLocale>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -105,8 +107,8 @@ struct TablasExport {
 class Busquedas {
 public:
     // Reads SOLUC, PROFT, GRUPOST, ASIGNOMT, ASIGNOMT2, DIASHORAST and ASIGT (and the
-    // three catalogues when `catalogos`).
-    void cargar(TablasExport& t, bool catalogos);
+    // three catalogues when `catalogos`). Teachers left out go to `informe`, if given.
+    void cargar(TablasExport& t, bool catalogos, run::RunReport* informe = nullptr);
 
     QList<Profesor> profesores;
     QList<Entrada> soluc;
@@ -155,7 +157,17 @@ private:
 
 // ---- Run state -----------------------------------------------------------------------
 
+// The identifiers the input document knows, read before its content is replaced: the
+// other program refuses what it does not know. A kind whose group the input lacks is not
+// checked (nullopt).
+struct Conocidos {
+    std::optional<QSet<QString>> tramos, dependencias, unidades, ofertas, materias;
+    static Conocidos Leer(const exchange::Document& doc);
+};
+
 struct EstadoExport {
+    run::RunReport* informe = nullptr; // where what is left out or warned about goes
+    Conocidos conocidos;
     QString anno;
     QString fInicio;
     QString fFin;
@@ -188,6 +200,7 @@ struct EntradaResuelta {
     bool rechazada = false;
     // "TABLA.CAMPO" each of the three came from, for messages.
     QString deOferta, deMateria, deActividad;
+    bool faltaUnidad = false; // rejected for want of a unit (otherwise of a subject)
 };
 
 // "la entrada 17 de SOLUC (profesor JGP, X_EMPLEADO 4711)": what the user looks for in

@@ -49,6 +49,7 @@ bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
               exchange::Document& held) {
     TablasExport tablas;
     EstadoExport estado;
+    estado.informe = &r.report;
     estado.catalogos = tablas.abrir(carpeta);
 
     held = exchange::Document::load(elegido);
@@ -90,7 +91,8 @@ bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
     }
 
     Busquedas busquedas;
-    busquedas.cargar(tablas, estado.catalogos);
+    busquedas.cargar(tablas, estado.catalogos, estado.informe);
+    estado.conocidos = Conocidos::Leer(held);
 
     // The input's content goes, freed at once (nothing refers to it any more); its
     // declaration and top-level comments stay.
@@ -145,6 +147,33 @@ QString AnnoEscolar(const QString& textoPrimerGrupo) {
     return textoPrimerGrupo.mid(i, 4);
 }
 
+Conocidos Conocidos::Leer(const exchange::Document& doc) {
+    Conocidos c;
+    const auto leer = [&](const char* grupo, const QString& item) {
+        const exchange::NodeList registros = doc.recordsOf(QString::fromLatin1(grupo));
+        std::optional<QSet<QString>> valores;
+        if (registros.isEmpty())
+            return valores;
+        valores.emplace();
+        for (const exchange::Node& registro : registros) {
+            const exchange::NodeList items = exchange::dataItems(registro);
+            for (int k = 0; k < items.size(); ++k) {
+                if (item.isEmpty() ? k == 0 : exchange::itemNameIs(items, k, item)) {
+                    valores->insert(exchange::itemValue(items, k));
+                    break;
+                }
+            }
+        }
+        return valores;
+    };
+    c.tramos = leer("TRAMOS_HORARIOS", {});
+    c.dependencias = leer("DEPENDENCIAS", {});
+    c.unidades = leer("UNIDADES", {});
+    c.ofertas = leer("CURSOS_DEL_CENTRO", {});
+    c.materias = leer("MATERIAS", QStringLiteral("X_MATERIAOMG"));
+    return c;
+}
+
 bool TablasExport::abrir(const QString& carpeta) {
     using tables::OpenMode;
     if (!QFileInfo(carpeta).isDir())
@@ -175,6 +204,8 @@ bool TablasExport::abrir(const QString& carpeta) {
 void BImportarClick(RunHost& host, MainState& state, const RunFolders& folders,
                     exchange::Document& held) {
     run::runInFrame(host, state, folders, held, run::FolderUse::ReadsOnly, [&](run::Run& r) {
+        r.report.run = QStringLiteral("export");
+        r.report.document = state.filenameXML;
         r.showBusy();
         if (!exportacion::Exportar(r, state.filenameXML, folders.workDir, held))
             return run::Ending::Stopped;

@@ -70,6 +70,15 @@ void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::Node bloque,
                 codigo.remove(0, 1);
             const Tramo* tramo = BuscarTramo(b, *e, p);
             const qint32 minutos = tramo ? MinutosTramo(*tramo, *e, p) : 0;
+            if (!tramo && estado.informe)
+                estado.informe->add({run::ReportKind::EntryWithoutSlot,
+                                     QStringLiteral("actividad no regular sin tramo en DIASHORAST: "
+                                                    "se escribe con N_MINSEN 0"),
+                                     {},
+                                     QStringLiteral("SOLUC"),
+                                     e->registro,
+                                     p.abrev,
+                                     e->dia.texto + QStringLiteral("/") + e->hora.texto});
 
             actividad.appendChild(
                 NuevoDato(doc, QStringLiteral("X_ACTIVIDAD"), codigo,

@@ -4,6 +4,28 @@
 
 namespace exportacion {
 
+namespace {
+
+run::ReportItem Aviso(run::ReportKind kind, const Entrada& e, const Profesor& p, QString motivo,
+                      QString valor = {}) {
+    return {kind,    std::move(motivo), {}, QStringLiteral("SOLUC"), e.registro,
+            p.abrev, std::move(valor)};
+}
+
+// An identifier the input document does not know: the other program would refuse it.
+void ComprobarConocido(run::RunReport& informe, const std::optional<QSet<QString>>& conocidos,
+                       const char* dato, const char* grupo, const QString& valor, const Entrada& e,
+                       const Profesor& p) {
+    if (!conocidos || AllTrim(valor).isEmpty() || conocidos->contains(AllTrim(valor)))
+        return;
+    informe.add(Aviso(run::ReportKind::EntryUnknownIdentifier, e, p,
+                      QStringLiteral("%1 no está en %2 del documento de partida")
+                          .arg(QLatin1String(dato), QLatin1String(grupo)),
+                      valor));
+}
+
+} // namespace
+
 void EscribirHorariosRegulares(exchange::Document& doc, exchange::Node bloque, const Busquedas& b,
                                const EstadoExport& estado) {
     exchange::Node grupo = doc.createElement(QStringLiteral("grupo_datos"));
@@ -32,12 +54,42 @@ void EscribirHorariosRegulares(exchange::Document& doc, exchange::Node bloque, c
             if (!Colocada(*e, p) || e->asig.startsWith(QLatin1Char('#')))
                 continue;
             const EntradaResuelta r = ResolverEntrada(b, *e, p, estado.catalogos);
-            if (r.rechazada)
+            if (r.rechazada) {
+                if (estado.informe)
+                    estado.informe->add(
+                        r.faltaUnidad
+                            ? Aviso(run::ReportKind::EntryRejectedUnit, *e, p,
+                                    QStringLiteral("la actividad exige unidad y no se ha "
+                                                   "encontrado el grupo en GRUPOST"),
+                                    e->codgrupo)
+                            : Aviso(run::ReportKind::EntryRejectedSubject, *e, p,
+                                    QStringLiteral("la actividad exige materia y no se ha "
+                                                   "encontrado en ASIGT ni en ASIGNOMT2"),
+                                    e->asig));
                 continue;
+            }
             const qint32 inicio =
                 MinutosDeHoraTramo(r.inicio, QStringLiteral("la HORADESDE"), r.tramo, *e, p);
             const qint32 fin =
                 MinutosDeHoraTramo(r.fin, QStringLiteral("la HORAHASTA"), r.tramo, *e, p);
+
+            if (run::RunReport* informe = estado.informe) {
+                if (!r.tramo)
+                    informe->add(Aviso(run::ReportKind::EntryWithoutSlot, *e, p,
+                                       QStringLiteral("sin tramo en DIASHORAST: se escribe con "
+                                                      "el día y el tramo vacíos"),
+                                       e->dia.texto + QStringLiteral("/") + e->hora.texto));
+                const Conocidos& c = estado.conocidos;
+                ComprobarConocido(*informe, c.tramos, "X_TRAMO", "TRAMOS_HORARIOS", r.idTramo, *e,
+                                  p);
+                ComprobarConocido(*informe, c.dependencias, "X_DEPENDENCIA", "DEPENDENCIAS", r.aula,
+                                  *e, p);
+                ComprobarConocido(*informe, c.unidades, "X_UNIDAD", "UNIDADES", r.unidad, *e, p);
+                ComprobarConocido(*informe, c.ofertas, "X_OFERTAMATRIG", "CURSOS_DEL_CENTRO",
+                                  r.oferta, *e, p);
+                ComprobarConocido(*informe, c.materias, "X_MATERIAOMG", "MATERIAS", r.materia, *e,
+                                  p);
+            }
 
             exchange::Node actividad = doc.createElement(QStringLiteral("grupo_datos"));
             actividad.setAttribute(QStringLiteral("seq"), QStringLiteral("ACTIVIDAD_%1").arg(k++));

@@ -148,6 +148,7 @@ EntradaResuelta ResolverEntrada(const Busquedas& b, const Entrada& e, const Prof
         const QChar materia = req->size() > 1 ? req->at(1) : QChar();
         if (unidad == QLatin1Char('S') && EnBlanco(r.unidad)) {
             r.rechazada = true;
+            r.faltaUnidad = true;
             return r;
         }
         if (materia == QLatin1Char('S') && EnBlanco(r.materia)) {

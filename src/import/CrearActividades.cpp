@@ -9,10 +9,14 @@ void CrearActividades(ImportContext& ctx) {
     tables::Table asignomt;
     asignomt.open(ctx.workDir, tables::ASIGNOMT::kName);
 
+    int number = 0;
     for (const exchange::Node& registro : registros) {
+        ++number;
         const exchange::NodeList items = exchange::dataItems(registro);
-        if (items.size() < 2)
+        if (items.size() < 2) {
+            noteShortRecord(ctx, QStringLiteral("ACTIVIDADES"), number);
             continue;
+        }
         const QString nombre = exchange::itemValue(items, 2);
         QString cod = exchange::itemValue(items, 1);
         if (exchange::itemValue(items, 0) == QStringLiteral("N"))

@@ -70,10 +70,28 @@ void CrearAsignaciones(ImportContext& ctx) {
     // The document's values are looked up in the form the tables hold them.
     using tables::cp1252::asStored;
     for (const Materia& m : MateriasDelDocumento(ctx)) {
-        const QString cod =
-            codPorNombre.value(AllTrim(MayusculasAZ(LeftStr(asStored(m.nombre), 80))));
-        if (cod.isEmpty())
+        const QString cod = codPorNombre.value(AllTrim(MayusculasAZ(LeftStr(asStored(m.nombre), 80))));
+        if (cod.isEmpty()) {
+            noteReport(ctx, {run::ReportKind::SubjectWithoutGroup,
+                             QStringLiteral("la materia no está en ASIGNOMT: no recibe ninguna "
+                                            "fila en ASIGT"),
+                             QStringLiteral("MATERIAS"),
+                             {},
+                             m.registro,
+                             {},
+                             m.nombre});
             continue;
+        }
+        if (!gruposPorOferta.contains(asStored(m.oferta)))
+            noteReport(ctx, {run::ReportKind::SubjectWithoutGroup,
+                             QStringLiteral("ningún grupo de GRUPOST tiene su oferta de curso "
+                                            "%1: no recibe ninguna fila en ASIGT")
+                                 .arg(m.oferta),
+                             QStringLiteral("MATERIAS"),
+                             {},
+                             m.registro,
+                             {},
+                             m.nombre});
         for (const qsizetype i : gruposPorOferta.value(asStored(m.oferta))) {
             const Grupo& g = grupos.at(i);
             asigt.append();

@@ -18,10 +18,14 @@ void CrearAulas(ImportContext& ctx) {
     tables::Table aulat;
     aulat.open(ctx.workDir, name);
 
+    int number = 0;
     for (const exchange::Node& record : records) {
+        ++number;
         const exchange::NodeList items = dataItems(record);
-        if (items.size() < 2)
+        if (items.size() < 2) {
+            noteShortRecord(ctx, QStringLiteral("DEPENDENCIAS"), number);
             continue;
+        }
         const QString key = itemValue(items, 0);
         aulat.append();
         aulat.setText(tables::AULAT::ABREV, LeftStr(key, 10));

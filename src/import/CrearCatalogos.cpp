@@ -50,14 +50,16 @@ QString valueProblem(const Catalogue& c, int item, int record, const QString& va
 }
 
 // Copies the records of one group; the table's files are already deleted.
-void fill(const ImportContext& ctx, const Catalogue& c, const exchange::NodeList& records) {
+void fill(ImportContext& ctx, const Catalogue& c, const exchange::NodeList& records) {
     tables::CreateTable(ctx.workDir, c.table, c.fields);
     tables::Table t;
     t.open(ctx.workDir, c.table);
     for (int r = 0; r < records.size(); ++r) {
         const exchange::NodeList items = exchange::dataItems(records.at(r));
-        if (items.size() <= 1)
+        if (items.size() <= 1) {
+            noteShortRecord(ctx, c.group, r + 1);
             continue;
+        }
         // Every value is read and converted before the record is appended.
         QList<std::variant<qint32, QString>> values;
         for (int k = 0; k < c.fields.size(); ++k) {

@@ -12,11 +12,15 @@ bool CrearCursos(ImportContext& ctx) {
     {
         tables::Table cursos;
         cursos.open(ctx.workDir, name, tables::OpenMode::Shared);
+        int number = 0;
         for (const exchange::Node& record :
              ctx.doc.recordsOf(QStringLiteral("CURSOS_DEL_CENTRO"))) {
+            ++number;
             const NodeList items = exchange::dataItems(record);
-            if (items.size() < 2)
+            if (items.size() < 2) {
+                noteShortRecord(ctx, QStringLiteral("CURSOS_DEL_CENTRO"), number);
                 continue;
+            }
             cursos.append();
             cursos.setText(tables::CURSOST::CLAVE, exchange::itemValue(items, 0));
             cursos.setText(tables::CURSOST::ESTUD, exchange::itemValue(items, 1));

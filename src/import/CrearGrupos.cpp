@@ -47,10 +47,14 @@ void CrearGrupos(ImportContext& ctx) {
     grupost.open(ctx.workDir, name);
 
     TakenCodes taken;
+    int number = 0;
     for (const exchange::Node& record : records) {
+        ++number;
         const exchange::NodeList items = dataItems(record);
-        if (items.size() < 2)
+        if (items.size() < 2) {
+            noteShortRecord(ctx, QStringLiteral("UNIDADES"), number);
             continue;
+        }
         const QString unitKey = itemValue(items, 0);
         const QString courseKey = itemValue(items, 2);
         const Course found = courses.value(tables::cp1252::asStored(courseKey));
@@ -59,8 +63,22 @@ void CrearGrupos(ImportContext& ctx) {
         const QString abbrev = taken.claimLettered(LeftStr(level, 5) + LeftStr(found.course, 1));
         const QString letter = abbrev.right(1);
         // Only now: a unit without a level keeps an abbreviation without one.
-        if (level.isEmpty())
+        if (level.isEmpty()) {
             level = QStringLiteral("NIV");
+            noteReport(ctx, {run::ReportKind::UnitWithoutCourse,
+                             courses.contains(courseKey)
+                                 ? QStringLiteral("la oferta de curso no tiene nivel: el grupo "
+                                                  "%1 recibe el nivel \"NIV\"")
+                                       .arg(abbrev)
+                                 : QStringLiteral("la oferta de curso no está en CURSOST: el "
+                                                  "grupo %1 recibe el nivel \"NIV\"")
+                                       .arg(abbrev),
+                             QStringLiteral("UNIDADES"),
+                             {},
+                             number,
+                             {},
+                             courseKey});
+        }
 
         grupost.append();
         grupost.setText(tables::GRUPOST::ABREV, abbrev);

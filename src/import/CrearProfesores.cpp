@@ -18,10 +18,14 @@ void CrearProfesores(ImportContext& ctx) {
     proft.open(ctx.workDir, name);
 
     TakenCodes taken;
+    int number = 0;
     for (const exchange::Node& record : records) {
+        ++number;
         const exchange::NodeList items = dataItems(record);
-        if (items.size() < 2)
+        if (items.size() < 2) {
+            noteShortRecord(ctx, QStringLiteral("EMPLEADOS"), number);
             continue;
+        }
         const QString key = itemValue(items, 0);
         const QString since = itemValue(items, 1);
         const QString department = itemValue(items, 2);

@@ -78,6 +78,8 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders,
                const DocumentCheck& beforeSteps) {
     const run::FolderUse use = realSteps ? run::FolderUse::Writes : run::FolderUse::Unlocked;
     run::runInFrame(host, state, folders, held, use, [&](run::Run& r) {
+        r.report.run = QStringLiteral("import");
+        r.report.document = state.filenameXML;
         exchange::Document doc = exchange::Document::load(state.filenameXML);
         // An unreadable document would leave every step with nothing to read, and each
         // step deletes its tables before reading: refuse it while nothing is touched.
@@ -106,6 +108,7 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders,
         if (realSteps)
             kept.emplace(folders.workDir, tablesRewritten());
         ImportContext ctx{held, host, state, folders.workDir, folders.catalogPath};
+        ctx.report = &r.report;
         const int count = int(steps.size());
         const auto& table = importSteps();
         bool coursesAnswered = false;

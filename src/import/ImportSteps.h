@@ -2,6 +2,7 @@
 
 #include "exchange/ExchangeDocument.h"
 #include "run/RunHost.h"
+#include "run/RunReport.h"
 
 #include <QList>
 #include <QString>
@@ -21,7 +22,28 @@ struct ImportContext {
     // The MATERIAS records, read from the document by the first step that needs them and
     // kept for the next (see MateriasDelDocumento).
     std::shared_ptr<const QList<Materia>> materias = {};
+    // Where the steps note what they leave out or fill with a default; none in runs that
+    // keep no report.
+    run::RunReport* report = nullptr;
 };
+
+// Notes a report item, when the run keeps a report.
+inline void noteReport(ImportContext& ctx, run::ReportItem item) {
+    if (ctx.report)
+        ctx.report->add(std::move(item));
+}
+
+// Notes record `record` (from 1) of a data group, passed over for having fewer than two
+// data items.
+inline void noteShortRecord(ImportContext& ctx, const QString& group, int record) {
+    noteReport(ctx, {run::ReportKind::RecordSkipped,
+                     QStringLiteral("el registro tiene menos de dos datos: no se importa"),
+                     group,
+                     {},
+                     record,
+                     {},
+                     {}});
+}
 
 // The ten steps, in the order the import run calls them.
 void CrearPeriodos(ImportContext& ctx);

@@ -24,10 +24,16 @@ const QList<Materia>& MateriasDelDocumento(ImportContext& ctx) {
         auto materias = std::make_shared<QList<Materia>>();
         const exchange::NodeList registros = ctx.doc.recordsOf(QStringLiteral("MATERIAS"));
         materias->reserve(registros.size());
+        int numero = 0;
         for (const exchange::Node& registro : registros) {
+            ++numero;
             const exchange::NodeList items = exchange::dataItems(registro);
-            if (items.size() >= 2)
-                materias->append(LeerMateria(items));
+            if (items.size() < 2) {
+                noteShortRecord(ctx, QStringLiteral("MATERIAS"), numero);
+                continue;
+            }
+            materias->append(LeerMateria(items));
+            materias->last().registro = numero;
         }
         ctx.materias = std::move(materias);
     }

@@ -11,6 +11,7 @@ struct Materia {
     QString oferta;        // item 0: the course-offer key
     QString nombre;        // the item named D_MATERIAC
     QString identificador; // the item named X_MATERIAOMG
+    int registro = 0;      // position in the MATERIAS group, from 1
 };
 
 // Items 1 and 2 may come in either order: item 2 is looked at first, then item 1, each by

@@ -44,6 +44,8 @@ void runInFrame(RunHost& host, MainState& state, const RunFolders& folders,
         Run r(host, state, folders, held);
         ending = body(r);
         detail = r.detail;
+        if (ending == Ending::Completed)
+            detail = finishReport(host, r.report, detail);
         // The cursor comes back before any message or closing.
     } catch (const RunError& e) {
         host.reportError(e.message());

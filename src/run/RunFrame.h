@@ -2,6 +2,7 @@
 
 #include "exchange/ExchangeDocument.h"
 #include "run/RunHost.h"
+#include "run/RunReport.h"
 
 #include <functional>
 #include <optional>
@@ -28,6 +29,7 @@ public:
     const RunFolders& folders;
     exchange::Document& held; // the documents the run loads, kept until the next run
     QString detail;           // informative text of the completion message, if any
+    RunReport report;         // what the run left out or defaulted, noted as it goes
 
     // The busy cursor, from now to the end of the run.
     void showBusy() {

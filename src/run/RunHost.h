@@ -4,6 +4,9 @@
 #include <optional>
 
 class CursosLogic;
+namespace run {
+class RunReport;
+}
 class PlantillasLogic;
 
 // State the main window holds for both runs.
@@ -54,6 +57,13 @@ public:
     // Further detail for the next message box (its informative text): where a completed
     // run left its document. The message's own text stays as it is.
     virtual void setMessageDetail(const QString& detail) { (void)detail; }
+
+    // What a completed run left out or filled with a default, once the run has written
+    // its text report beside the document; `sentence` is what the completion message
+    // says of it (empty when there is nothing to report). Nothing to do by default.
+    virtual void runReported(const run::RunReport& report, const QString& sentence) {
+        (void)report, (void)sentence;
+    }
 };
 
 // A user who is never asked anything: for work that runs the steps or their dialogs'

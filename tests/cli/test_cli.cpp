@@ -890,6 +890,66 @@ TEST_F(Cli, ExportPrintsThePathOfTheDocumentWritten) {
     EXPECT_FALSE(QFileInfo::exists(output));
 }
 
+TEST_F(Cli, WhatWasLeftOutGoesToStandardErrorAndToTheJsonReport) {
+    school.rooms.append({"Z"}); // one item only: passed over
+    school.teachers.append({"", "01/09/2021", "Letras", "Sin", "Clave", "X"});
+    writeDocument();
+    const QString folder = QFileInfo(doc).absolutePath();
+    const QString importJson = home.filePath("importacion.json");
+
+    const Outcome c = check({"--codes", writeCodes(kAllCodes)});
+    EXPECT_TRUE(c.out.contains("record_skipped: 1 (DEPENDENCIAS 3)")) << c;
+    EXPECT_TRUE(c.out.contains("unit_without_course: 0")) << c;
+
+    const Outcome i = import({"--codes", writeCodes(kAllCodes), "--report", importJson});
+    ASSERT_EQ(i.code, 0) << i;
+    EXPECT_EQ(i.err, "1 elementos no se han transferido y 0 avisos; detalles en " +
+                         QDir::toNativeSeparators(folder + "/InformeImportacionveltra.txt") + "\n")
+        << i;
+    const QJsonObject imp = QJsonDocument::fromJson(readFile(importJson)).object();
+    EXPECT_EQ(imp["run"].toString(), "import");
+    EXPECT_EQ(imp["counts"].toObject(), (QJsonObject{{"record_skipped", 1},
+                                                     {"unit_without_course", 0},
+                                                     {"subject_without_group", 0}}));
+    ASSERT_EQ(imp["items"].toArray().size(), 1);
+    const QJsonObject item = imp["items"].toArray()[0].toObject();
+    EXPECT_EQ(item["group"].toString(), "DEPENDENCIAS");
+    EXPECT_EQ(item["record"].toInt(), 3);
+    EXPECT_FALSE(item.contains("table"));
+
+    writeTable(work, QStringLiteral("SOLUC"),
+               {{"PROF", FieldType::Text, 10},
+                {"DIA", FieldType::Text, 2},
+                {"HORA", FieldType::Text, 2},
+                {"MARCO", FieldType::Text, 1},
+                {"ASIG", FieldType::Text, 10},
+                {"TAREA", FieldType::Text, 10},
+                {"CODGRUPO", FieldType::Text, 10},
+                {"AULA", FieldType::Text, 10},
+                {"CCONCIERTO", FieldType::Text, 20}},
+               {});
+    const QString exportJson = home.filePath("exportacion.json");
+    const Outcome e = run({"export", doc, "--workdir", work, "--report", exportJson});
+    ASSERT_EQ(e.code, 0) << e;
+    EXPECT_TRUE(e.err.startsWith("1 elementos no se han transferido y 0 avisos; detalles en "))
+        << e;
+    const QJsonObject exp = QJsonDocument::fromJson(readFile(exportJson)).object();
+    EXPECT_EQ(exp["run"].toString(), "export");
+    EXPECT_EQ(exp["counts"].toObject()["teacher_without_employee"].toInt(), 1);
+    EXPECT_EQ(exp["items"].toArray()[0].toObject()["record"].toInt(), 4);
+    EXPECT_TRUE(QFileInfo::exists(folder + "/ResultadoTempolanveltra.txt"));
+
+    // Nothing to report: no line, and the older text report goes.
+    school.rooms.removeLast();
+    school.teachers.removeLast();
+    writeDocument();
+    const Outcome again = import({"--codes", writeCodes(kAllCodes), "--report", importJson});
+    ASSERT_EQ(again.code, 0) << again;
+    EXPECT_TRUE(again.err.isEmpty()) << again;
+    EXPECT_FALSE(QFileInfo::exists(folder + "/InformeImportacionveltra.txt"));
+    EXPECT_TRUE(QJsonDocument::fromJson(readFile(importJson))["items"].toArray().isEmpty());
+}
+
 // ---------------------------------------------------------------------------------------
 // table on files written by a genuine dBase engine
 

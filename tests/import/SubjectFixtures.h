@@ -124,6 +124,7 @@ struct StepRun {
     QString catalogPath = programDir + QStringLiteral("/VELTMATERIAS.DBF");
     ScriptedHost host;
     MainState state;
+    run::RunReport report; // what the steps note
 
     StepRun() {
         EXPECT_TRUE(dir.isValid());
@@ -133,6 +134,7 @@ struct StepRun {
 
     template <typename Step> void step(Step fn, const exchange::Document& doc) {
         ImportContext ctx{doc, host, state, workDir, catalogPath};
+        ctx.report = &report;
         fn(ctx);
     }
 };

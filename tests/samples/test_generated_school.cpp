@@ -8,8 +8,9 @@
 #include "import/CursosLogic.h"
 #include "import/ImportRun.h"
 #include "import/PlantillasLogic.h"
-#include "tables/Table.h"
 #include "run/RunError.h"
+#include "run/RunReport.h"
+#include "tables/Table.h"
 
 #include <QDir>
 #include <QProcess>
@@ -380,6 +381,36 @@ QList<Row> rowsOf(const QString& folder, const QString& table) {
     return rows;
 }
 
+// The export's report accounts for every entry of a teacher with a key: written as a
+// regular activity, rejected, or not placed or non-regular (not a regular activity).
+void expectReportAccountsForEveryEntry(const run::RunReport& report, const Document& out,
+                                       const QString& work) {
+    QHash<QString, int> rejectedOf, entriesOf, asideOf;
+    for (const run::ReportItem& i : report.items())
+        if (i.kind == run::ReportKind::EntryRejectedUnit ||
+            i.kind == run::ReportKind::EntryRejectedSubject)
+            ++rejectedOf[i.teacher];
+    for (const Row& e : rowsOf(work, QStringLiteral("SOLUC"))) {
+        ++entriesOf[e["PROF"]];
+        if (e["DIA"] == QLatin1String("0") || e["ASIG"].startsWith(u'#'))
+            ++asideOf[e["PROF"]];
+    }
+    const NodeList regularGroups = out.recordsOf(QStringLiteral("HORARIOS_REGULARES"));
+    int keyed = 0;
+    for (const Row& t : rowsOf(work, QStringLiteral("PROFT"))) {
+        if (t["X_EMPLEADO"].trimmed().isEmpty())
+            continue;
+        ASSERT_LT(keyed, regularGroups.size());
+        const QString abbrev = t["ABREV"];
+        const int written =
+            int(regularGroups[keyed++].elementChildren(QStringLiteral("grupo_datos")).size());
+        EXPECT_EQ(written + rejectedOf.value(abbrev) + asideOf.value(abbrev),
+                  entriesOf.value(abbrev))
+            << abbrev.toStdString();
+    }
+    EXPECT_EQ(keyed, regularGroups.size());
+}
+
 } // namespace
 
 class EndToEnd : public ::testing::TestWithParam<double> {};
@@ -502,6 +533,63 @@ TEST_P(EndToEnd, ImportTimetableAndExport) {
         }
     }
     EXPECT_GT(authorised, 0) << "origin authorisations resolved through the catalogues";
+
+    ASSERT_TRUE(exportHost.report.has_value());
+    const run::RunReport& report = *exportHost.report;
+    EXPECT_EQ(report.count(run::ReportKind::TeacherWithoutEmployee), school.teachersWithoutKey);
+    expectReportAccountsForEveryEntry(report, out, work);
+    // Everything the report names is written beside the document, for Notepad.
+    const QString textPath = QDir(docDir).filePath(QStringLiteral("ResultadoTempolanveltra.txt"));
+    EXPECT_EQ(QFileInfo::exists(textPath), !report.empty());
+    if (!report.empty()) {
+        const QByteArray text = readFile(textPath);
+        EXPECT_TRUE(text.startsWith("\xEF\xBB\xBF"));
+        EXPECT_TRUE(text.contains(exportHost.reportSentence.toUtf8().left(20)));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, EndToEnd, ::testing::Values(0.1, 0.4, 1.0));
+
+// The sample school with its shipped timetable: the export's report accounts for every
+// entry, and says that the two teachers without an employee key were left out.
+TEST(SampleSchool, ExportReportAccountsForEveryEntry) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString samples = QStringLiteral(VT_SOURCE_DIR "/samples/escuela");
+    const QString work = dir.filePath(QStringLiteral("TLTEMP"));
+    ASSERT_TRUE(QDir().mkpath(work));
+    const QString doc = dir.filePath(QStringLiteral("veltra.xml"));
+    ASSERT_TRUE(QFile::copy(samples + QStringLiteral("/veltra.xml"), doc));
+    const RunFolders folders{work, QStringLiteral(VT_BINARY_DIR "/VELTMATERIAS.DBF")};
+
+    ScriptedHost importHost;
+    importHost.documents = {doc};
+    const auto codes = readCodes(samples + QStringLiteral("/codes.csv"));
+    importHost.onCursos = [&](CursosLogic& d) {
+        d.recover(false);
+        d.applyCodes(codes);
+        EXPECT_TRUE(d.completeOk());
+    };
+    importHost.onPlantillas = [&](PlantillasLogic& d) {
+        EXPECT_EQ(d.chooseByCodes({QStringLiteral("1101"), QStringLiteral("1102")}).status,
+                  PlantillasLogic::Choice::Ok);
+    };
+    MainState importState;
+    exchange::Document held;
+    BExportarClick(importHost, importState, folders, held);
+    ASSERT_EQ(importState.resultValue, 1) << importHost.errors.join(u'\n').toStdString();
+    ASSERT_TRUE(
+        QFile::copy(samples + QStringLiteral("/SOLUC.DBF"), work + QStringLiteral("/SOLUC.DBF")));
+
+    ScriptedHost exportHost;
+    exportHost.documents = {doc};
+    MainState exportState;
+    BImportarClick(exportHost, exportState, folders, held);
+    ASSERT_EQ(exportState.resultValue, 1) << exportHost.errors.join(u'\n').toStdString();
+    ASSERT_TRUE(exportHost.report.has_value());
+    EXPECT_EQ(exportHost.report->count(run::ReportKind::TeacherWithoutEmployee), 2);
+    const Document out =
+        Document::load(dir.filePath(QStringLiteral("ResultadoTempolanveltra.xml")));
+    ASSERT_TRUE(out.ok());
+    expectReportAccountsForEveryEntry(*exportHost.report, out, work);
+}

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "run/RunHost.h"
+#include "run/RunReport.h"
 
 #include <QString>
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <ostream>
 
 // Readable QString values in gtest failure messages.
@@ -50,4 +52,13 @@ public:
     void showPlantillas(PlantillasLogic& dialog) override;
     void closeMainWindow() override { ++closed; }
     void disableRunButtons() override { ++buttonsDisabled; }
+
+    QStringList details;                  // informative texts of the messages
+    std::optional<run::RunReport> report; // the last completed run's report
+    QString reportSentence;               // what the completion message said of it
+    void setMessageDetail(const QString& detail) override { details << detail; }
+    void runReported(const run::RunReport& r, const QString& sentence) override {
+        report = r;
+        reportSentence = sentence;
+    }
 };
