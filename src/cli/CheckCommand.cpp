@@ -142,9 +142,11 @@ int runCheck(const QStringList& args, Streams io) {
             // Without ORIGENES the last step reads no catalogue group at all.
             if (records.value(QStringLiteral("ORIGENES")).isEmpty())
                 skippedAll.removeIf([](const QString& s) {
-                    for (const auto& c : kCatalogues)
-                        if (s.startsWith(QLatin1String(c.seq) + u' '))
-                            return true;
+                    for (const ImportStepInfo& step : importSteps())
+                        if (step.name == QLatin1String("CrearCatalogos"))
+                            for (const QString& group : step.reads)
+                                if (s.startsWith(group + u' '))
+                                    return true;
                     return false;
                 });
             QHash<QString, bool> levelOf; // course-offer key -> has a level
