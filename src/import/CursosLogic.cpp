@@ -298,9 +298,14 @@ void CursosLogic::saveTypedCodes(const QString& workDir) {
         return;
     Table cursos;
     cursos.open(workDir, QStringLiteral("CURSOST"), tables::OpenMode::Shared);
-    saveRows(workDir, cursos, [](const Table& row) {
+    const auto complete = [](const Table& row) {
         return !isMissing(row.text(kNivel)) && !isMissing(row.text(kCurso));
-    });
+    };
+    bool any = false;
+    for (cursos.first(); !cursos.atEnd() && !any; cursos.next())
+        any = complete(cursos);
+    if (any)
+        saveRows(workDir, cursos, complete);
     cursos.close();
 }
 

@@ -248,13 +248,14 @@ TEST_F(SafeRun, AnImportKilledAnywhereIsUndoneByTheNextRun) {
         // The next run, an export here, finishes the job before anything else.
         const BatchResult next =
             batch({QStringLiteral("export"), document, QStringLiteral("--workdir"), work});
-        if (next.out.contains(QStringLiteral("terminó, pero"))) {
+        const QString said = next.out + next.err;
+        if (said.contains(QStringLiteral("terminó, pero"))) {
             // Killed after it had finished, before tidying its copies: the import stands.
             ASSERT_EQ(batch({QStringLiteral("restore"), QStringLiteral("--workdir"), work}).exitCode,
                       0);
             continue;
         }
-        EXPECT_TRUE(next.out.contains(QStringLiteral("no terminó"))) << next.out.toStdString();
+        EXPECT_TRUE(said.contains(QStringLiteral("no terminó"))) << said.toStdString();
         expectUntouched();
         expectEveryTableReads(work);
     }
