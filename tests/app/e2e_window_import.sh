@@ -252,10 +252,15 @@ xdotool windowfocus --sync "$dialog"
 sleep 0.2
 xdotool key Tab Tab space # past OK to "Forzar Salida Sin Terminar Proceso "
 wait_exit "$app_pid" "tras forzar la salida"
-[ -e "$TLTEMP/CURSOST.DBF" ] && [ ! -e "$TLTEMP/CURSOST2.DBF" ] && [ ! -e "$TLTEMP/ASIGNOMT.DBF" ] ||
-    fail "tras forzar la salida solo debían existir PERIODOS y CURSOST: $(ls "$TLTEMP")"
+# Whole or not at all: the folder is as it was (it held no table), but for the codes typed
+# in full, kept in CURSOST2 for the next import.
+[ ! -e "$TLTEMP/PERIODOS.DBF" ] && [ ! -e "$TLTEMP/CURSOST.DBF" ] && [ -e "$TLTEMP/CURSOST2.DBF" ] &&
+    [ ! -e "$TLTEMP/ASIGNOMT.DBF" ] ||
+    fail "tras forzar la salida las tablas debían quedar como estaban (salvo CURSOST2): $(ls "$TLTEMP")"
 [ ! -e "$ini" ] || fail "fuera de Tempolan no debe escribirse Tempolan.ini"
 echo "ok: falta algún dato, nuevo diálogo, salida forzada: el programa termina"
+# The next import starts with no saved codes, so no recovery question comes first.
+rm -f "$TLTEMP/CURSOST2.DBF"
 
 # 1. Standalone import.
 start_program
