@@ -3,9 +3,9 @@
 //
 //     make_catalog <catalogue.csv> <output folder>
 
+#include "run/RunError.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
-#include "run/RunError.h"
 
 #include <QFile>
 #include <QStringList>

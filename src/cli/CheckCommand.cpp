@@ -1,6 +1,6 @@
 #include "cli/Answers.h"
-#include "import/ImportRun.h"
 #include "exchange/ExchangeDocument.h"
+#include "import/ImportRun.h"
 #include "run/RunError.h"
 #include "run/RunReport.h"
 #include "tables/Cp1252.h"

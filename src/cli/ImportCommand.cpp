@@ -2,9 +2,9 @@
 #include "cli/CliHost.h"
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportRun.h"
+#include "run/RunError.h"
 #include "tables/Folders.h"
 #include "tables/Table.h"
-#include "run/RunError.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -11,8 +11,8 @@ namespace cli {
 int runRestore(const QStringList& args, Streams io) {
     const Options opts(args, {QStringLiteral("workdir")}, {QStringLiteral("force")});
     if (!opts.ok() || !opts.positional().isEmpty())
-        return usageError(io, opts.ok() ? QStringLiteral("restore no lleva documento.")
-                                        : opts.error());
+        return usageError(io,
+                          opts.ok() ? QStringLiteral("restore no lleva documento.") : opts.error());
     const QString workDir = opts.value(QStringLiteral("workdir"), workingFolder());
     if (workDir.isEmpty())
         return usageError(io, QStringLiteral("--workdir necesita una carpeta."));

@@ -1,7 +1,7 @@
 #include "cli/Cli.h"
+#include "run/RunError.h"
 #include "tables/Folders.h"
 #include "tables/Table.h"
-#include "run/RunError.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "exchange/XmlSupport.h"
 
-#include "text/Clipper.h"
 #include "run/RunError.h"
+#include "text/Clipper.h"
 
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>

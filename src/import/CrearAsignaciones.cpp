@@ -70,7 +70,8 @@ void CrearAsignaciones(ImportContext& ctx) {
     // The document's values are looked up in the form the tables hold them.
     using tables::cp1252::asStored;
     for (const Materia& m : MateriasDelDocumento(ctx)) {
-        const QString cod = codPorNombre.value(AllTrim(MayusculasAZ(LeftStr(asStored(m.nombre), 80))));
+        const QString cod =
+            codPorNombre.value(AllTrim(MayusculasAZ(LeftStr(asStored(m.nombre), 80))));
         if (cod.isEmpty()) {
             noteReport(ctx, {run::ReportKind::SubjectWithoutGroup,
                              QStringLiteral("la materia no está en ASIGNOMT: no recibe ninguna "

@@ -63,9 +63,8 @@ QStringList tableProblems(const QString& workDir) {
     for (const ImportStepInfo& step : importSteps())
         for (const QString& t : step.writes)
             names.insert(t.toUpper());
-    const QStringList files =
-        QDir(workDir).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
-                                QDir::Name);
+    const QStringList files = QDir(workDir).entryList(
+        QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& f : files) {
         const QFileInfo info(QDir(workDir).filePath(f));
         const QString upper = f.toUpper();

@@ -50,21 +50,26 @@ std::vector<ImportStep> runnersOf(const std::vector<ImportStepInfo>& table) {
 
 const std::vector<ImportStepInfo>& importSteps() {
     static const std::vector<ImportStepInfo> steps{
-        {"CrearPeriodos", "periodos", plain<CrearPeriodos>, {"PERIODOS"},
-         {"JORNADAS_ESCOLARES"}},
+        {"CrearPeriodos", "periodos", plain<CrearPeriodos>, {"PERIODOS"}, {"JORNADAS_ESCOLARES"}},
         {"CrearCursos", "cursos", CrearCursos, {"CURSOST", "CURSOST2"}, {"CURSOS_DEL_CENTRO"}},
-        {"CrearAsignaturas", "materias", plain<CrearAsignaturas>, {"ASIGNOMT", "ASIGNOMT2"},
+        {"CrearAsignaturas",
+         "materias",
+         plain<CrearAsignaturas>,
+         {"ASIGNOMT", "ASIGNOMT2"},
          {"MATERIAS"}},
-        {"CrearActividades", "actividades", plain<CrearActividades>, {"ASIGNOMT"},
-         {"ACTIVIDADES"}},
+        {"CrearActividades", "actividades", plain<CrearActividades>, {"ASIGNOMT"}, {"ACTIVIDADES"}},
         {"CrearProfesores", "profesores", plain<CrearProfesores>, {"PROFT"}, {"EMPLEADOS"}},
         {"CrearAulas", "aulas", plain<CrearAulas>, {"AULAT"}, {"DEPENDENCIAS"}},
         {"CrearGrupos", "grupos", plain<CrearGrupos>, {"GRUPOST"}, {"UNIDADES"}},
-        {"CrearAsignaciones", "asignaciones", plain<CrearAsignaciones>, {"ASIGT"},
-         {"MATERIAS"}},
-        {"CrearDiasHoras", "días y horas", plain<CrearDiasHoras>, {"DIASHORAST"},
+        {"CrearAsignaciones", "asignaciones", plain<CrearAsignaciones>, {"ASIGT"}, {"MATERIAS"}},
+        {"CrearDiasHoras",
+         "días y horas",
+         plain<CrearDiasHoras>,
+         {"DIASHORAST"},
          {"JORNADAS_ESCOLARES", "TRAMOS_HORARIOS"}},
-        {"CrearCatalogos", "catálogos", plain<CrearCatalogos>,
+        {"CrearCatalogos",
+         "catálogos",
+         plain<CrearCatalogos>,
          {"ORIGENES_C", "NIVELES_C", "CUR_NIV_C", "AUTORIZA_C"},
          {"ORIGENES", "NIVELES", "CURSOS_NIVELES", "AUTORIZACIONES"}},
     };
@@ -73,8 +78,8 @@ const std::vector<ImportStepInfo>& importSteps() {
 
 namespace {
 
-void runImport(RunHost& host, MainState& state, const RunFolders& folders,
-               exchange::Document& held, const std::vector<ImportStep>& steps, bool realSteps,
+void runImport(RunHost& host, MainState& state, const RunFolders& folders, exchange::Document& held,
+               const std::vector<ImportStep>& steps, bool realSteps,
                const DocumentCheck& beforeSteps) {
     const run::FolderUse use = realSteps ? run::FolderUse::Writes : run::FolderUse::Unlocked;
     run::runInFrame(host, state, folders, held, use, [&](run::Run& r) {
@@ -93,8 +98,7 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders,
         held = std::move(doc);
         if (realSteps) {
             requireWorkingFolder(folders.workDir);
-            const QStringList problems =
-                problemsBeforeImport(held, state.filenameXML, folders);
+            const QStringList problems = problemsBeforeImport(held, state.filenameXML, folders);
             if (!problems.isEmpty())
                 throw RunError(problems.join(u'\n') + kNothingImported);
         }

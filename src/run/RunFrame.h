@@ -47,9 +47,9 @@ using Body = std::function<Ending(Run&)>;
 // What a run needs of the working folder while it works. Either way it is the only run
 // there: another one is refused at once, touching nothing.
 enum class FolderUse {
-    Writes,       // it must be able to write there (the import)
-    ReadsOnly,    // it only reads: where the folder cannot be written, no lock is needed
-    Unlocked,     // nothing of the working folder (the frame on its own, in tests)
+    Writes,    // it must be able to write there (the import)
+    ReadsOnly, // it only reads: where the folder cannot be written, no lock is needed
+    Unlocked,  // nothing of the working folder (the frame on its own, in tests)
 };
 
 // Runs a body in the frame: after the chosen file is checked, the working folder is

@@ -150,7 +150,8 @@ QString checksumsOf(const QString& workDir, const Manifest& m) {
 void promote(const QString& backup) {
     removeFolder(backup, kPrevious);
     if (!QDir().rename(QDir(backup).filePath(kInProgress), QDir(backup).filePath(kPrevious)))
-        fail(QStringLiteral("No se puede renombrar %1.").arg(native(QDir(backup).filePath(kInProgress))));
+        fail(QStringLiteral("No se puede renombrar %1.")
+                 .arg(native(QDir(backup).filePath(kInProgress))));
     syncFolder(backup);
 }
 
@@ -256,7 +257,8 @@ TableSafekeeping::TableSafekeeping(const QString& workDir, const QStringList& ta
     syncFolder(preparing);
     // From here on a kill leaves the marker: the next run puts these copies back.
     if (!QDir().rename(preparing, QDir(backup).filePath(kInProgress)))
-        fail(QStringLiteral("No se puede preparar la copia de seguridad en %1.").arg(native(backup)));
+        fail(QStringLiteral("No se puede preparar la copia de seguridad en %1.")
+                 .arg(native(backup)));
     syncFolder(backup);
 }
 

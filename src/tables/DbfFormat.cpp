@@ -1,7 +1,7 @@
 #include "tables/DbfFormat.h"
 
-#include "tables/Cp1252.h"
 #include "run/RunError.h"
+#include "tables/Cp1252.h"
 
 #include <bit>
 #include <cstring>

@@ -1,10 +1,10 @@
 #include "tables/Table.h"
 
+#include "run/RunError.h"
 #include "tables/DbfFormat.h"
+#include "tables/Folders.h"
 #include "tables/NativeFile.h"
 #include "tables/TableFiles.h"
-#include "tables/Folders.h"
-#include "run/RunError.h"
 
 #include <QDir>
 #include <QFile>
@@ -157,7 +157,8 @@ void CreateTable(const QString& folder, const QString& name, const QList<FieldDe
     file.close();
     if (writeTo != path && !QFile::rename(writeTo, path)) {
         QFile::remove(writeTo);
-        fail(QStringLiteral("no se puede poner en su sitio %1").arg(QDir::toNativeSeparators(path)));
+        fail(
+            QStringLiteral("no se puede poner en su sitio %1").arg(QDir::toNativeSeparators(path)));
     }
 }
 

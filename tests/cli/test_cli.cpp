@@ -1,9 +1,9 @@
 // The batch front end run as the executable it is: exit codes, what it prints, and what it
 // leaves in the working folder.
 
-#include "import/ImportRun.h"
 #include "TestSupport.h"
 #include "exchange/ExchangeDocument.h"
+#include "import/ImportRun.h"
 #include "tables/Table.h"
 #include "tables/WorkingTables.h"
 
@@ -783,39 +783,40 @@ TEST_P(Fatal, CheckNamesTheValueAndImportStopsAfterTheEarlierTables) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Fatal,
-    testing::Values(FatalCase{"CatalogueIdentifier",
-                              [](School& s) {
-                                  s.niveles << QStringList{"4x", "BACH", "Bachillerato"};
-                              },
-                              "NIVELES_C: el dato 0 del registro 2 del grupo NIVELES no es un número entero: '4x'",
-                              "9. CrearDiasHoras", "ORIGENES_C", "CUR_NIV_C"},
-                    FatalCase{"CatalogueIdentifierMarkingEmpty",
-                              [](School& s) {
-                                  s.niveles << QStringList{"-2147483648", "BACH", "Bachillerato"};
-                              },
-                              "NIVELES_C: el dato 0 del registro 2 del grupo NIVELES, '-2147483648', no cabe "
-                              "en el campo X_NIVCONPAGLEG: ese valor marca un campo vacío. "
-                              "Corrija el identificador en Veltra.",
-                              "9. CrearDiasHoras", "ORIGENES_C", "CUR_NIV_C"},
-                    FatalCase{"EmptyAuthorisationActivity",
-                              [](School& s) {
-                                  s.autorizaciones = {{"9001", "", "7", "40"}};
-                              },
-                              "AUTORIZA_C: el dato 1 del registro 1 del grupo AUTORIZACIONES no es un número "
-                              "entero: ''",
-                              "9. CrearDiasHoras", "CUR_NIV_C", nullptr},
-                    FatalCase{"ShortCatalogueRecord",
-                              [](School& s) {
-                                  s.autorizaciones = {{"9001", "1"}};
-                              },
-                              "AUTORIZA_C: el dato 2 del registro 1 del grupo AUTORIZACIONES no es un número "
-                              "entero: ''",
-                              "9. CrearDiasHoras", "CUR_NIV_C", nullptr},
-                    FatalCase{
-                        "SlotBegin", [](School& s) { s.slots[1][2] = "8h55"; },
-                        "TRAMOS_HORARIOS, registro 2, dato 2: \"8h55\" no es un número entero "
-                        "(marco M1)",
-                        "8. CrearAsignaciones", "ASIGT", "ORIGENES_C"}),
+    testing::Values(
+        FatalCase{
+            "CatalogueIdentifier",
+            [](School& s) {
+                s.niveles << QStringList{"4x", "BACH", "Bachillerato"};
+            },
+            "NIVELES_C: el dato 0 del registro 2 del grupo NIVELES no es un número entero: '4x'",
+            "9. CrearDiasHoras", "ORIGENES_C", "CUR_NIV_C"},
+        FatalCase{"CatalogueIdentifierMarkingEmpty",
+                  [](School& s) {
+                      s.niveles << QStringList{"-2147483648", "BACH", "Bachillerato"};
+                  },
+                  "NIVELES_C: el dato 0 del registro 2 del grupo NIVELES, '-2147483648', no cabe "
+                  "en el campo X_NIVCONPAGLEG: ese valor marca un campo vacío. "
+                  "Corrija el identificador en Veltra.",
+                  "9. CrearDiasHoras", "ORIGENES_C", "CUR_NIV_C"},
+        FatalCase{"EmptyAuthorisationActivity",
+                  [](School& s) {
+                      s.autorizaciones = {{"9001", "", "7", "40"}};
+                  },
+                  "AUTORIZA_C: el dato 1 del registro 1 del grupo AUTORIZACIONES no es un número "
+                  "entero: ''",
+                  "9. CrearDiasHoras", "CUR_NIV_C", nullptr},
+        FatalCase{"ShortCatalogueRecord",
+                  [](School& s) {
+                      s.autorizaciones = {{"9001", "1"}};
+                  },
+                  "AUTORIZA_C: el dato 2 del registro 1 del grupo AUTORIZACIONES no es un número "
+                  "entero: ''",
+                  "9. CrearDiasHoras", "CUR_NIV_C", nullptr},
+        FatalCase{"SlotBegin", [](School& s) { s.slots[1][2] = "8h55"; },
+                  "TRAMOS_HORARIOS, registro 2, dato 2: \"8h55\" no es un número entero "
+                  "(marco M1)",
+                  "8. CrearAsignaciones", "ASIGT", "ORIGENES_C"}),
     caseName<FatalCase>);
 
 TEST_F(Cli, CheckOfASoundDocumentReportsWhatTheImportWouldMeet) {

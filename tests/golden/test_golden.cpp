@@ -4,8 +4,8 @@
 // a folder is laid out and how its expectations are regenerated.
 
 #include "TestSupport.h"
-#include "tables/Table.h"
 #include "run/RunError.h"
+#include "tables/Table.h"
 
 #include <QDir>
 #include <QFile>

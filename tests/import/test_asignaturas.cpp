@@ -1,8 +1,8 @@
 #include "SubjectFixtures.h"
 
 #include "import/ImportSteps.h"
-#include "tables/Table.h"
 #include "run/RunError.h"
+#include "tables/Table.h"
 
 #include <QSet>
 #include <gtest/gtest.h>

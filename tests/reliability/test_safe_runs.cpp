@@ -82,7 +82,7 @@ protected:
 TEST_F(SafeRun, DiskFullInTheAssignmentsStepPutsEveryTableBack) {
     // Step 8 writes ASIGT: its first row fails as on a full disk.
     tables::detail::ioHooks().write = [](tables::detail::NativeFile& f, qint64 offset,
-                                          const char* data, qint64 size, QString* error) {
+                                         const char* data, qint64 size, QString* error) {
         if (f.path().endsWith(QLatin1String("ASIGT.DBF"), Qt::CaseInsensitive) && offset > 0) {
             *error = QStringLiteral("No queda espacio en el disco");
             return false;
@@ -101,8 +101,9 @@ TEST_F(SafeRun, ForcedExitPutsTheTablesBackAndKeepsTheTypedCodes) {
         host.onCursos = [](CursosLogic& dialog) {
             dialog.recover(false);
             // One offer gets both codes, the other only a level.
-            dialog.applyCodes({{QStringLiteral("500"), {QStringLiteral("BACH"), QStringLiteral("2")}},
-                               {QStringLiteral("600"), {QStringLiteral("ESO"), QString()}}});
+            dialog.applyCodes(
+                {{QStringLiteral("500"), {QStringLiteral("BACH"), QStringLiteral("2")}},
+                 {QStringLiteral("600"), {QStringLiteral("ESO"), QString()}}});
             dialog.BitBtn2Click();
         };
     });
@@ -151,8 +152,7 @@ TEST_F(SafeRun, ABrokenOrMissingCatalogueIsRefusedFirst) {
     writeFile(broken, QByteArray("\x04\x7a", 2));
     for (const QString& catalog : {broken, dir.filePath(QStringLiteral("NOHAY.DBF"))}) {
         const Outcome o = importRun(document, work, catalog);
-        expectEndedWith(o, {QStringLiteral("catálogo de materias"),
-                            QFileInfo(catalog).fileName()});
+        expectEndedWith(o, {QStringLiteral("catálogo de materias"), QFileInfo(catalog).fileName()});
         expectUntouched();
     }
 }
@@ -197,8 +197,7 @@ TEST_F(SafeRun, TwoImportsStartedTogetherLeaveTheTablesOfOne) {
     const QString errA = QString::fromUtf8(a.readAllStandardError());
     const QString errB = QString::fromUtf8(b.readAllStandardError());
     ASSERT_TRUE(a.exitCode() == 0 || b.exitCode() == 0) << errA.toStdString() << errB.toStdString();
-    for (const auto& [code, err] :
-         {std::pair{a.exitCode(), errA}, std::pair{b.exitCode(), errB}}) {
+    for (const auto& [code, err] : {std::pair{a.exitCode(), errA}, std::pair{b.exitCode(), errB}}) {
         if (code != 0) {
             EXPECT_TRUE(err.contains(QStringLiteral("Otra transformación"))) << err.toStdString();
         }
@@ -241,8 +240,8 @@ TEST_F(SafeRun, AnImportKilledAnywhereIsUndoneByTheNextRun) {
 
         if (finished) {
             // It completed before the kill: put the school back for the next round.
-            ASSERT_EQ(batch({QStringLiteral("restore"), QStringLiteral("--workdir"), work}).exitCode,
-                      0);
+            ASSERT_EQ(
+                batch({QStringLiteral("restore"), QStringLiteral("--workdir"), work}).exitCode, 0);
             continue;
         }
         // The next run, an export here, finishes the job before anything else.
@@ -251,8 +250,8 @@ TEST_F(SafeRun, AnImportKilledAnywhereIsUndoneByTheNextRun) {
         const QString said = next.out + next.err;
         if (said.contains(QStringLiteral("terminó, pero"))) {
             // Killed after it had finished, before tidying its copies: the import stands.
-            ASSERT_EQ(batch({QStringLiteral("restore"), QStringLiteral("--workdir"), work}).exitCode,
-                      0);
+            ASSERT_EQ(
+                batch({QStringLiteral("restore"), QStringLiteral("--workdir"), work}).exitCode, 0);
             continue;
         }
         EXPECT_TRUE(said.contains(QStringLiteral("no terminó"))) << said.toStdString();
@@ -279,7 +278,8 @@ TEST_F(SafeRun, RestorePutsBackTheTablesBeforeTheLastImportAndCanBeUndone) {
     EXPECT_TRUE(nowButCodes() == afterImport);
 
     // Worked on in Tempolan since: refused, naming the table, unless forced.
-    writeFile(work + QStringLiteral("/AULAT.DBF"), readFile(work + QStringLiteral("/AULAT.DBF")) + "x");
+    writeFile(work + QStringLiteral("/AULAT.DBF"),
+              readFile(work + QStringLiteral("/AULAT.DBF")) + "x");
     r = batch(restore);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("AULAT"))) << r.err.toStdString();
@@ -289,7 +289,8 @@ TEST_F(SafeRun, RestorePutsBackTheTablesBeforeTheLastImportAndCanBeUndone) {
 
 TEST(Restore, NothingToRestoreSaysSo) {
     QTemporaryDir dir;
-    const BatchResult r = batch({QStringLiteral("restore"), QStringLiteral("--workdir"), dir.path()});
+    const BatchResult r =
+        batch({QStringLiteral("restore"), QStringLiteral("--workdir"), dir.path()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("No hay nada que reponer"))) << r.err.toStdString();
 }
@@ -298,7 +299,8 @@ TEST(Restore, NothingToRestoreSaysSo) {
 
 TEST_F(SafeRun, AFifoNamedLikeATableIsRefusedWithoutOpeningIt) {
     QFile::remove(work + QStringLiteral("/PERIODOS.DBF"));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(work + QStringLiteral("/PERIODOS.DBF")).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(work + QStringLiteral("/PERIODOS.DBF")).constData(), 0600),
+              0);
     before = nowButCodes();
     const BatchResult r = batch(importArgs(document)); // a hang would end at the time-out
     EXPECT_EQ(r.exitCode, 1);
