@@ -234,9 +234,10 @@ bool plainAscii(const QString& s) {
     });
 }
 
-// The value of a plain <dato xxxxxxxxxxx="..."> first attribute, where the written item's
-// characters from the 20th on are that value escaped; false when it is not such an item.
-bool firstAttributeAtNineteen(const xmlNode* n, const xmlChar** value) {
+// The value of the first attribute of a plain <dato xxxxxxxxxxx="..."> item (an 11-letter
+// name such as nombre_dato), which the written item holds escaped from its 20th character
+// on; false when it is not such an item.
+bool valueOfNameAttribute(const xmlNode* n, const xmlChar** value) {
     if (!isElement(n) || n->ns || n->nsDef || !xmlStrEqual(n->name, X("dato")))
         return false;
     const xmlAttr* a = n->properties;
@@ -261,7 +262,7 @@ bool itemNameIs(const NodeList& items, int k, const QString& name) {
     // characters comparing the stored value's start gives what comparing the written
     // item gives, without writing it.
     const xmlChar* value = nullptr;
-    if (plainAscii(name) && firstAttributeAtNineteen(XmlNodes::raw(items.at(k)), &value)) {
+    if (plainAscii(name) && valueOfNameAttribute(XmlNodes::raw(items.at(k)), &value)) {
         const QByteArray wanted = name.toLatin1();
         return std::strncmp(reinterpret_cast<const char*>(value), wanted.constData(),
                             std::size_t(wanted.size())) == 0;
