@@ -1012,6 +1012,21 @@ public:
         }
         return -1;
     }
+    // Any slot of the kind asked for, in the frame when it has one: for an entry placed
+    // whatever it clashes with. -1 when there is none of that kind.
+    int any(const QString& marco, bool breakSlot) {
+        const int n = int(slots_.size());
+        for (int pass = 0; pass < 2 && n > 0; ++pass) {
+            const int start = rng_.below(n);
+            for (int j = 0; j < n; ++j) {
+                const Slot& sl = slots_[(start + j) % n];
+                if ((sl.minutes < 45) == breakSlot &&
+                    (pass == 1 || marco.isEmpty() || sl.marco == marco))
+                    return (start + j) % n;
+            }
+        }
+        return -1;
+    }
     bool groupBusy(const QString& group, int s) const {
         return groupBusy_.value(group).contains(s);
     }
@@ -1036,7 +1051,7 @@ int defaultEntries(int assignments, int teachers) {
     return n > 0 ? n : 5 * teachers;
 }
 
-SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries) {
+SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries, bool overbook) {
     Rng rng(seed);
     const QStringList teachers = [&] {
         QStringList out;
@@ -1162,7 +1177,10 @@ SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries) {
                 e.aula =
                     rng.chance(0.2) && !rooms.isEmpty() ? rng.pick(rooms) : homeRoom.value(a[1]);
                 e.concierto = concierto(0.15);
-                place(e, plan.find(teacher, a[1], groupMarco.value(a[1]), false, true), a[1]);
+                int s = plan.find(teacher, a[1], groupMarco.value(a[1]), false, true);
+                if (s < 0 && overbook)
+                    s = plan.any(groupMarco.value(a[1]), false);
+                place(e, s, a[1]);
             }
         }
     }
@@ -1192,7 +1210,10 @@ SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries) {
         e.grupo = group;
         e.aula = homeRoom.value(group);
         e.concierto = concierto(0.3);
-        place(e, plan.find(e.teacher, group, groupMarco.value(group), false, false), group);
+        int s = plan.find(e.teacher, group, groupMarco.value(group), false, false);
+        if (s < 0 && overbook)
+            s = plan.any(groupMarco.value(group), false);
+        place(e, s, group);
     }
     // Non-regular activities: duties and meetings; the break duty in the breaks.
     for (int i = 0; i < nonRegularWanted; ++i) {
@@ -1206,6 +1227,8 @@ SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries) {
         int s = plan.find(e.teacher, QString(), QString(), a.inBreak, false);
         if (s < 0)
             s = plan.find(e.teacher, QString(), QString(), false, false);
+        if (s < 0 && overbook)
+            s = plan.any(QString(), a.inBreak);
         place(e, s, QString());
     }
 

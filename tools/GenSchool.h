@@ -58,7 +58,10 @@ int defaultEntries(int assignments, int teachers);
 
 // Reads the working tables an import left in workDir (PROFT, ASIGT, GRUPOST, AULAT,
 // ASIGNOMT, DIASHORAST, and ORIGENES_C when present) and writes workDir/SOLUC.DBF, a
-// plausible timetable over them. entries <= 0 asks for defaultEntries. Throws RunError.
-SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries = 0);
+// plausible timetable over them. entries <= 0 asks for defaultEntries. With overbook, an
+// entry that finds no free time is placed all the same (a clash), so that a very large
+// timetable has every entry placed, as a stress for the export. Throws RunError.
+SolucSummary writeSoluc(const QString& workDir, quint64 seed, int entries = 0,
+                        bool overbook = false);
 
 } // namespace genschool

@@ -18,10 +18,12 @@ const char* const kUsage =
     "      Escribe CARPETA/veltra.xml (exportación de Veltra de un centro ficticio) y\n"
     "      CARPETA/codes.csv (CLAVE,NIVEL,CURSO de cada oferta). La escala 1 es el centro\n"
     "      de ejemplo (40 ofertas, 600 materias, 80 profesores); la 10, el centro grande.\n"
-    "  gen_school soluc --workdir CARPETA --seed N [--entries E]\n"
+    "  gen_school soluc --workdir CARPETA --seed N [--entries E] [--overbook]\n"
     "      Lee las tablas de trabajo que dejó una importación en CARPETA y escribe\n"
     "      CARPETA/SOLUC.DBF con un horario verosímil de E entradas (por omisión, tres\n"
-    "      por asignación y como mucho treinta por profesor).\n";
+    "      por asignación y como mucho treinta por profesor). Con --overbook, la entrada\n"
+    "      que no encuentra hueco se coloca igualmente (choca con otra), para probar la\n"
+    "      exportación de un horario muy grande con todas las entradas colocadas.\n";
 
 void out(const QString& s) {
     std::fputs(s.toLocal8Bit().constData(), stdout);
@@ -101,7 +103,9 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (command == QLatin1String("soluc")) {
-            const auto o = options(args, {QStringLiteral("workdir"), QStringLiteral("seed"),
+            QStringList rest = args;
+            const bool overbook = rest.removeAll(QStringLiteral("--overbook")) > 0;
+            const auto o = options(rest, {QStringLiteral("workdir"), QStringLiteral("seed"),
                                           QStringLiteral("entries")});
             if (!o)
                 return 2;
@@ -115,7 +119,7 @@ int main(int argc, char** argv) {
                 return usage(QStringLiteral("soluc necesita --workdir y --seed válidos (y "
                                             "--entries, si se da, un entero)"));
             const QString dir = o->value(QStringLiteral("workdir"));
-            const genschool::SolucSummary s = genschool::writeSoluc(dir, seed, entries);
+            const genschool::SolucSummary s = genschool::writeSoluc(dir, seed, entries, overbook);
             out(QStringLiteral("%1: %2 entradas (%3 regulares, %4 no regulares, %5 sin colocar)\n")
                     .arg(QDir::toNativeSeparators(QDir(dir).filePath(QStringLiteral("SOLUC.DBF"))))
                     .arg(s.entries)
