@@ -53,16 +53,20 @@ QString saveFailure(const QSaveFile& f, int error, const QString& path) {
         .arg(path, f.errorString());
 }
 
+// The library's writer for a document: its encoding and options. With a declaration: the
+// encoding it names. A declaration that names none means UTF-8; libxml2 would then escape
+// every non-ASCII character, so that case writes the declaration itself and lets libxml2
+// write the rest as UTF-8.
+std::pair<const char*, int> saveSettings(const DocumentPrivate& d) {
+    const bool libraryDeclaration = d.declared && d.doc->encoding;
+    return {libraryDeclaration ? reinterpret_cast<const char*>(d.doc->encoding) : "UTF-8",
+            libraryDeclaration ? 0 : XML_SAVE_NO_DECL};
+}
+
 } // namespace
 
 void DocumentPrivate::write(const Sink& sink) const {
-    // With a declaration: the encoding it names. A declaration that names none means
-    // UTF-8; libxml2 would then escape every non-ASCII character, so that case writes the
-    // declaration itself and lets libxml2 write the rest as UTF-8.
-    const bool libraryDeclaration = declared && doc->encoding;
-    const char* encoding =
-        libraryDeclaration ? reinterpret_cast<const char*>(doc->encoding) : "UTF-8";
-    const int options = libraryDeclaration ? 0 : XML_SAVE_NO_DECL;
+    const auto [encoding, options] = saveSettings(*this);
 
     if (declared && !doc->encoding) {
         QByteArray decl =
@@ -106,28 +110,236 @@ QByteArray Document::toBytes() const {
     return out;
 }
 
-void Document::save(const QString& path) const {
-    // Written beside the target and renamed over it, so a failed save leaves the old file
-    // (or none) instead of half a document.
-    // Unbuffered, so that a failing write is seen with its reason at once.
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw RunError(saveFailure(f, errno, path));
-    int error = 0;
-    try {
-        d->write([&f, &error](const char* data, int size) {
-            errno = 0;
-            if (f.write(data, size) == size)
-                return true;
-            error = errno;
-            return false;
-        });
-    } catch (const DocumentPrivate::WriteFailed&) {
-        throw RunError(saveFailure(f, error, path));
+namespace {
+
+// The file a document is saved to: written beside the target and renamed over it, so a
+// failed save leaves the old file (or none) instead of half a document. Unbuffered, so
+// that a failing write is seen with its reason at once.
+class SaveTarget {
+public:
+    explicit SaveTarget(const QString& path) : f_(path), path_(path) {
+        if (!f_.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            throw RunError(saveFailure(f_, errno, path_));
     }
-    errno = 0;
-    if (!f.commit())
-        throw RunError(saveFailure(f, errno, path));
+    // For the library's writers; false (the reason kept) when the bytes did not go.
+    bool write(const char* data, int size) {
+        errno = 0;
+        if (f_.write(data, size) == size)
+            return true;
+        error_ = errno;
+        return false;
+    }
+    void writeOrThrow(const QByteArray& bytes) {
+        if (!write(bytes.constData(), int(bytes.size())))
+            failed();
+    }
+    [[noreturn]] void failed() { throw RunError(saveFailure(f_, error_, path_)); }
+    void commit() {
+        errno = 0;
+        if (!f_.commit())
+            throw RunError(saveFailure(f_, errno, path_));
+    }
+    Sink sink() {
+        return [this](const char* data, int size) { return write(data, size); };
+    }
+
+private:
+    QSaveFile f_;
+    QString path_;
+    int error_ = 0;
+};
+
+void saveWhole(const DocumentPrivate& d, const QString& path) {
+    SaveTarget target(path);
+    try {
+        d.write(target.sink());
+    } catch (const DocumentPrivate::WriteFailed&) {
+        target.failed();
+    }
+    target.commit();
+}
+
+} // namespace
+
+void Document::save(const QString& path) const {
+    saveWhole(*d, path);
+}
+
+// ---- Saving piece by piece -------------------------------------------------------------
+
+struct StreamedSave::Impl {
+    DocumentPrivate* doc = nullptr;
+    QString path;
+    std::vector<xmlNodePtr> holes;
+    std::size_t hole = 0; // the one pieces go into now
+    bool streams = false;
+
+    // While streaming: the skeleton's bytes around the holes, and the writer of pieces.
+    std::vector<QByteArray> between; // holes.size() + 1 segments
+    std::unique_ptr<SaveTarget> target;
+    Sink sink;
+    SinkContext context{&sink};
+    xmlSaveCtxtPtr save = nullptr;
+    ErrorCapture errors;
+
+    ~Impl() {
+        if (save)
+            xmlSaveClose(save);
+    }
+
+    // Where the skeleton's holes are in its saved bytes; false when they cannot be told
+    // apart there (then the document is saved whole).
+    bool split(const QByteArray& skeleton, const QList<QByteArray>& holeBytes) {
+        // Searched from the end: the holes are in the last element of the document, whose
+        // text is all escaped, so nothing after them looks like markup that is not.
+        std::vector<qsizetype> at(holes.size());
+        qsizetype before = skeleton.size();
+        for (std::size_t k = holes.size(); k-- > 0;) {
+            const QByteArray& h = holeBytes[qsizetype(k)];
+            if (h.isEmpty() || before < h.size())
+                return false;
+            at[k] = skeleton.lastIndexOf(h, before - h.size());
+            if (at[k] < 0)
+                return false;
+            before = at[k];
+        }
+        qsizetype from = 0;
+        for (std::size_t k = 0; k < holes.size(); ++k) {
+            between.push_back(skeleton.mid(from, at[k] - from));
+            from = at[k] + holeBytes[qsizetype(k)].size();
+        }
+        between.push_back(skeleton.mid(from));
+        return true;
+    }
+
+    void writeSegment(std::size_t k) {
+        if (xmlSaveFlush(save) < 0 || context.refused)
+            target->failed();
+        target->writeOrThrow(between[k]);
+    }
+};
+
+namespace {
+
+// One node as the library writes it inside the document, in the document's encoding.
+QByteArray nodeBytes(const DocumentPrivate& d, xmlNodePtr n) {
+    QByteArray out;
+    const Sink sink = [&out](const char* data, int size) {
+        out.append(data, size);
+        return true;
+    };
+    SinkContext context{&sink};
+    const auto [encoding, options] = saveSettings(d);
+    ErrorCapture errors;
+    ErrorGuard guard(errors);
+    xmlSaveCtxtPtr save = xmlSaveToIO(writeToSink, closeNothing, &context, encoding, options);
+    if (!save)
+        return {};
+    const long written = xmlSaveTree(save, n);
+    if (xmlSaveClose(save) < 0 || written < 0)
+        return {};
+    return out;
+}
+
+void freeLoose(DocumentPrivate& d, xmlNodePtr n) {
+    xmlUnlinkNode(n);
+    std::erase(d.detached, n);
+    xmlFreeNode(n);
+}
+
+} // namespace
+
+StreamedSave::StreamedSave(const QString& path, const QList<Node>& holes, Mode mode)
+    : d(std::make_unique<Impl>()) {
+    d->path = path;
+    for (const Node& h : holes) {
+        xmlNodePtr n = XmlNodes::raw(h);
+        if (!isElement(n) || !n->parent || n->children)
+            throw RunError(QStringLiteral("Hueco no válido para guardar %1 por partes.").arg(path));
+        d->holes.push_back(n);
+    }
+    if (d->holes.empty())
+        throw RunError(QStringLiteral("No hay dónde escribir %1 por partes.").arg(path));
+    d->doc = DocumentPrivate::of(d->holes.front());
+    if (mode == Mode::Tree)
+        return;
+
+    QByteArray skeleton;
+    d->doc->write([&skeleton](const char* data, int size) {
+        skeleton.append(data, size);
+        return true;
+    });
+    QList<QByteArray> holeBytes;
+    for (xmlNodePtr h : d->holes)
+        holeBytes.append(nodeBytes(*d->doc, h));
+    if (!d->split(skeleton, holeBytes))
+        return; // saved whole at commit
+
+    d->target = std::make_unique<SaveTarget>(path);
+    d->sink = d->target->sink();
+    const auto [encoding, options] = saveSettings(*d->doc);
+    d->save = xmlSaveToIO(writeToSink, closeNothing, &d->context, encoding, options);
+    if (!d->save)
+        throw RunError(
+            QStringLiteral("No se puede escribir el documento XML en la codificación '%1'.")
+                .arg(QLatin1String(encoding)));
+    d->streams = true;
+    d->target->writeOrThrow(d->between[0]);
+}
+
+StreamedSave::~StreamedSave() = default;
+
+bool StreamedSave::streams() const {
+    return d->streams;
+}
+
+void StreamedSave::write(Node piece) {
+    xmlNodePtr n = XmlNodes::raw(piece);
+    if (!isElement(n) || n->parent || n->doc != d->doc->doc)
+        throw RunError(
+            QStringLiteral("Solo se escribe por partes un elemento suelto del documento."));
+    if (d->hole >= d->holes.size())
+        throw RunError(QStringLiteral("No quedan huecos en %1.").arg(d->path));
+    if (!d->streams) {
+        std::erase(d->doc->detached, n);
+        xmlAddPrevSibling(d->holes[d->hole], n);
+        return;
+    }
+    {
+        ErrorGuard guard(d->errors);
+        const long written = xmlSaveTree(d->save, n);
+        if (d->context.refused)
+            d->target->failed();
+        if (written < 0)
+            throw RunError(
+                QStringLiteral("No se puede escribir el documento XML: %1").arg(d->errors.message));
+    }
+    freeLoose(*d->doc, n);
+}
+
+void StreamedSave::nextHole() {
+    if (d->hole >= d->holes.size())
+        return;
+    if (d->streams)
+        d->writeSegment(d->hole + 1);
+    ++d->hole;
+}
+
+void StreamedSave::commit() {
+    if (d->streams) {
+        while (d->hole < d->holes.size())
+            nextHole();
+        const int closed = xmlSaveClose(d->save);
+        d->save = nullptr;
+        if (d->context.refused || closed < 0)
+            d->target->failed();
+        d->target->commit();
+    }
+    for (xmlNodePtr h : d->holes)
+        freeLoose(*d->doc, h);
+    d->holes.clear();
+    if (!d->streams)
+        saveWhole(*d->doc, d->path);
 }
 
 } // namespace exchange

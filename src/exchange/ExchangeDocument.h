@@ -107,6 +107,37 @@ private:
     std::unique_ptr<DocumentPrivate> d;
 };
 
+// Saves a document too large to be held whole. The document is a skeleton that holds an
+// empty element (a hole) where each large group's content goes, the holes in document
+// order; the content is then written piece by piece into the holes, each piece freed once
+// written. The file is byte for byte what save() gives for the document with the pieces
+// put in place of the holes.
+class StreamedSave {
+public:
+    enum class Mode {
+        Stream, // pieces written and freed as they come (the tree mode where that cannot be)
+        Tree,   // pieces put into the tree and the whole document saved at commit
+    };
+    // Starts writing `path` (through a temporary file: the target changes only at commit)
+    // for the document the holes are in; at least one hole. Throws RunError.
+    StreamedSave(const QString& path, const QList<Node>& holes, Mode mode = Mode::Stream);
+    ~StreamedSave(); // without commit the target stays as it was
+    StreamedSave(const StreamedSave&) = delete;
+    StreamedSave& operator=(const StreamedSave&) = delete;
+
+    bool streams() const;
+    // Writes a loose element of the document (made with createElement, in no tree) into the
+    // current hole and frees it with everything inside it.
+    void write(Node piece);
+    void nextHole();
+    // Writes the rest and puts the file in place; the holes are gone from the document.
+    void commit();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
 // Data items of a record or group: its "dato" children, in document order.
 NodeList dataItems(const Node& recordOrGroup);
 

@@ -6,6 +6,7 @@
 
 #include "exchange/ExchangeDocument.h"
 #include "export/ExportRun.h"
+#include "run/RunError.h"
 #include "run/RunReport.h"
 #include "tables/Table.h"
 
@@ -17,6 +18,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 namespace exportacion {
@@ -212,18 +214,46 @@ EntradaResuelta ResolverEntrada(const Busquedas& b, const Entrada& e, const Prof
 
 // ---- The document ------------------------------------------------------------------
 
-// A data item <dato nombre_dato="nombre">valor</dato>. origen says where the value comes
-// from ("PROFT.X_EMPLEADO del profesor ANA"): a value XML cannot carry ends the run
-// naming it, so that the user can mend it in Tempolan.
-exchange::Node NuevoDato(exchange::Document& doc, const QString& nombre, const QString& valor,
-                         const QString& origen);
+// A data item <dato nombre_dato="nombre">valor</dato>. origen() says where the value comes
+// from ("PROFT.X_EMPLEADO del profesor ANA"), asked only when the value cannot go into the
+// document: a value XML cannot carry ends the run naming it, so that the user can mend it
+// in Tempolan.
+template <typename Origen>
+requires std::is_invocable_r_v<QString, Origen> exchange::Node
+NuevoDato(exchange::Document& doc, const QString& nombre, const QString& valor, Origen&& origen) {
+    exchange::Node dato = doc.createElement(QStringLiteral("dato"));
+    dato.setAttribute(QStringLiteral("nombre_dato"), nombre);
+    try {
+        dato.setText(valor);
+    } catch (const RunError& e) {
+        throw RunError(QStringLiteral("No se puede escribir el dato %1, tomado de %2: %3 "
+                                      "Corrija el valor en Tempolan y exporte de nuevo.")
+                           .arg(nombre, origen(), e.message()));
+    }
+    return dato;
+}
+inline exchange::Node NuevoDato(exchange::Document& doc, const QString& nombre,
+                                const QString& valor, const QString& origen) {
+    return NuevoDato(doc, nombre, valor, [&] { return origen; });
+}
 // "PROFT.campo del profesor ABREV", an origin for NuevoDato.
 QString DeProfesor(const QString& campo, const Profesor& p);
 
-void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::Node bloque, const Busquedas& b,
-                                 EstadoExport& estado);
-void EscribirHorariosRegulares(exchange::Document& doc, exchange::Node bloque, const Busquedas& b,
-                               const EstadoExport& estado);
+// A timetable group (HORARIOS_NO_REGULARES, HORARIOS_REGULARES) added to the data block,
+// with an empty element inside where its teacher groups are written: the hole given back.
+exchange::Node GrupoDeHorarios(exchange::Document& doc, exchange::Node bloque, const QString& seq,
+                               int registros);
+
+// The teacher groups of each timetable group, one at a time, into the current hole of
+// `salida`: the document is never held whole.
+void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::StreamedSave& salida,
+                                 const Busquedas& b, EstadoExport& estado);
+void EscribirHorariosRegulares(exchange::Document& doc, exchange::StreamedSave& salida,
+                               const Busquedas& b, const EstadoExport& estado);
+
+// The former way of writing, kept for comparing with the current one: the whole document
+// built as a tree, saved, read back and corrected by AjustarRegistros, saved again.
+void FijarEscrituraEnArbol(bool enArbol);
 
 // Reloads the saved file, sets each regular teacher group's `registros` (its second
 // attribute) to the number of its activity groups and saves it again. Gives the

@@ -19,6 +19,11 @@ Reloj& RelojActual() {
     return r;
 }
 
+bool& EscrituraEnArbol() {
+    static bool enArbol = false;
+    return enArbol;
+}
+
 // Whether NAME.DBF is in the folder, found as the table store opens it.
 bool ExisteTabla(const QString& carpeta, const QString& nombre) {
     return tables::FileExists(QDir(carpeta).filePath(nombre + QStringLiteral(".DBF")));
@@ -119,14 +124,28 @@ bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
                                    .arg(QDir::toNativeSeparators(elegido))));
     bloque.appendChild(anno);
 
-    EscribirHorariosNoRegulares(held, bloque, busquedas, estado);
-    EscribirHorariosRegulares(held, bloque, busquedas, estado);
+    estado.numProfesores = int(busquedas.profesores.size());
+    const exchange::Node noRegulares = GrupoDeHorarios(
+        held, bloque, QStringLiteral("HORARIOS_NO_REGULARES"), estado.numProfesores);
+    const exchange::Node regulares =
+        GrupoDeHorarios(held, bloque, QStringLiteral("HORARIOS_REGULARES"), estado.numProfesores);
 
-    const QString salida = RutaResultado(elegido);
-    held.save(salida);
-    // The document built goes before the saved one is read back: never two in memory.
-    held = exchange::Document();
-    held = AjustarRegistros(salida);
+    // Each teacher group is written as soon as it is made, then freed: the memory a run
+    // needs does not grow with the document it writes.
+    const QString ruta = RutaResultado(elegido);
+    const bool enArbol = EscrituraEnArbol();
+    exchange::StreamedSave salida(ruta, {noRegulares, regulares},
+                                  enArbol ? exchange::StreamedSave::Mode::Tree
+                                          : exchange::StreamedSave::Mode::Stream);
+    EscribirHorariosNoRegulares(held, salida, busquedas, estado);
+    salida.nextHole();
+    EscribirHorariosRegulares(held, salida, busquedas, estado);
+    salida.commit();
+    if (enArbol) {
+        // The document built goes before the saved one is read back: never two in memory.
+        held = exchange::Document();
+        held = AjustarRegistros(ruta);
+    }
     return true;
 }
 
@@ -138,6 +157,10 @@ void FijarReloj(Reloj reloj) {
 
 void RestaurarReloj() {
     RelojActual() = {};
+}
+
+void FijarEscrituraEnArbol(bool enArbol) {
+    EscrituraEnArbol() = enArbol;
 }
 
 QString AnnoEscolar(const QString& textoPrimerGrupo) {

@@ -12,33 +12,23 @@ bool NoRegular(const Entrada& e) {
 
 } // namespace
 
-exchange::Node NuevoDato(exchange::Document& doc, const QString& nombre, const QString& valor,
-                         const QString& origen) {
-    exchange::Node dato = doc.createElement(QStringLiteral("dato"));
-    dato.setAttribute(QStringLiteral("nombre_dato"), nombre);
-    try {
-        dato.setText(valor);
-    } catch (const RunError& e) {
-        throw RunError(QStringLiteral("No se puede escribir el dato %1, tomado de %2: %3 "
-                                      "Corrija el valor en Tempolan y exporte de nuevo.")
-                           .arg(nombre, origen, e.message()));
-    }
-    return dato;
-}
-
 QString DeProfesor(const QString& campo, const Profesor& p) {
     return QStringLiteral("PROFT.%1 del profesor %2").arg(campo, p.abrev);
 }
 
-void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::Node bloque, const Busquedas& b,
-                                 EstadoExport& estado) {
+exchange::Node GrupoDeHorarios(exchange::Document& doc, exchange::Node bloque, const QString& seq,
+                               int registros) {
     exchange::Node grupo = doc.createElement(QStringLiteral("grupo_datos"));
     bloque.appendChild(grupo);
-    grupo.setAttribute(QStringLiteral("seq"), QStringLiteral("HORARIOS_NO_REGULARES"));
+    grupo.setAttribute(QStringLiteral("seq"), seq);
+    grupo.setAttribute(QStringLiteral("registros"), qint64(registros));
+    exchange::Node hueco = doc.createElement(QStringLiteral("hueco"));
+    grupo.appendChild(hueco);
+    return hueco;
+}
 
-    estado.numProfesores = b.profesores.size();
-    grupo.setAttribute(QStringLiteral("registros"), qint64(estado.numProfesores));
-
+void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::StreamedSave& salida,
+                                 const Busquedas& b, EstadoExport& estado) {
     int n = 1;
     for (const Profesor& p : b.profesores) {
         exchange::Node profesor = doc.createElement(QStringLiteral("grupo_datos"));
@@ -53,11 +43,11 @@ void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::Node bloque,
         }
         profesor.setAttribute(QStringLiteral("registros"), qint64(actividades.size()));
 
-        grupo.appendChild(profesor);
-        profesor.appendChild(NuevoDato(doc, QStringLiteral("X_EMPLEADO"), p.empleado,
-                                       DeProfesor(QStringLiteral("X_EMPLEADO"), p)));
+        profesor.appendChild(NuevoDato(doc, QStringLiteral("X_EMPLEADO"), p.empleado, [&] {
+            return DeProfesor(QStringLiteral("X_EMPLEADO"), p);
+        }));
         profesor.appendChild(NuevoDato(doc, QStringLiteral("F_TOMAPOS"), p.tomapos,
-                                       DeProfesor(QStringLiteral("F_TOMAPOS"), p)));
+                                       [&] { return DeProfesor(QStringLiteral("F_TOMAPOS"), p); }));
 
         int k = 1;
         for (const Entrada* e : actividades) {
@@ -80,12 +70,13 @@ void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::Node bloque,
                                      p.abrev,
                                      e->dia.texto + QStringLiteral("/") + e->hora.texto});
 
-            actividad.appendChild(
-                NuevoDato(doc, QStringLiteral("X_ACTIVIDAD"), codigo,
-                          QStringLiteral("SOLUC.TAREA de ") + DescribirEntrada(*e, p)));
+            actividad.appendChild(NuevoDato(doc, QStringLiteral("X_ACTIVIDAD"), codigo, [&] {
+                return QStringLiteral("SOLUC.TAREA de ") + DescribirEntrada(*e, p);
+            }));
             actividad.appendChild(
                 NuevoDato(doc, QStringLiteral("N_MINSEN"), QString::number(minutos), QString()));
         }
+        salida.write(profesor);
     }
 }
 

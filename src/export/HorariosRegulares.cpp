@@ -26,26 +26,21 @@ void ComprobarConocido(run::RunReport& informe, const std::optional<QSet<QString
 
 } // namespace
 
-void EscribirHorariosRegulares(exchange::Document& doc, exchange::Node bloque, const Busquedas& b,
-                               const EstadoExport& estado) {
-    exchange::Node grupo = doc.createElement(QStringLiteral("grupo_datos"));
-    bloque.appendChild(grupo);
-    grupo.setAttribute(QStringLiteral("seq"), QStringLiteral("HORARIOS_REGULARES"));
-    grupo.setAttribute(QStringLiteral("registros"), qint64(estado.numProfesores));
-
+void EscribirHorariosRegulares(exchange::Document& doc, exchange::StreamedSave& salida,
+                               const Busquedas& b, const EstadoExport& estado) {
     int n = 1;
     for (const Profesor& p : b.profesores) {
         exchange::Node profesor = doc.createElement(QStringLiteral("grupo_datos"));
         profesor.setAttribute(QStringLiteral("seq"),
                               QStringLiteral("HORARIO_REGULAR_PROFESOR_%1").arg(n++));
-        // registros must stay the second attribute: the correction pass after saving
-        // sets it by position. Its final value is the number of activity groups.
+        // registros is the second attribute, as the former correction pass set it by
+        // position; its value, the number of activity groups, is known at the end.
         profesor.setAttribute(QStringLiteral("registros"), qint64(0));
-        grupo.appendChild(profesor);
-        profesor.appendChild(NuevoDato(doc, QStringLiteral("X_EMPLEADO"), p.empleado,
-                                       DeProfesor(QStringLiteral("X_EMPLEADO"), p)));
+        profesor.appendChild(NuevoDato(doc, QStringLiteral("X_EMPLEADO"), p.empleado, [&] {
+            return DeProfesor(QStringLiteral("X_EMPLEADO"), p);
+        }));
         profesor.appendChild(NuevoDato(doc, QStringLiteral("F_TOMAPOS"), p.tomapos,
-                                       DeProfesor(QStringLiteral("F_TOMAPOS"), p)));
+                                       [&] { return DeProfesor(QStringLiteral("F_TOMAPOS"), p); }));
 
         // Only accepted entries take a number, so the numbers have no gaps. An entry is
         // resolved before its group is made: a rejected one leaves nothing behind.
@@ -94,17 +89,19 @@ void EscribirHorariosRegulares(exchange::Document& doc, exchange::Node bloque, c
             exchange::Node actividad = doc.createElement(QStringLiteral("grupo_datos"));
             actividad.setAttribute(QStringLiteral("seq"), QStringLiteral("ACTIVIDAD_%1").arg(k++));
             profesor.appendChild(actividad);
-            const QString entrada = DescribirEntrada(*e, p);
-            const auto dato = [&](const char* nombre, const QString& valor, const QString& de) {
-                actividad.appendChild(NuevoDato(doc, QString::fromLatin1(nombre), valor,
-                                                de + QStringLiteral(" para ") + entrada));
+            // Where each value came from, put into words only for a message.
+            const auto dato = [&](const char* nombre, const QString& valor, const QString& de,
+                                  bool delTramo = false) {
+                actividad.appendChild(NuevoDato(doc, QString::fromLatin1(nombre), valor, [&] {
+                    const QString tramo = delTramo && r.tramo
+                                              ? QStringLiteral(" (DIHO %1, MARCO «%2»)")
+                                                    .arg(r.tramo->diho, r.tramo->marco)
+                                              : QString();
+                    return de + tramo + QStringLiteral(" para ") + DescribirEntrada(*e, p);
+                }));
             };
-            const QString tramo =
-                r.tramo
-                    ? QStringLiteral(" (DIHO %1, MARCO «%2»)").arg(r.tramo->diho, r.tramo->marco)
-                    : QString();
-            dato("N_DIASEMANA", r.diaTramo, QStringLiteral("DIASHORAST.DIA") + tramo);
-            dato("X_TRAMO", r.idTramo, QStringLiteral("DIASHORAST.CODDIHO") + tramo);
+            dato("N_DIASEMANA", r.diaTramo, QStringLiteral("DIASHORAST.DIA"), true);
+            dato("X_TRAMO", r.idTramo, QStringLiteral("DIASHORAST.CODDIHO"), true);
             dato("X_DEPENDENCIA", r.aula, QStringLiteral("SOLUC.AULA"));
             dato("X_UNIDAD", r.unidad, QStringLiteral("GRUPOST.CLAVE"));
             dato("X_OFERTAMATRIG", r.oferta, r.deOferta);
@@ -118,6 +115,7 @@ void EscribirHorariosRegulares(exchange::Document& doc, exchange::Node bloque, c
                 dato("X_ORIHORACTETP", r.autorizacion, QStringLiteral("AUTORIZA_C.X_ORIHORACTETP"));
         }
         profesor.setAttributeValue(1, QString::number(k - 1));
+        salida.write(profesor);
     }
 }
 
