@@ -180,6 +180,7 @@ struct StreamedSave::Impl {
     Sink sink;
     SinkContext context{&sink};
     xmlSaveCtxtPtr save = nullptr;
+    const char* encoding = nullptr;
     ErrorCapture errors;
 
     ~Impl() {
@@ -221,6 +222,23 @@ struct StreamedSave::Impl {
 
 namespace {
 
+// While alive, the document names the encoding it is being written in, as it does while
+// the library writes it whole: attribute values are then written in that encoding, not
+// as character references.
+class WritingAs {
+public:
+    WritingAs(const DocumentPrivate& d, const char* encoding) : doc_(d.doc), old_(d.doc->encoding) {
+        doc_->encoding = reinterpret_cast<const xmlChar*>(encoding);
+    }
+    ~WritingAs() { doc_->encoding = old_; }
+    WritingAs(const WritingAs&) = delete;
+    WritingAs& operator=(const WritingAs&) = delete;
+
+private:
+    xmlDocPtr doc_;
+    const xmlChar* old_;
+};
+
 // One node as the library writes it inside the document, in the document's encoding.
 QByteArray nodeBytes(const DocumentPrivate& d, xmlNodePtr n) {
     QByteArray out;
@@ -235,6 +253,7 @@ QByteArray nodeBytes(const DocumentPrivate& d, xmlNodePtr n) {
     xmlSaveCtxtPtr save = xmlSaveToIO(writeToSink, closeNothing, &context, encoding, options);
     if (!save)
         return {};
+    const WritingAs as(d, encoding);
     const long written = xmlSaveTree(save, n);
     if (xmlSaveClose(save) < 0 || written < 0)
         return {};
@@ -278,6 +297,7 @@ StreamedSave::StreamedSave(const QString& path, const QList<Node>& holes, Mode m
     d->target = std::make_unique<SaveTarget>(path);
     d->sink = d->target->sink();
     const auto [encoding, options] = saveSettings(*d->doc);
+    d->encoding = encoding;
     d->save = xmlSaveToIO(writeToSink, closeNothing, &d->context, encoding, options);
     if (!d->save)
         throw RunError(
@@ -307,6 +327,7 @@ void StreamedSave::write(Node piece) {
     }
     {
         ErrorGuard guard(d->errors);
+        const WritingAs as(*d->doc, d->encoding);
         const long written = xmlSaveTree(d->save, n);
         if (d->context.refused)
             d->target->failed();
