@@ -111,19 +111,35 @@ void Busquedas::cargar(TablasExport& t, bool catalogos, run::RunReport* informe)
         const LectorValor aula(t.soluc, tables::SOLUC::AULA);
         const LectorValor cconcierto(t.soluc, tables::SOLUC::CCONCIERTO);
         soluc.reserve(t.soluc.rowCount());
+        // A timetable repeats a few values (teachers, subjects, groups, rooms) over and
+        // over: each distinct text is kept once and shared, so that a very large SOLUC
+        // costs little more than its entries' fixed size.
+        QSet<QString> textos;
+        const auto comun = [&textos](QString s) {
+            const auto it = textos.constFind(s);
+            if (it != textos.cend())
+                return *it;
+            textos.insert(s);
+            return s;
+        };
+        const auto valor = [&](const LectorValor& lector) {
+            Valor v = lector.leer(t.soluc);
+            v.texto = comun(std::move(v.texto));
+            return v;
+        };
         int registro = 0;
         Recorrer(t.soluc, [&] {
             Entrada e;
             e.registro = ++registro;
-            e.prof = prof.leer(t.soluc).texto;
-            e.dia = dia.leer(t.soluc);
-            e.hora = hora.leer(t.soluc);
-            e.marco = marco.leer(t.soluc).texto;
-            e.asig = asig.leer(t.soluc).texto;
-            e.tarea = tarea.leer(t.soluc).texto;
-            e.codgrupo = codgrupo.leer(t.soluc).texto;
-            e.aula = aula.leer(t.soluc).texto;
-            e.cconcierto = cconcierto.leer(t.soluc).texto;
+            e.prof = valor(prof).texto;
+            e.dia = valor(dia);
+            e.hora = valor(hora);
+            e.marco = valor(marco).texto;
+            e.asig = valor(asig).texto;
+            e.tarea = valor(tarea).texto;
+            e.codgrupo = valor(codgrupo).texto;
+            e.aula = valor(aula).texto;
+            e.cconcierto = valor(cconcierto).texto;
             porProfesor_[e.prof].append(soluc.size());
             soluc.append(std::move(e));
         });
