@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <exception>
 
 namespace {
 
@@ -78,6 +79,19 @@ const std::vector<ImportStepInfo>& importSteps() {
 
 namespace {
 
+// The text an exception carries, for putting it beside another.
+QString messageOf(const std::exception_ptr& fault) {
+    try {
+        std::rethrow_exception(fault);
+    } catch (const RunError& e) {
+        return e.message();
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("Error desconocido.");
+    }
+}
+
 void runImport(RunHost& host, MainState& state, const RunFolders& folders, exchange::Document& held,
                const std::vector<ImportStep>& steps, bool realSteps,
                const DocumentCheck& beforeSteps) {
@@ -141,13 +155,24 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders, excha
             if (kept)
                 kept->commit();
         } catch (...) {
+            const std::exception_ptr fault = std::current_exception();
             try {
                 keepTypedCodes();
             } catch (...) {
                 // The tables go back all the same; the codes are lost only with them.
             }
-            if (kept)
-                kept->rollback();
+            if (kept) {
+                try {
+                    kept->rollback();
+                } catch (const RunError& notBack) {
+                    // What stopped the run is what the user must mend; the tables that
+                    // could not go back now are put back by the next run.
+                    throw RunError(QStringLiteral("%1\n\nAdemás, no se han podido reponer "
+                                                  "todavía las tablas de trabajo: %2 La próxima "
+                                                  "transformación terminará de reponerlas.")
+                                       .arg(messageOf(fault), notBack.message()));
+                }
+            }
             throw;
         }
         r.hideBusy();

@@ -96,6 +96,35 @@ TEST_F(SafeRun, DiskFullInTheAssignmentsStepPutsEveryTableBack) {
     expectEveryTableReads(work);
 }
 
+TEST_F(SafeRun, TablesThatCannotGoBackAtOnceAreSaidAndPutBackByTheNextRun) {
+    // The disk fills in step 8, and a folder has taken the place of AULAT.DBF, so the
+    // rollback cannot put that table back.
+    const QString aulat = work + QStringLiteral("/AULAT.DBF");
+    tables::detail::ioHooks().write = [&](tables::detail::NativeFile& f, qint64 offset,
+                                          const char* data, qint64 size, QString* error) {
+        if (f.path().endsWith(QLatin1String("ASIGT.DBF"), Qt::CaseInsensitive) && offset > 0) {
+            QFile::remove(aulat);
+            QDir().mkpath(aulat + QStringLiteral("/dentro"));
+            *error = QStringLiteral("No queda espacio en el disco");
+            return false;
+        }
+        return f.nativeWriteAt(offset, data, size, error);
+    };
+    const Outcome o = importRun(document, work);
+    tables::detail::resetIoHooks();
+    // Both faults are told: the one that stopped the run first.
+    ASSERT_EQ(o.errors.size(), 1);
+    const QString said = o.errors.first();
+    EXPECT_LT(said.indexOf(QStringLiteral("espacio")), said.indexOf(QStringLiteral("reponer")))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("AULAT.DBF"))) << said.toStdString();
+
+    ASSERT_TRUE(QDir(aulat).removeRecursively());
+    EXPECT_TRUE(run::finishInterrupted(work).contains(QStringLiteral("no terminó")));
+    expectUntouched();
+    expectEveryTableReads(work);
+}
+
 TEST_F(SafeRun, ForcedExitPutsTheTablesBackAndKeepsTheTypedCodes) {
     const Outcome o = importRun(document, work, catalogPath(), [](ScriptedHost& host) {
         host.onCursos = [](CursosLogic& dialog) {
