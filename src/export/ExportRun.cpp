@@ -52,6 +52,13 @@ exchange::Node PrimerHijo(const exchange::Node& nodo) {
 // the PERIODOS.DBF message.
 bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
               exchange::Document& held) {
+    // What the window shows while the run works: the export's three phases.
+    const auto fase = [&r](int i, const char* texto) {
+        if (i > 0)
+            r.host.stepFinished(i - 1);
+        r.host.stepStarted(i, 3, QString::fromUtf8(texto));
+    };
+    fase(0, "lectura de las tablas de trabajo y del documento");
     TablasExport tablas;
     EstadoExport estado;
     estado.informe = &r.report;
@@ -137,10 +144,13 @@ bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
     exchange::StreamedSave salida(ruta, {noRegulares, regulares},
                                   enArbol ? exchange::StreamedSave::Mode::Tree
                                           : exchange::StreamedSave::Mode::Stream);
+    fase(1, "horarios no regulares");
     EscribirHorariosNoRegulares(held, salida, busquedas, estado);
     salida.nextHole();
+    fase(2, "horarios regulares");
     EscribirHorariosRegulares(held, salida, busquedas, estado);
     salida.commit();
+    r.host.stepFinished(2);
     if (enArbol) {
         // The document built goes before the saved one is read back: never two in memory.
         held = exchange::Document();

@@ -57,6 +57,10 @@ public:
     std::optional<run::RunReport> report; // the last completed run's report
     QString reportSentence;               // what the completion message said of it
     void setMessageDetail(const QString& detail) override { details << detail; }
+    QStringList steps; // "n/count label" of every step started
+    void stepStarted(int index, int count, const QString& label) override {
+        steps << QStringLiteral("%1/%2 %3").arg(index + 1).arg(count).arg(label);
+    }
     void runReported(const run::RunReport& r, const QString& sentence) override {
         report = r;
         reportSentence = sentence;
