@@ -135,6 +135,13 @@ QString RunReport::toText() const {
     // The name only: the report lies beside the document, wherever the folder is moved.
     t += QStringLiteral("Documento: %1\n").arg(QFileInfo(document).fileName());
     t += summarySentence(*this) + QStringLiteral(".\n");
+    // Room for every line at once: growing a string this long step by step copies it over
+    // and over.
+    qsizetype room = t.size() + 200;
+    for (const ReportItem& i : items_)
+        room += 64 + i.reason.size() + i.group.size() + i.table.size() + i.teacher.size() +
+                i.value.size();
+    t.reserve(room);
     const auto section = [&](bool leftOutItems, const QString& title) {
         if ((leftOutItems ? leftOut() : warnings()) == 0)
             return;
