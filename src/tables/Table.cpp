@@ -273,15 +273,10 @@ void TablePrivate::writeHeld() {
         return;
     const int n = recLen();
     const qint64 from = qint64(written) * n;
-    store.records.push_back(detail::kFileEnd);
-    try {
-        write(qint64(layout.headerLength) + from, store.records.data() + from,
-              qint64(count - written) * n + 1);
-    } catch (...) {
-        store.records.pop_back();
-        throw;
-    }
-    store.records.pop_back();
+    write(qint64(layout.headerLength) + from, store.records.data() + from,
+          qint64(count - written) * n);
+    const char end = detail::kFileEnd;
+    write(qint64(layout.headerLength) + qint64(count) * n, &end, 1);
     detail::putLe32(headerStamp + 3, count);
     write(1, headerStamp, sizeof headerStamp);
     for (const DbfField& f : layout.fields) {

@@ -301,6 +301,9 @@ TEST_F(TableStore, HeldRowsReachTheDiskTogether) {
     writer.setText(QStringLiteral("ABREV"), QStringLiteral("AN"));
     writer.post();
     addProf(writer, QStringLiteral("Eva"), QStringLiteral("EV"), 3);
+    EXPECT_EQ(countOnDisk(), 2);
+    writer.writeHeld();
+    EXPECT_EQ(countOnDisk(), 3);
     writer.close();
     EXPECT_EQ(countOnDisk(), 3);
     {
