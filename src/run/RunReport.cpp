@@ -8,6 +8,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
+#include <QStringEncoder>
+#include <cstring>
 
 namespace run {
 
@@ -177,7 +179,11 @@ QString publishReport(const RunReport& report) {
     }
     // A line feed is one byte in UTF-8, never part of another character: the line ends are
     // made Windows ones on the bytes.
-    QByteArray bytes = QByteArray("\xEF\xBB\xBF") + report.toText().toUtf8();
+    const QString text = report.toText();
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    QByteArray bytes(3 + utf8.requiredSpace(text.size()), Qt::Uninitialized);
+    std::memcpy(bytes.data(), "\xEF\xBB\xBF", 3); // the byte order mark, then the text
+    bytes.truncate(utf8.appendToBuffer(bytes.data() + 3, text) - bytes.data());
     bytes.replace('\n', "\r\n");
     QSaveFile f(path);
     bool ok = f.open(QIODevice::WriteOnly);
