@@ -2,10 +2,10 @@
 
 #include "import/ImportChecks.h"
 #include "import/ImportSteps.h"
-#include "run/BulkMemory.h"
 #include "run/RunError.h"
 #include "run/RunFrame.h"
 #include "run/Safekeeping.h"
+#include "text/Allocator.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -101,7 +101,7 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders, excha
         r.report.run = QStringLiteral("import");
         r.report.document = state.filenameXML;
         // The tree takes about ten times the document's size, the tables a few megabytes.
-        const run::BulkMemory memory(QFileInfo(state.filenameXML).size() * 16 + (32 << 20));
+        const BulkMemory memory(QFileInfo(state.filenameXML).size() * 16 + (32 << 20));
         exchange::Document doc = exchange::Document::load(state.filenameXML);
         // An unreadable document would leave every step with nothing to read, and each
         // step deletes its tables before reading: refuse it while nothing is touched.

@@ -1,9 +1,5 @@
-#include "run/BulkMemory.h"
-
-namespace run {
+#include "text/Allocator.h"
 
 // The Windows heap needs no preparing: it already reserves in large steps.
 BulkMemory::BulkMemory(qint64) {}
 BulkMemory::~BulkMemory() = default;
-
-} // namespace run

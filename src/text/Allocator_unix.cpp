@@ -1,4 +1,4 @@
-#include "run/BulkMemory.h"
+#include "text/Allocator.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -21,8 +21,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 #endif
-
-namespace run {
 
 #ifdef VT_GLIBC_HEAP
 
@@ -77,5 +75,3 @@ BulkMemory::BulkMemory(qint64) {}
 BulkMemory::~BulkMemory() = default;
 
 #endif
-
-} // namespace run
