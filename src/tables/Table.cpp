@@ -165,11 +165,12 @@ void TablePrivate::load(const QString& folder, const QString& tableName, OpenMod
         written = layout.recordCount;
         const int n = recLen();
         store.recordLength = n;
-        const char* firstRecord = bytes.constData() + layout.headerLength;
-        store.records.assign(firstRecord, firstRecord + qint64(layout.recordCount) * n);
+        bytes.truncate(qint64(layout.headerLength) + qint64(layout.recordCount) * n);
+        store.bytes = std::move(bytes);
+        store.start = layout.headerLength;
         store.rows.reserve(layout.recordCount);
         for (quint32 r = 0; r < layout.recordCount; ++r) {
-            if (firstRecord[qint64(r) * n] != detail::kDeletedFlag)
+            if (*store.recordAt(r) != detail::kDeletedFlag)
                 store.rows.push_back(r);
         }
         for (int i = 0; i < int(layout.fields.size()); ++i) {
@@ -247,7 +248,7 @@ void TablePrivate::post() {
         if (!holding)
             written = recNo + 1;
         layout.recordCount = recNo + 1;
-        store.records.insert(store.records.end(), buffer.begin(), buffer.end());
+        store.bytes.append(buffer.data(), n);
         store.rows.push_back(recNo);
         const int ordinal = store.count() - 1;
         index.appended(ordinal);
@@ -273,8 +274,7 @@ void TablePrivate::writeHeld() {
         return;
     const int n = recLen();
     const qint64 from = qint64(written) * n;
-    write(qint64(layout.headerLength) + from, store.records.data() + from,
-          qint64(count - written) * n);
+    write(qint64(layout.headerLength) + from, store.recordAt(written), qint64(count - written) * n);
     const char end = detail::kFileEnd;
     write(qint64(layout.headerLength) + qint64(count) * n, &end, 1);
     detail::putLe32(headerStamp + 3, count);
