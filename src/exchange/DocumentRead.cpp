@@ -13,9 +13,8 @@ namespace exchange {
 
 namespace {
 
-// Evaluates an XPath expression on the document; `name`, when given, is bound to $name
-// so that any text can be compared without building it into the expression.
-NodeList evaluate(xmlDocPtr doc, const QString& expression, const QString* name, auto makeNode) {
+// Evaluates an XPath expression on the document.
+NodeList evaluate(xmlDocPtr doc, const QString& expression, auto makeNode) {
     NodeList result;
     ErrorCapture errors;
     ErrorGuard guard(errors);
@@ -25,8 +24,6 @@ NodeList evaluate(xmlDocPtr doc, const QString& expression, const QString* name,
             QStringLiteral("No hay memoria para evaluar la expresión XPath '%1'.").arg(expression));
     ctx->error = captureStructured;
     ctx->userData = &errors;
-    if (name)
-        xmlXPathRegisterVariable(ctx, X("name"), xmlXPathNewString(utf8(name->toUtf8())));
     const QByteArray expr = expression.toUtf8();
     xmlXPathObjectPtr obj = xmlXPathEvalExpression(utf8(expr), ctx);
     xmlXPathFreeContext(ctx);
@@ -174,14 +171,56 @@ NodeList Document::topLevelGroups() const {
     return select(QStringLiteral("/SERVICIO/BLOQUE_DATOS/grupo_datos"));
 }
 
+namespace {
+
+// Element children named `name` outside any namespace, as an XPath name step selects them.
+template <typename Visit>
+void eachChildNamed(const xmlNode* parent, const char* name, Visit visit) {
+    for (xmlNodePtr c = parent->children; c; c = c->next)
+        if (c->type == XML_ELEMENT_NODE && !c->ns && xmlStrEqual(c->name, X(name)))
+            visit(c);
+}
+
+// The value of the attribute `name` outside any namespace, compared as XPath's "=" does;
+// false without such an attribute.
+bool attributeEquals(const xmlNode* n, const char* name, const QByteArray& wanted) {
+    for (const xmlAttr* a = n->properties; a; a = a->next) {
+        if (a->ns || !xmlStrEqual(a->name, X(name)))
+            continue;
+        const xmlNode* text = a->children;
+        if (!text)
+            return wanted.isEmpty();
+        if (text == a->last && text->type == XML_TEXT_NODE)
+            return xmlStrEqual(text->content ? text->content : X(""), utf8(wanted));
+        xmlChar* value = xmlNodeGetContent(reinterpret_cast<const xmlNode*>(a));
+        const bool equal = xmlStrEqual(value ? value : X(""), utf8(wanted));
+        xmlFree(value);
+        return equal;
+    }
+    return false;
+}
+
+} // namespace
+
+// /SERVICIO/BLOQUE_DATOS/grupo_datos[@seq=group]/grupo_datos, walked directly: every step
+// asks for its group, and the walk visits nodes in document order as XPath returns them.
 NodeList Document::recordsOf(const QString& group) const {
-    return evaluate(d->doc,
-                    QStringLiteral("/SERVICIO/BLOQUE_DATOS/grupo_datos[@seq=$name]/grupo_datos"),
-                    &group, [](xmlNodePtr n) { return XmlNodes::wrap(n); });
+    NodeList records;
+    const QByteArray wanted = group.toUtf8();
+    eachChildNamed(reinterpret_cast<const xmlNode*>(d->doc), "SERVICIO", [&](xmlNodePtr root) {
+        eachChildNamed(root, "BLOQUE_DATOS", [&](xmlNodePtr block) {
+            eachChildNamed(block, "grupo_datos", [&](xmlNodePtr g) {
+                if (attributeEquals(g, "seq", wanted))
+                    eachChildNamed(g, "grupo_datos",
+                                   [&](xmlNodePtr r) { records.append(XmlNodes::wrap(r)); });
+            });
+        });
+    });
+    return records;
 }
 
 NodeList Document::select(const QString& xpath) const {
-    return evaluate(d->doc, xpath, nullptr, [](xmlNodePtr n) { return XmlNodes::wrap(n); });
+    return evaluate(d->doc, xpath, [](xmlNodePtr n) { return XmlNodes::wrap(n); });
 }
 
 Node Document::selectSingle(const QString& xpath) const {
@@ -208,7 +247,23 @@ QString Document::encoding() const {
 // Items
 
 NodeList dataItems(const Node& recordOrGroup) {
-    return recordOrGroup.elementChildren(QStringLiteral("dato"));
+    // What elementChildren("dato") gives, read once per record of every step: counted
+    // first so that the list is allocated once.
+    const xmlNodePtr self = XmlNodes::raw(recordOrGroup);
+    NodeList items;
+    if (!canHaveChildren(self))
+        return items;
+    const auto isItem = [](const xmlNode* c) {
+        return c->type == XML_ELEMENT_NODE && !c->ns && xmlStrEqual(c->name, X("dato"));
+    };
+    qsizetype count = 0;
+    for (xmlNodePtr c = self->children; c; c = c->next)
+        count += isItem(c) ? 1 : 0;
+    items.reserve(count);
+    for (xmlNodePtr c = self->children; c; c = c->next)
+        if (isItem(c))
+            items.append(XmlNodes::wrap(c));
+    return items;
 }
 
 QString itemText(const NodeList& items, int k) {

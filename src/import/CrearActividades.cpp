@@ -8,6 +8,7 @@ void CrearActividades(ImportContext& ctx) {
     const exchange::NodeList registros = ctx.doc.recordsOf(QStringLiteral("ACTIVIDADES"));
     tables::Table asignomt;
     asignomt.open(ctx.workDir, tables::ASIGNOMT::kName);
+    asignomt.holdWrites();
 
     int number = 0;
     for (const exchange::Node& registro : registros) {

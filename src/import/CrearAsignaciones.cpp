@@ -40,6 +40,7 @@ void CrearAsignaciones(ImportContext& ctx) {
     tables::CreateTable(ctx.workDir, asigtName, tables::ASIGT::fields());
     tables::Table asigt;
     asigt.open(ctx.workDir, asigtName, OpenMode::Exclusive);
+    asigt.holdWrites();
     tables::Table grupost;
     grupost.open(ctx.workDir, tables::GRUPOST::kName, OpenMode::Exclusive);
     tables::Table asignomt;

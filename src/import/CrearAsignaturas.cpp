@@ -112,8 +112,10 @@ void CrearAsignaturas(ImportContext& ctx) {
     const QList<Materia>& materias = MateriasDelDocumento(ctx);
     tables::Table asignomt;
     asignomt.open(ctx.workDir, kAsignomt);
+    asignomt.holdWrites();
     tables::Table asignomt2;
     asignomt2.open(ctx.workDir, kAsignomt2);
+    asignomt2.holdWrites();
 
     QSet<QString> nombresVistos; // upper-cased names
     QSet<QString> largosVistos;  // long codes

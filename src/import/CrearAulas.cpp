@@ -17,6 +17,7 @@ void CrearAulas(ImportContext& ctx) {
     const exchange::NodeList records = ctx.doc.recordsOf(QStringLiteral("DEPENDENCIAS"));
     tables::Table aulat;
     aulat.open(ctx.workDir, name);
+    aulat.holdWrites();
 
     int number = 0;
     for (const exchange::Node& record : records) {

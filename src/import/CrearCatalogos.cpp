@@ -54,6 +54,7 @@ void fill(ImportContext& ctx, const Catalogue& c, const exchange::NodeList& reco
     tables::CreateTable(ctx.workDir, c.table, c.fields);
     tables::Table t;
     t.open(ctx.workDir, c.table);
+    t.holdWrites();
     for (int r = 0; r < records.size(); ++r) {
         const exchange::NodeList items = exchange::dataItems(records.at(r));
         if (items.size() <= 1) {

@@ -12,6 +12,7 @@ bool CrearCursos(ImportContext& ctx) {
     {
         tables::Table cursos;
         cursos.open(ctx.workDir, name, tables::OpenMode::Shared);
+        cursos.holdWrites();
         int number = 0;
         for (const exchange::Node& record :
              ctx.doc.recordsOf(QStringLiteral("CURSOS_DEL_CENTRO"))) {

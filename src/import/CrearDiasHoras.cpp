@@ -76,6 +76,7 @@ void CrearDiasHoras(ImportContext& ctx) {
     tables::CreateTable(ctx.workDir, kTable, tables::DIASHORAST::fields());
     tables::Table t;
     t.open(ctx.workDir, kTable);
+    t.holdWrites();
 
     // Choose the frames. Without any frame the table stays empty.
     const exchange::NodeList frames = ctx.doc.recordsOf(QStringLiteral("JORNADAS_ESCOLARES"));

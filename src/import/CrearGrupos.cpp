@@ -45,6 +45,7 @@ void CrearGrupos(ImportContext& ctx) {
     const exchange::NodeList records = ctx.doc.recordsOf(QStringLiteral("UNIDADES"));
     tables::Table grupost;
     grupost.open(ctx.workDir, name);
+    grupost.holdWrites();
 
     TakenCodes taken;
     int number = 0;

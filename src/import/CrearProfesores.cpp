@@ -16,6 +16,7 @@ void CrearProfesores(ImportContext& ctx) {
     const exchange::NodeList records = ctx.doc.recordsOf(QStringLiteral("EMPLEADOS"));
     tables::Table proft;
     proft.open(ctx.workDir, name);
+    proft.holdWrites();
 
     TakenCodes taken;
     int number = 0;

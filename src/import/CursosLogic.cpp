@@ -268,6 +268,7 @@ void saveRows(const QString& workDir, Table& cursos,
         tables::CreateTable(workDir, kCursos2, CursosLogic::fields());
     Table saved;
     saved.open(workDir, kCursos2, tables::OpenMode::Shared);
+    saved.holdWrites();
     const QList<FieldDef> all = CursosLogic::fields();
     for (cursos.first(); !cursos.atEnd(); cursos.next()) {
         if (only && !only(cursos))

@@ -5,6 +5,7 @@
 #include "run/RunError.h"
 #include "run/RunFrame.h"
 #include "run/Safekeeping.h"
+#include "text/Allocator.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -99,6 +100,9 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders, excha
     run::runInFrame(host, state, folders, held, use, [&](run::Run& r) {
         r.report.run = QStringLiteral("import");
         r.report.document = state.filenameXML;
+        // The tree takes about ten times the document's size (more is left for it), the
+        // tables a few megabytes.
+        const BulkMemory memory(QFileInfo(state.filenameXML).size() * 16 + (32 << 20));
         exchange::Document doc = exchange::Document::load(state.filenameXML);
         // An unreadable document would leave every step with nothing to read, and each
         // step deletes its tables before reading: refuse it while nothing is touched.

@@ -8,6 +8,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
+#include <QStringEncoder>
+#include <cstring>
 
 namespace run {
 
@@ -34,25 +36,34 @@ QByteArray jsonString(const QString& s) {
     return a.mid(1, a.size() - 2);
 }
 
-// "grupo EMPLEADOS, registro 3, profesor JGP": where the user finds the thing.
-QString where(const ReportItem& i) {
-    QStringList parts;
+// "  - grupo EMPLEADOS, registro 3, profesor JGP: reason (valor «v»)": where the user
+// finds the thing and what happened to it. Appended piece by piece: a report may have
+// thousands of lines.
+void appendItemLine(QString& t, const ReportItem& i) {
+    t += QStringView(u"  - ");
+    bool first = true;
+    const auto part = [&](QStringView label, QStringView value) {
+        if (!first)
+            t += QStringView(u", ");
+        first = false;
+        t += label;
+        t += value;
+    };
     if (!i.group.isEmpty())
-        parts << QStringLiteral("grupo %1").arg(i.group);
+        part(u"grupo ", i.group);
     if (!i.table.isEmpty())
-        parts << QStringLiteral("tabla %1").arg(i.table);
+        part(u"tabla ", i.table);
     if (i.record > 0)
-        parts << QStringLiteral("registro %1").arg(i.record);
+        part(u"registro ", QString::number(i.record));
     if (!i.teacher.isEmpty())
-        parts << QStringLiteral("profesor %1").arg(i.teacher);
-    return parts.join(QStringLiteral(", "));
-}
-
-QString itemLine(const ReportItem& i) {
-    QString line = QStringLiteral("  - ") + where(i) + QStringLiteral(": ") + i.reason;
-    if (!i.value.isEmpty())
-        line += QStringLiteral(" (valor «%1»)").arg(i.value);
-    return line;
+        part(u"profesor ", i.teacher);
+    t += QStringView(u": ");
+    t += i.reason;
+    if (!i.value.isEmpty()) {
+        t += QStringView(u" (valor «");
+        t += i.value;
+        t += QStringView(u"»)");
+    }
 }
 
 } // namespace
@@ -126,13 +137,23 @@ QString RunReport::toText() const {
     // The name only: the report lies beside the document, wherever the folder is moved.
     t += QStringLiteral("Documento: %1\n").arg(QFileInfo(document).fileName());
     t += summarySentence(*this) + QStringLiteral(".\n");
+    // Room for every line at once: growing a string this long step by step copies it over
+    // and over.
+    qsizetype room = t.size() + 200;
+    for (const ReportItem& i : items_)
+        room += 64 + i.reason.size() + i.group.size() + i.table.size() + i.teacher.size() +
+                i.value.size();
+    t.reserve(room);
     const auto section = [&](bool leftOutItems, const QString& title) {
         if ((leftOutItems ? leftOut() : warnings()) == 0)
             return;
         t += QStringLiteral("\n") + title + QStringLiteral("\n");
-        for (const ReportItem& i : items_)
-            if (isLeftOut(i.kind) == leftOutItems)
-                t += itemLine(i) + QStringLiteral("\n");
+        for (const ReportItem& i : items_) {
+            if (isLeftOut(i.kind) == leftOutItems) {
+                appendItemLine(t, i);
+                t += u'\n';
+            }
+        }
     };
     section(true, QStringLiteral("No se han transferido:"));
     section(false, QStringLiteral("Avisos (se han transferido, pero revíselos):"));
@@ -156,14 +177,18 @@ QString publishReport(const RunReport& report) {
         QFile::remove(path);
         return {};
     }
-    QString text = report.toText();
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    // A line feed is one byte in UTF-8, never part of another character: the line ends are
+    // made Windows ones on the bytes.
+    const QString text = report.toText();
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    QByteArray bytes(3 + utf8.requiredSpace(text.size()), Qt::Uninitialized);
+    std::memcpy(bytes.data(), "\xEF\xBB\xBF", 3); // the byte order mark, then the text
+    bytes.truncate(utf8.appendToBuffer(bytes.data() + 3, text) - bytes.data());
+    bytes.replace('\n', "\r\n");
     QSaveFile f(path);
     bool ok = f.open(QIODevice::WriteOnly);
-    if (ok) {
-        const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    if (ok)
         ok = f.write(bytes) == bytes.size() && f.commit();
-    }
     const QString native = QDir::toNativeSeparators(path);
     if (!ok)
         return summarySentence(report) +

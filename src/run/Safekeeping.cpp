@@ -33,9 +33,13 @@ QString native(const QString& path) {
 
 // The files of a table in the folder: NAME.DBF and NAME.MDX under any letter case (a
 // case-sensitive file system may hold more than one spelling).
-QStringList filesOfTable(const QString& folder, const QString& table) {
+QStringList filesInFolder(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden);
+}
+
+// The same, out of a listing of the folder taken once for several tables.
+QStringList filesOfTable(const QStringList& all, const QString& table) {
     QStringList found;
-    const QStringList all = QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden);
     for (const QString& f : all) {
         for (const char* ext : {".DBF", ".MDX"}) {
             if (f.compare(table + QLatin1String(ext), Qt::CaseInsensitive) == 0)
@@ -43,6 +47,10 @@ QStringList filesOfTable(const QString& folder, const QString& table) {
         }
     }
     return found;
+}
+
+QStringList filesOfTable(const QString& folder, const QString& table) {
+    return filesOfTable(filesInFolder(folder), table);
 }
 
 QString checksum(const QString& path) {
@@ -139,8 +147,9 @@ void putBack(const QString& workDir, const QString& from) {
 // What the tables of a set hold now, file by file, to tell later whether they changed.
 QString checksumsOf(const QString& workDir, const Manifest& m) {
     QString text;
+    const QStringList all = filesInFolder(workDir);
     for (const auto& entry : m.tables) {
-        for (const QString& f : filesOfTable(workDir, entry.first))
+        for (const QString& f : filesOfTable(all, entry.first))
             text += f + u'\t' + checksum(QDir(workDir).filePath(f)) + u'\n';
     }
     return text;
@@ -241,8 +250,9 @@ TableSafekeeping::TableSafekeeping(const QString& workDir, const QStringList& ta
         fail(QStringLiteral("No se puede crear la carpeta %1.").arg(native(preparing)));
 
     QString manifest;
+    const QStringList all = filesInFolder(workDir_);
     for (const QString& table : tables_) {
-        const QStringList files = filesOfTable(workDir_, table);
+        const QStringList files = filesOfTable(all, table);
         for (const QString& f : files) {
             const QString path = QDir(workDir_).filePath(f);
             if (!QFileInfo(path).isFile())
@@ -276,8 +286,9 @@ void TableSafekeeping::commit() {
     const QString backup = backupFolder(workDir_);
     const QString inProgress = QDir(backup).filePath(kInProgress);
     const Manifest m = readManifest(inProgress);
+    const QStringList all = filesInFolder(workDir_);
     for (const auto& entry : m.tables) {
-        for (const QString& f : filesOfTable(workDir_, entry.first)) {
+        for (const QString& f : filesOfTable(all, entry.first)) {
             QString why;
             if (!syncFile(QDir(workDir_).filePath(f), &why))
                 fail(QStringLiteral("No se puede guardar en el disco la tabla %1: %2.")

@@ -1,5 +1,6 @@
 #include "tables/Cp1252.h"
 
+#include <algorithm>
 #include <array>
 
 namespace tables::cp1252 {
@@ -66,6 +67,16 @@ QString decode(const char* data, qsizetype size) {
 QString asStored(QStringView text) {
     const QByteArray b = encode(text);
     return decode(b.constData(), b.size());
+}
+
+QString asStored(const QString& text) {
+    // Latin-1 characters outside the C1 controls are stored as their own byte and read
+    // back unchanged.
+    const bool unchanged = std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return u < 0x80 || (u >= 0xA0 && u <= 0xFF);
+    });
+    return unchanged ? text : asStored(QStringView(text));
 }
 
 } // namespace tables::cp1252

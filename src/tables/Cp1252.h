@@ -15,5 +15,6 @@ QString decode(const char* data, qsizetype size);
 // The text as a table gives it back once stored: what the code page cannot hold reads
 // "?". Compare a value from memory in this form with one read from a table.
 QString asStored(QStringView text);
+QString asStored(const QString& text); // the same string when it is stored as it is
 
 } // namespace tables::cp1252

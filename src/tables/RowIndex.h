@@ -2,6 +2,7 @@
 
 #include "tables/DbfFormat.h"
 
+#include <QByteArray>
 #include <QtGlobal>
 #include <string>
 #include <unordered_map>
@@ -11,14 +12,20 @@ namespace tables::detail {
 
 // The records of an open table as read, and which of them are live rows.
 struct RowStore {
-    std::vector<char> records; // every record of the file, deleted ones too
+    // The file as read, header first, cut after its last record; appended records follow.
+    // Kept whole rather than copied out, and grown in place as rows are appended.
+    QByteArray bytes;
+    qsizetype start = 0;       // where record 0 begins in bytes
     std::vector<quint32> rows; // record numbers of the live rows, in table order
     int recordLength = 0;
 
-    const char* record(int ordinal) const {
-        return records.data() + qint64(rows[ordinal]) * recordLength;
+    const char* recordAt(quint32 recNo) const {
+        return bytes.constData() + start + qint64(recNo) * recordLength;
     }
-    char* record(int ordinal) { return records.data() + qint64(rows[ordinal]) * recordLength; }
+    const char* record(int ordinal) const { return recordAt(rows[ordinal]); }
+    char* record(int ordinal) {
+        return bytes.data() + start + qint64(rows[ordinal]) * recordLength;
+    }
     int count() const { return int(rows.size()); }
 };
 

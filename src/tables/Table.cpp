@@ -6,8 +6,10 @@
 #include "tables/TablePrivate.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <limits>
+#include <mutex>
 
 namespace tables {
 
@@ -34,10 +36,47 @@ FieldType publicType(const DbfField& f) {
     }
 }
 
+// The open tables holding rows back (holdWrites), so that opening the same file again in
+// this program first writes them: whatever opens a file reads it whole.
+class Holders {
+public:
+    static Holders& instance() {
+        static Holders holders;
+        return holders;
+    }
+    void add(TablePrivate* t) {
+        const std::lock_guard lock(mutex_);
+        if (std::find(list_.begin(), list_.end(), t) == list_.end())
+            list_.push_back(t);
+    }
+    void remove(TablePrivate* t) {
+        const std::lock_guard lock(mutex_);
+        list_.erase(std::remove(list_.begin(), list_.end(), t), list_.end());
+    }
+    void writeRowsOf(const QString& path) {
+        const std::lock_guard lock(mutex_);
+        if (list_.empty())
+            return;
+        const QString wanted = QFileInfo(path).canonicalFilePath();
+        for (TablePrivate* t : list_) {
+            if (t->isOpen() && QFileInfo(t->file.path()).canonicalFilePath() == wanted)
+                t->writeHeld();
+        }
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<TablePrivate*> list_;
+};
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------
 // TablePrivate: the file and the cursor
+
+TablePrivate::~TablePrivate() {
+    Holders::instance().remove(this);
+}
 
 void notOpen(const TablePrivate* d) {
     const QString name = d ? d->name : QString();
@@ -46,6 +85,10 @@ void notOpen(const TablePrivate* d) {
 }
 
 void TablePrivate::reset() {
+    if (holding)
+        Holders::instance().remove(this);
+    holding = false;
+    written = 0;
     file.close();
     layout = {};
     store = {};
@@ -92,6 +135,7 @@ void TablePrivate::load(const QString& folder, const QString& tableName, OpenMod
     if (path.isEmpty())
         throw RunError(QStringLiteral("No existe la tabla %1 en la carpeta %2.")
                            .arg(name, QDir::toNativeSeparators(folder)));
+    Holders::instance().writeRowsOf(path);
     QString error;
     const bool exclusive = mode == OpenMode::Exclusive;
     switch (file.open(path, exclusive ? LockKind::Exclusive : LockKind::Shared, false, &error)) {
@@ -118,13 +162,15 @@ void TablePrivate::load(const QString& folder, const QString& tableName, OpenMod
             throw RunError(QStringLiteral("No se puede leer la tabla %1 (%2): %3.")
                                .arg(name, QDir::toNativeSeparators(path), error));
         layout = detail::parseHeader(bytes, QDir::toNativeSeparators(path));
+        written = layout.recordCount;
         const int n = recLen();
         store.recordLength = n;
-        const char* firstRecord = bytes.constData() + layout.headerLength;
-        store.records.assign(firstRecord, firstRecord + qint64(layout.recordCount) * n);
+        bytes.truncate(qint64(layout.headerLength) + qint64(layout.recordCount) * n);
+        store.bytes = std::move(bytes);
+        store.start = layout.headerLength;
         store.rows.reserve(layout.recordCount);
         for (quint32 r = 0; r < layout.recordCount; ++r) {
-            if (firstRecord[qint64(r) * n] != detail::kDeletedFlag)
+            if (*store.recordAt(r) != detail::kDeletedFlag)
                 store.rows.push_back(r);
         }
         for (int i = 0; i < int(layout.fields.size()); ++i) {
@@ -179,24 +225,30 @@ void TablePrivate::post() {
                 detail::encodeLong(buffer.data() + f.offset,
                                    qint32(qMax<quint32>(f.nextAutoinc, 1)));
         }
-        // The record and the end byte first, then the count: a program that dies in
-        // between leaves a readable table that simply lacks the last row.
-        scratch.assign(buffer.begin(), buffer.end());
-        scratch.push_back(detail::kFileEnd);
-        write(qint64(layout.headerLength) + qint64(recNo) * n, scratch.data(),
-              qint64(scratch.size()));
-        detail::putLe32(headerStamp + 3, recNo + 1);
-        write(1, headerStamp, sizeof headerStamp);
+        if (!holding) {
+            // The record and the end byte first, then the count: a program that dies in
+            // between leaves a readable table that simply lacks the last row.
+            scratch.assign(buffer.begin(), buffer.end());
+            scratch.push_back(detail::kFileEnd);
+            write(qint64(layout.headerLength) + qint64(recNo) * n, scratch.data(),
+                  qint64(scratch.size()));
+            detail::putLe32(headerStamp + 3, recNo + 1);
+            write(1, headerStamp, sizeof headerStamp);
+        }
         for (DbfField& f : layout.fields) {
             if (f.type != '+')
                 continue;
             f.nextAutoinc = qMax<quint32>(f.nextAutoinc, 1) + 1;
+            if (holding)
+                continue;
             char b[4];
             detail::putLe32(b, f.nextAutoinc);
             write(f.descriptorPos + 40, b, 4);
         }
+        if (!holding)
+            written = recNo + 1;
         layout.recordCount = recNo + 1;
-        store.records.insert(store.records.end(), buffer.begin(), buffer.end());
+        store.bytes.append(buffer.data(), n);
         store.rows.push_back(recNo);
         const int ordinal = store.count() - 1;
         index.appended(ordinal);
@@ -204,12 +256,37 @@ void TablePrivate::post() {
         eof = false;
     } else {
         const quint32 recNo = store.rows[pos];
-        write(qint64(layout.headerLength) + qint64(recNo) * n, buffer.data(), n);
+        if (recNo < written) // a held row is written with the others
+            write(qint64(layout.headerLength) + qint64(recNo) * n, buffer.data(), n);
         char* stored = store.record(pos);
         index.changing(pos, stored, buffer.data());
         std::memcpy(stored, buffer.data(), n);
     }
     state = State::Browse;
+    postFailed = false;
+}
+
+// The held records and the end byte first, then the count: a program that dies in between
+// leaves a readable table that simply lacks the held rows.
+void TablePrivate::writeHeld() {
+    const quint32 count = layout.recordCount;
+    if (count == written)
+        return;
+    const int n = recLen();
+    const qint64 from = qint64(written) * n;
+    write(qint64(layout.headerLength) + from, store.recordAt(written), qint64(count - written) * n);
+    const char end = detail::kFileEnd;
+    write(qint64(layout.headerLength) + qint64(count) * n, &end, 1);
+    detail::putLe32(headerStamp + 3, count);
+    write(1, headerStamp, sizeof headerStamp);
+    for (const DbfField& f : layout.fields) {
+        if (f.type != '+')
+            continue;
+        char b[4];
+        detail::putLe32(b, f.nextAutoinc);
+        write(f.descriptorPos + 40, b, 4);
+    }
+    written = count;
     postFailed = false;
 }
 
@@ -227,9 +304,12 @@ void TablePrivate::blankRow() {
 Table::Table() : d(std::make_unique<TablePrivate>()) {}
 
 Table::~Table() {
-    // A row whose post already failed is not tried again while unwinding from that error.
-    if (d && d->postFailed)
-        d->state = TablePrivate::State::Browse;
+    // Rows whose writing already failed are not tried again while unwinding from that
+    // error.
+    if (d && d->postFailed) {
+        d->reset();
+        return;
+    }
     try {
         close();
     } catch (...) {
@@ -263,11 +343,26 @@ void Table::close() {
         return;
     try {
         d->post();
+        d->writeHeld();
     } catch (...) {
         d->reset();
         throw;
     }
     d->reset();
+}
+
+void Table::holdWrites() {
+    VT_REQUIRE_OPEN();
+    if (d->holding)
+        return;
+    d->holding = true;
+    Holders::instance().add(d.get());
+}
+
+void Table::writeHeld() {
+    VT_REQUIRE_OPEN();
+    d->post();
+    d->writeHeld();
 }
 
 bool Table::isOpen() const {

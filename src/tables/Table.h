@@ -60,6 +60,13 @@ public:
     // process holds the file; shared use fails while another holds it exclusively.
     void open(const QString& folder, const QString& name, OpenMode mode = OpenMode::Shared);
     void close(); // posts a pending row first
+    // From now on rows appended are kept in memory and written to the file together, with
+    // the header, when the table is closed, when writeHeld() is called or when another
+    // Table of this program opens the same file: a bulk fill then costs a few writes
+    // instead of two per row. A failing write is reported there, not by post(); what is
+    // on disk is always a whole table, without the rows not yet written.
+    void holdWrites();
+    void writeHeld();
     bool isOpen() const;
     QString name() const;
     QList<FieldDef> fields() const;

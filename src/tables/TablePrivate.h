@@ -19,6 +19,9 @@ public:
     enum class State { Browse, Edit, Insert };
 
     TablePrivate() : index(layout, store) {}
+    ~TablePrivate();
+    TablePrivate(const TablePrivate&) = delete;
+    TablePrivate& operator=(const TablePrivate&) = delete;
 
     QString name; // as the caller gave it, without ".DBF"
     detail::NativeFile file;
@@ -37,6 +40,8 @@ public:
     std::vector<char> scratch; // record + end byte for one write
     char headerStamp[7] = {};  // date and record count, header bytes 1..7
     bool postFailed = false;   // the pending row could not be written
+    bool holding = false;      // appended rows wait in memory for writeHeld (holdWrites)
+    quint32 written = 0;       // records the file holds with a header that counts them
 
     bool isOpen() const { return file.isOpen(); }
     int recLen() const { return layout.recordLength; }
@@ -70,6 +75,7 @@ public:
     void reset();
     void first();
     void post();
+    void writeHeld();
     void blankRow();
     void requireWritable() const;
 

@@ -97,6 +97,54 @@ TEST(ExchangeReading, RecordsOfAGroupByExactName) {
         EXPECT_EQ(seqs(doc.recordsOf(c.group)), c.records) << c.group.toStdString();
 }
 
+// Records and data items are what the XPath selection of the envelope gives, also where
+// names carry a namespace, the group's name is spelt with references or made of several
+// pieces, or the envelope repeats.
+TEST(ExchangeReading, RecordsAndItemsAreWhatTheEnvelopePathSelects) {
+    const QByteArray documents[] = {
+        kVeltra,
+        R"(<SERVICIO xmlns:v="urn:v"><BLOQUE_DATOS>
+             <grupo_datos seq="G"><grupo_datos n="1"><dato>a</dato><v:dato>b</v:dato></grupo_datos>
+               <v:grupo_datos n="2"/><grupo_datos n="3"/></grupo_datos>
+             <v:grupo_datos seq="G"><grupo_datos n="4"/></v:grupo_datos>
+             <grupo_datos v:seq="G"><grupo_datos n="5"/></grupo_datos>
+             <grupo_datos seq="G&#65;&amp;"><grupo_datos n="6"/></grupo_datos>
+             <grupo_datos seq=""><grupo_datos n="7"/></grupo_datos>
+             <grupo_datos><grupo_datos n="8"/></grupo_datos>
+           </BLOQUE_DATOS>
+           <BLOQUE_DATOS><grupo_datos seq="G"><grupo_datos n="9"/></grupo_datos></BLOQUE_DATOS>
+           <v:BLOQUE_DATOS><grupo_datos seq="G"><grupo_datos n="10"/></grupo_datos></v:BLOQUE_DATOS>
+         </SERVICIO>)",
+        R"(<SERVICIO xmlns="urn:v"><BLOQUE_DATOS><grupo_datos seq="G"><grupo_datos n="1"/>
+           </grupo_datos></BLOQUE_DATOS></SERVICIO>)",
+        R"(<OTRO><BLOQUE_DATOS><grupo_datos seq="G"><grupo_datos/></grupo_datos></BLOQUE_DATOS></OTRO>)",
+    };
+    // Names without a double quote, so that the path can hold them; the quoted name is
+    // RecordsOfAGroupByExactName's.
+    const QString groups[] = {"MATERIAS", "G", "GA&", "", "materias_bis", "g", "NO_EXISTE"};
+    for (const QByteArray& xml : documents) {
+        const Document doc = Document::fromBytes(xml, QStringLiteral("d.xml"));
+        ASSERT_TRUE(doc.ok()) << doc.errorString().toStdString();
+        for (const QString& g : groups) {
+            SCOPED_TRACE(g.toStdString());
+            const NodeList expected = doc.select(
+                QStringLiteral("/SERVICIO/BLOQUE_DATOS/grupo_datos[@seq=\"%1\"]/grupo_datos")
+                    .arg(g));
+            const NodeList records = doc.recordsOf(g);
+            EXPECT_EQ(records, expected);
+            for (const Node& r : records)
+                EXPECT_EQ(dataItems(r), r.elementChildren(QStringLiteral("dato")));
+        }
+    }
+    // Records 1, 3 and 9 of the second document; the first holds one item.
+    const Document second = Document::fromBytes(documents[1], QStringLiteral("d.xml"));
+    const NodeList g = second.recordsOf(QStringLiteral("G"));
+    ASSERT_EQ(g.size(), 3);
+    EXPECT_EQ(g[2].attribute(QStringLiteral("n")), QStringLiteral("9"));
+    EXPECT_EQ(dataItems(g[0]).size(), 1);
+    EXPECT_EQ(second.recordsOf(QStringLiteral("GA&")).size(), 1);
+}
+
 TEST(ExchangeReading, DataItemsAreTheDatoChildrenOnly) {
     const Document doc = veltra();
     const NodeList records = doc.recordsOf(QStringLiteral("MATERIAS"));

@@ -412,6 +412,22 @@ TEST(DbfText, Windows1252BytesReadBackUnchanged) {
     EXPECT_EQ(detail_cp1252::encode(u"\u0100\u20AC\U0001F600x"), QByteArray("?\x80?x"));
 }
 
+// A text as stored and read back: every character from U+0000 to U+0200, alone and beside
+// others, comes back as a table gives it, whether the string or a view of it is passed.
+TEST(DbfText, TextAsStoredIsWhatATableGivesBack) {
+    for (char16_t u = 0; u <= 0x200; ++u) {
+        for (const QString& text : {QString(QChar(u)), QStringLiteral("a") + QChar(u) + u'z'}) {
+            const QString stored = detail_cp1252::decode(detail_cp1252::encode(text).constData(),
+                                                         detail_cp1252::encode(text).size());
+            EXPECT_EQ(detail_cp1252::asStored(text), stored) << int(u);
+            EXPECT_EQ(detail_cp1252::asStored(QStringView(text)), stored) << int(u);
+        }
+    }
+    EXPECT_EQ(detail_cp1252::asStored(QString::fromUtf8("Año €\U0001F600")),
+              QString::fromUtf8("Año €?"));
+    EXPECT_EQ(detail_cp1252::asStored(QString()), QString());
+}
+
 TEST(DbfFiles, AutoincrementAndNumericFieldsOfOtherWriters) {
     QTemporaryDir tmp;
     QByteArray f =

@@ -3,7 +3,10 @@
 #include "TablesTestSupport.h"
 #include "tables/TableIo.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
 
 using namespace tables;
 using namespace tables_testing;
@@ -262,6 +265,79 @@ TEST_F(TableStore, PostedRowsAreOnDiskAtOnce) {
     reader.open(folder(), QStringLiteral("PROFT"));
     EXPECT_EQ(names(reader), (QStringList{"Ana", "Pendiente"}));
     EXPECT_EQ(reader.integer(QStringLiteral("HORAS")), 9);
+}
+
+// A table holding its rows back writes them all at once: on closing, or first when this
+// program opens the file again. Until then the file is the whole table it was; a write that
+// fails then names the table and leaves it readable with the rows written before.
+TEST_F(TableStore, HeldRowsReachTheDiskTogether) {
+    createProfs();
+    const QString path = QDir(folder()).filePath(QStringLiteral("PROFT.DBF"));
+    const auto countOnDisk = [&] {
+        const QByteArray b = readFile(path);
+        return b.size() < 8 ? -1 : int(qFromLittleEndian<quint32>(b.constData() + 4));
+    };
+    const qint64 emptySize = QFileInfo(path).size();
+    Table writer;
+    writer.open(folder(), QStringLiteral("PROFT"));
+    writer.holdWrites();
+    addProf(writer, QStringLiteral("Ana"), QStringLiteral("AG"), 1);
+    addProf(writer, QStringLiteral("Luis"), QStringLiteral("LP"), 2);
+    writer.edit(); // a held row edited stays held
+    writer.setInt(QStringLiteral("HORAS"), 9);
+    writer.post();
+    EXPECT_EQ(countOnDisk(), 0);
+    EXPECT_EQ(QFileInfo(path).size(), emptySize);
+    EXPECT_EQ(names(writer), (QStringList{"Ana", "Luis"}));
+    {
+        Table reader;
+        reader.open(folder(), QStringLiteral("PROFT"));
+        EXPECT_EQ(names(reader), (QStringList{"Ana", "Luis"}));
+        EXPECT_EQ(reader.integer(QStringLiteral("HORAS")), 9);
+    }
+    EXPECT_EQ(countOnDisk(), 2);
+    writer.first();
+    writer.edit(); // a written row is written again in place
+    writer.setText(QStringLiteral("ABREV"), QStringLiteral("AN"));
+    writer.post();
+    addProf(writer, QStringLiteral("Eva"), QStringLiteral("EV"), 3);
+    EXPECT_EQ(countOnDisk(), 2);
+    writer.writeHeld();
+    EXPECT_EQ(countOnDisk(), 3);
+    writer.close();
+    EXPECT_EQ(countOnDisk(), 3);
+    {
+        Table reader;
+        reader.open(folder(), QStringLiteral("PROFT"));
+        EXPECT_EQ(names(reader), (QStringList{"Ana", "Luis", "Eva"}));
+        EXPECT_EQ(reader.text(QStringLiteral("ABREV")), QStringLiteral("EV"));
+        reader.first();
+        EXPECT_EQ(reader.text(QStringLiteral("ABREV")), QStringLiteral("AN"));
+    }
+
+    writer.open(folder(), QStringLiteral("PROFT"));
+    writer.holdWrites();
+    addProf(writer, QStringLiteral("Pilar"), QStringLiteral("PI"), 4);
+    addProf(writer, QStringLiteral("Rosa"), QStringLiteral("RO"), 5);
+    detail::ioHooks().write = [](detail::NativeFile& f, qint64 offset, const char* data,
+                                 qint64 size, QString* error) {
+        f.nativeWriteAt(offset, data, size / 2, error);
+        *error = QStringLiteral("No queda espacio en el disco");
+        return false;
+    };
+    QString message;
+    try {
+        writer.close();
+    } catch (const RunError& e) {
+        message = e.message();
+    }
+    detail::resetIoHooks();
+    EXPECT_TRUE(message.contains(QStringLiteral("PROFT")) && message.contains(u"espacio"))
+        << message.toStdString();
+    EXPECT_FALSE(writer.isOpen());
+    Table reader;
+    reader.open(folder(), QStringLiteral("PROFT"));
+    EXPECT_EQ(names(reader), (QStringList{"Ana", "Luis", "Eva"}));
 }
 
 TEST_F(TableStore, LocateFindsTheFirstExactMatch) {

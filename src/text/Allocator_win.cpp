@@ -1,0 +1,5 @@
+#include "text/Allocator.h"
+
+// The Windows heap needs no preparing: it already reserves in large steps.
+BulkMemory::BulkMemory(qint64) {}
+BulkMemory::~BulkMemory() = default;
