@@ -7,7 +7,7 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    tuneAllocator();
+    text::tuneAllocator();
     embedding::native::prepare(argc == 3);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VeltraTempolan"));

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    tuneAllocator();
+    text::tuneAllocator();
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);

@@ -2,8 +2,6 @@
 
 #include "run/RunError.h"
 
-namespace exportacion {
-
 exchange::Document AjustarRegistros(const QString& ruta) {
     exchange::Document doc = exchange::Document::load(ruta);
     if (!doc.ok())
@@ -22,5 +20,3 @@ exchange::Document AjustarRegistros(const QString& ruta) {
     doc.save(ruta);
     return doc;
 }
-
-} // namespace exportacion

@@ -8,8 +8,6 @@
 #include <cmath>
 #include <limits>
 
-namespace exportacion {
-
 namespace {
 
 // The type of a field, or an error naming the table when the field is missing.
@@ -38,7 +36,7 @@ public:
             if (t.isNull(campo_))
                 return {QString(), 0};
             const QString s = t.text(campo_);
-            if (const auto n = parseWholeNumber(s))
+            if (const auto n = text::parseWholeNumber(s))
                 return {QString::number(*n), *n};
             return {s, std::nullopt};
         }
@@ -294,5 +292,3 @@ const QString* Busquedas::autorizacion(qint32 actividad, qint32 categoria, qint3
     const auto it = autorizaciones_.constFind(std::pair{actividad, std::pair{categoria, nivel}});
     return it == autorizaciones_.cend() ? nullptr : &*it;
 }
-
-} // namespace exportacion

@@ -21,8 +21,6 @@
 #include <type_traits>
 #include <utility>
 
-namespace exportacion {
-
 // ---- Header date -----------------------------------------------------------------
 
 // Where the header's `fecha` takes the current moment from: the system clock, or the
@@ -259,5 +257,3 @@ void FijarEscrituraEnArbol(bool enArbol);
 // attribute) to the number of its activity groups and saves it again. Gives the
 // reloaded document.
 exchange::Document AjustarRegistros(const QString& ruta);
-
-} // namespace exportacion

@@ -10,8 +10,6 @@
 #include <QFileInfo>
 #include <algorithm>
 
-namespace exportacion {
-
 namespace {
 
 Reloj& RelojActual() {
@@ -232,15 +230,13 @@ bool TablasExport::abrir(const QString& carpeta) {
     return true;
 }
 
-} // namespace exportacion
-
 void BImportarClick(RunHost& host, MainState& state, const RunFolders& folders,
                     exchange::Document& held) {
     run::runInFrame(host, state, folders, held, run::FolderUse::ReadsOnly, [&](run::Run& r) {
         r.report.run = QStringLiteral("export");
         r.report.document = state.filenameXML;
         r.showBusy();
-        if (!exportacion::Exportar(r, state.filenameXML, folders.workDir, held))
+        if (!Exportar(r, state.filenameXML, folders.workDir, held))
             return run::Ending::Stopped;
         r.hideBusy();
         r.detail = QStringLiteral("Documento escrito: %1")

@@ -8,8 +8,6 @@
 #include <langinfo.h>
 #include <locale.h>
 
-namespace exportacion {
-
 namespace {
 
 // The locale that formats times: the first of LC_ALL, LC_TIME and LANG that is set, as
@@ -68,8 +66,6 @@ QString FechaDocumento(const QDateTime& ahora) {
     return utf8 ? QString::fromUtf8(texto, qsizetype(n))
                 : QString::fromLocal8Bit(texto, qsizetype(n));
 }
-
-} // namespace exportacion
 
 QString RutaResultado(const QString& elegido) {
     // The folder part keeps its last separator.

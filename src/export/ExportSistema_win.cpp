@@ -10,8 +10,6 @@
 #endif
 #include <windows.h>
 
-namespace exportacion {
-
 namespace {
 
 // One of the user's formats applied to the moment; empty when the system refuses.
@@ -47,8 +45,6 @@ QString FechaDocumento(const QDateTime& ahora) {
                t.toString(QStringLiteral("HH:mm:ss"));
     return fecha + QLatin1Char(' ') + hora;
 }
-
-} // namespace exportacion
 
 QString RutaResultado(const QString& elegido) {
     // The folder part keeps its last separator: "/", "\" or a drive's ":".

@@ -2,8 +2,6 @@
 
 #include "run/RunError.h"
 
-namespace exportacion {
-
 namespace {
 
 bool NoRegular(const Entrada& e) {
@@ -79,5 +77,3 @@ void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::StreamedSave
         salida.write(profesor);
     }
 }
-
-} // namespace exportacion

@@ -2,8 +2,6 @@
 
 #include "text/Clipper.h"
 
-namespace exportacion {
-
 namespace {
 
 run::ReportItem Aviso(run::ReportKind kind, const Entrada& e, const Profesor& p, QString motivo,
@@ -118,5 +116,3 @@ void EscribirHorariosRegulares(exchange::Document& doc, exchange::StreamedSave& 
         salida.write(profesor);
     }
 }
-
-} // namespace exportacion

@@ -6,8 +6,6 @@
 
 #include <limits>
 
-namespace exportacion {
-
 namespace {
 
 bool EnBlanco(const QString& s) {
@@ -38,7 +36,7 @@ QString DescribirEntrada(const Entrada& e, const Profesor& p) {
 
 std::optional<qint32> EnteroDecimal(const QString& texto) {
     // Numeric fields of other writers may come right-aligned.
-    return parseWholeNumber(LTrim(texto));
+    return text::parseWholeNumber(LTrim(texto));
 }
 
 std::optional<qint32> MinutosDesdeHora(const QString& hora) {
@@ -184,5 +182,3 @@ EntradaResuelta ResolverEntrada(const Busquedas& b, const Entrada& e, const Prof
         r.autorizacion = *a;
     return r;
 }
-
-} // namespace exportacion

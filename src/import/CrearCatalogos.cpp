@@ -30,7 +30,7 @@ const QList<Catalogue>& catalogues() {
 
 // Why an item cannot go into its integer field, or nothing when it can.
 QString valueProblem(const Catalogue& c, int item, int record, const QString& value) {
-    const auto n = parseWholeNumber(value);
+    const auto n = text::parseWholeNumber(value);
     if (!n)
         return QStringLiteral("%1: el dato %2 del registro %3 del grupo %4 no es un número "
                               "entero: '%5'")
@@ -38,7 +38,7 @@ QString valueProblem(const Catalogue& c, int item, int record, const QString& va
             .arg(item)
             .arg(record + 1)
             .arg(c.group, value);
-    if (!fitsIntegerField(*n))
+    if (!text::fitsIntegerField(*n))
         return QStringLiteral("%1: el dato %2 del registro %3 del grupo %4, '%5', no cabe en el "
                               "campo %6: ese valor marca un campo vacío. Corrija el "
                               "identificador en Veltra.")
@@ -71,7 +71,7 @@ void fill(ImportContext& ctx, const Catalogue& c, const exchange::NodeList& reco
             }
             if (const QString why = valueProblem(c, k, r, value); !why.isEmpty())
                 throw RunError(why);
-            values << *parseWholeNumber(value);
+            values << *text::parseWholeNumber(value);
         }
         t.append();
         for (int k = 0; k < c.fields.size(); ++k) {

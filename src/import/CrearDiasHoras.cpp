@@ -45,8 +45,8 @@ qint32 slotMinutes(const QString& value, const char* what, int record) {
 // Minutes of an hh:mm value written by asTime.
 qint32 timeMinutes(const QString& hhmm) {
     const qsizetype colon = hhmm.indexOf(QLatin1Char(':'));
-    const auto hours = parseWholeNumber(hhmm.left(colon));
-    const auto minutes = parseWholeNumber(hhmm.mid(colon + 1));
+    const auto hours = text::parseWholeNumber(hhmm.left(colon));
+    const auto minutes = text::parseWholeNumber(hhmm.mid(colon + 1));
     if (colon < 0 || !hours || !minutes)
         throw RunError(
             QStringLiteral("DIASHORAST: la hora de inicio '%1' no es una hora válida").arg(hhmm));
@@ -168,5 +168,5 @@ std::optional<qint32> MinutosDeTramo(const QString& value) {
     QString text = value;
     if (text.size() < 4)
         text.prepend(QLatin1Char('0'));
-    return parseWholeNumber(text);
+    return text::parseWholeNumber(text);
 }

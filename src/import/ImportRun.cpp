@@ -102,7 +102,7 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders, excha
         r.report.document = state.filenameXML;
         // The tree takes about ten times the document's size (more is left for it), the
         // tables a few megabytes.
-        const BulkMemory memory(QFileInfo(state.filenameXML).size() * 16 + (32 << 20));
+        const text::BulkMemory memory(QFileInfo(state.filenameXML).size() * 16 + (32 << 20));
         exchange::Document doc = exchange::Document::load(state.filenameXML);
         // An unreadable document would leave every step with nothing to read, and each
         // step deletes its tables before reading: refuse it while nothing is touched.

@@ -49,7 +49,7 @@ void putText(char* at, const DbfField& f, QStringView value) {
 }
 
 void putInt(char* at, const DbfField& f, qint32 v, const QString& shown, const QString& table) {
-    if (!fitsIntegerField(v))
+    if (!text::fitsIntegerField(v))
         throw RunError(
             QStringLiteral("El valor %1 está fuera del intervalo del campo %2 de la tabla %3.")
                 .arg(shown, f.name, table));
@@ -199,7 +199,7 @@ qint32 readInteger(const char* row, const DbfField& f, const QString& table) {
             return *v;
     }
     const QString t = readText(row, f, table);
-    const auto v = parseWholeNumber(t);
+    const auto v = text::parseWholeNumber(t);
     if (!v)
         notWhole(t, f, table);
     return *v;
@@ -251,7 +251,7 @@ void writeText(char* row, const DbfField& f, const QString& value, const QString
             std::memset(at, 0, 4);
             return;
         }
-        if (const auto v = parseWholeNumber(value))
+        if (const auto v = text::parseWholeNumber(value))
             return putInt(at, f, *v, value, table);
         notWhole(value, f, table);
     case 'O':
@@ -269,7 +269,7 @@ void writeText(char* row, const DbfField& f, const QString& value, const QString
             return;
         }
         if (f.decimals == 0) {
-            if (const auto v = parseWholeNumber(value))
+            if (const auto v = text::parseWholeNumber(value))
                 return putNumeric(at, f, QString::number(*v), table);
             notWhole(value, f, table);
         }
@@ -421,10 +421,10 @@ bool appendValueKey(std::string& key, const QString& value, const DbfField& f,
     }
     case 'I':
     case '+': {
-        const auto v = parseWholeNumber(value);
+        const auto v = text::parseWholeNumber(value);
         if (!v)
             notWhole(value, f, table);
-        if (!fitsIntegerField(*v))
+        if (!text::fitsIntegerField(*v))
             return false;
         char b[4];
         encodeLong(b, *v);
@@ -436,7 +436,7 @@ bool appendValueKey(std::string& key, const QString& value, const DbfField& f,
     case 'F': {
         std::optional<double> v;
         if (f.type == 'N' && f.decimals == 0) {
-            const auto w = parseWholeNumber(value);
+            const auto w = text::parseWholeNumber(value);
             if (!w)
                 notWhole(value, f, table);
             v = *w;

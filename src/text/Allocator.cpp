@@ -6,8 +6,12 @@
 #include <malloc.h>
 #endif
 
+namespace text {
+
 void tuneAllocator() {
 #if defined(__GLIBC__)
     mallopt(M_MXFAST, 0);
 #endif
 }
+
+} // namespace text

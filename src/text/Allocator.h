@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+namespace text {
+
 // Tuning of the C library's allocator for the runs, called once at the start of a program.
 //
 // A run builds and frees trees of a million small nodes and more. glibc keeps small freed
@@ -25,3 +27,5 @@ public:
 private:
     bool active_ = false;
 };
+
+} // namespace text

@@ -22,6 +22,8 @@
 #include <unistd.h>
 #endif
 
+namespace text {
+
 #ifdef VT_GLIBC_HEAP
 
 namespace {
@@ -75,3 +77,5 @@ BulkMemory::BulkMemory(qint64) {}
 BulkMemory::~BulkMemory() = default;
 
 #endif
+
+} // namespace text

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+namespace text {
+
 std::optional<qint32> parseWholeNumber(QStringView text) {
     qsizetype i = 0;
     bool negative = false;
@@ -30,3 +32,5 @@ std::optional<qint32> parseWholeNumber(QStringView text) {
 bool fitsIntegerField(qint32 value) {
     return value != std::numeric_limits<qint32>::min();
 }
+
+} // namespace text

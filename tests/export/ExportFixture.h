@@ -233,12 +233,11 @@ protected:
         input = dir.filePath("TLTEMP/VELTRA/datos.xml");
         output = dir.filePath("TLTEMP/VELTRA/ResultadoTempolandatos.xml");
         testing_support::writeFile(input, veltraDocument());
-        exportacion::FijarReloj(
-            [] { return QDateTime(QDate(2024, 3, 7), QTime(9, 5, 3), Qt::UTC); });
+        FijarReloj([] { return QDateTime(QDate(2024, 3, 7), QTime(9, 5, 3), Qt::UTC); });
         timeLocale.emplace("C");
     }
     void TearDown() override {
-        exportacion::RestaurarReloj();
+        RestaurarReloj();
         timeLocale.reset();
     }
     std::optional<ScopedTimeLocale> timeLocale;

@@ -9,8 +9,6 @@
 #include <gtest/gtest.h>
 #include <locale.h>
 
-using namespace exportacion;
-
 TEST(ExportConversions, WholeNumbers) {
     const struct {
         const char* text;

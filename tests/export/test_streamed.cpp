@@ -50,7 +50,7 @@ void PrintTo(const Case& c, std::ostream* os) {
 class Streamed : public ExportTest, public ::testing::WithParamInterface<Case> {
 protected:
     void TearDown() override {
-        exportacion::FijarEscrituraEnArbol(false);
+        FijarEscrituraEnArbol(false);
         ExportTest::TearDown();
     }
 
@@ -89,7 +89,7 @@ protected:
         QDir().mkpath(folder);
         school().write(folder);
         testing_support::writeFile(input, veltraDocument(" 2018 ", c.prolog).trimmed() + c.epilog);
-        exportacion::FijarEscrituraEnArbol(tree);
+        FijarEscrituraEnArbol(tree);
         QFile::remove(output);
         host.documents.push_back(input);
         BImportarClick(host, state, RunFolders{folder, {}}, held);
