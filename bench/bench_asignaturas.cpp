@@ -48,10 +48,8 @@ struct Fixture {
 
     explicit Fixture(int records)
         : doc(exchange::Document::fromBytes(MateriasXml(records), QStringLiteral("bench.xml"))) {
-        tables::CreateTable(dir.path(), QStringLiteral("VELTMATERIAS"),
-                            {{QStringLiteral("NOMBRE"), tables::FieldType::Text, 80},
-                             {QStringLiteral("COD"), tables::FieldType::Text, 10},
-                             {QStringLiteral("CODLARGO"), tables::FieldType::Text, 10}});
+        tables::CreateTable(dir.path(), tables::VELTMATERIAS::kName,
+                            tables::VELTMATERIAS::fields());
         const QString& grupos = tables::GRUPOST::kName;
         tables::CreateTable(dir.path(), grupos, tables::GRUPOST::fields());
         tables::Table t;

@@ -5,6 +5,7 @@
 
 #include "run/RunError.h"
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 #include "text/Clipper.h"
 
 #include <QFile>
@@ -19,8 +20,14 @@ struct Row {
     QString codLargo;
 };
 
-constexpr int kAnchoNombre = 100;
-constexpr int kAnchoCodigo = 10;
+namespace catalogo = tables::VELTMATERIAS;
+// Widths from the catalogue's layout: NOMBRE first, then the two codes.
+int anchoNombre() {
+    return catalogo::fields().at(0).width;
+}
+int anchoCodigo() {
+    return catalogo::fields().at(1).width;
+}
 
 QList<Row> readCatalogue(const QString& path) {
     QFile file(path);
@@ -49,33 +56,29 @@ QList<Row> readCatalogue(const QString& path) {
         }
         // Names are compared whole and codes used as written, so nothing may be cut.
         const Row row{AllTrim(fields.at(0)), AllTrim(fields.at(1)), AllTrim(fields.at(2))};
-        if (row.nombre.isEmpty() || row.nombre.size() > kAnchoNombre)
+        if (row.nombre.isEmpty() || row.nombre.size() > anchoNombre())
             throw RunError(QStringLiteral("%1: el nombre debe tener de 1 a %2 caracteres")
                                .arg(where)
-                               .arg(kAnchoNombre));
-        if (row.cod.size() > kAnchoCodigo || row.codLargo.size() > kAnchoCodigo)
+                               .arg(anchoNombre()));
+        if (row.cod.size() > anchoCodigo() || row.codLargo.size() > anchoCodigo())
             throw RunError(QStringLiteral("%1: COD y CODLARGO tienen como mucho %2 caracteres")
                                .arg(where)
-                               .arg(kAnchoCodigo));
+                               .arg(anchoCodigo()));
         rows.append(row);
     }
     return rows;
 }
 
 void writeCatalogue(const QString& folder, const QList<Row>& rows) {
-    const QString name = QStringLiteral("VELTMATERIAS");
-    tables::DeleteTable(folder, name);
-    tables::CreateTable(folder, name,
-                        {{QStringLiteral("NOMBRE"), tables::FieldType::Text, kAnchoNombre},
-                         {QStringLiteral("COD"), tables::FieldType::Text, kAnchoCodigo},
-                         {QStringLiteral("CODLARGO"), tables::FieldType::Text, kAnchoCodigo}});
+    tables::DeleteTable(folder, catalogo::kName);
+    tables::CreateTable(folder, catalogo::kName, catalogo::fields());
     tables::Table table;
-    table.open(folder, name, tables::OpenMode::Exclusive);
+    table.open(folder, catalogo::kName, tables::OpenMode::Exclusive);
     for (const Row& row : rows) {
         table.append();
-        table.setText(QStringLiteral("NOMBRE"), row.nombre);
-        table.setText(QStringLiteral("COD"), row.cod);
-        table.setText(QStringLiteral("CODLARGO"), row.codLargo);
+        table.setText(catalogo::NOMBRE, row.nombre);
+        table.setText(catalogo::COD, row.cod);
+        table.setText(catalogo::CODLARGO, row.codLargo);
         table.post();
     }
     table.close();

@@ -6,6 +6,7 @@
 #include "app/ResultFile.h"
 #include "export/ExportRun.h"
 #include "tables/Folders.h"
+#include "tables/WorkingTables.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -325,8 +326,7 @@ void TMForm::disableRunButtons() {
 RunFolders TMForm::runFolders() const {
     if (options_.folders)
         return *options_.folders;
-    return RunFolders{workingFolder(),
-                      QDir(programFolder()).filePath(QStringLiteral("VELTMATERIAS.DBF"))};
+    return RunFolders{workingFolder(), QDir(programFolder()).filePath(tables::VELTMATERIAS::kFile)};
 }
 
 bool TMForm::FormClose() {

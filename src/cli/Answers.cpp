@@ -5,6 +5,7 @@
 
 #include "tables/Cp1252.h"
 #include "tables/Folders.h"
+#include "tables/WorkingTables.h"
 
 #include <QDir>
 #include <QFile>
@@ -249,7 +250,7 @@ std::optional<int> readImportOptions(const QStringList& args, Streams io, Import
     }
     o.workDir = opts.value(QStringLiteral("workdir"), workingFolder());
     o.catalogPath = opts.value(QStringLiteral("catalog"),
-                               QDir(programFolder()).filePath(QStringLiteral("VELTMATERIAS.DBF")));
+                               QDir(programFolder()).filePath(tables::VELTMATERIAS::kFile));
     o.recover = !opts.has(QStringLiteral("no-recover"));
     o.reportPath = opts.value(QStringLiteral("report"));
     if (opts.has(QStringLiteral("codes"))) {

@@ -37,10 +37,10 @@ QHash<QString, CodigosCatalogo> LeerCatalogo(const QString& path) {
     catalogo.open(info.absolutePath(), info.fileName());
     QHash<QString, CodigosCatalogo> porNombre;
     for (catalogo.first(); !catalogo.atEnd(); catalogo.next()) {
-        const QString nombre = catalogo.text(QStringLiteral("NOMBRE"));
+        const QString nombre = catalogo.text(tables::VELTMATERIAS::NOMBRE);
         if (!porNombre.contains(nombre))
-            porNombre.insert(nombre, {catalogo.text(QStringLiteral("COD")),
-                                      catalogo.text(QStringLiteral("CODLARGO"))});
+            porNombre.insert(nombre, {catalogo.text(tables::VELTMATERIAS::COD),
+                                      catalogo.text(tables::VELTMATERIAS::CODLARGO)});
     }
     catalogo.close();
     return porNombre;

@@ -5,6 +5,7 @@
 #include "run/RunError.h"
 #include "tables/NativeFile.h"
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -42,9 +43,10 @@ QString catalogueProblem(const QString& catalogPath) {
     try {
         tables::Table t;
         t.open(info.absolutePath(), info.fileName(), tables::OpenMode::Shared);
-        for (const char* field : {"NOMBRE", "COD", "CODLARGO"})
+        for (const QString& field : {tables::VELTMATERIAS::NOMBRE, tables::VELTMATERIAS::COD,
+                                     tables::VELTMATERIAS::CODLARGO})
             for (t.first(); !t.atEnd(); t.next())
-                (void)t.text(QString::fromLatin1(field));
+                (void)t.text(field);
     } catch (const RunError& e) {
         return QStringLiteral("No se puede leer el catálogo de materias %1: %2 Sustitúyalo por el "
                               "catálogo que acompaña al programa.")

@@ -2,6 +2,15 @@
 
 namespace tables {
 
+const QList<FieldDef>& VELTMATERIAS::fields() {
+    static const QList<FieldDef> list = {
+        {VELTMATERIAS::NOMBRE, FieldType::Text, 100},
+        {VELTMATERIAS::COD, FieldType::Text, 10},
+        {VELTMATERIAS::CODLARGO, FieldType::Text, 10},
+    };
+    return list;
+}
+
 const QList<FieldDef>& PERIODOS::fields() {
     static const QList<FieldDef> list = {
         {PERIODOS::CURSOANNO, FieldType::Text, 4},

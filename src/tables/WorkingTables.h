@@ -182,6 +182,18 @@ inline const QString X_NIVCONPAGLEG = QStringLiteral("X_NIVCONPAGLEG");
 const QList<FieldDef>& fields();
 } // namespace AUTORIZA_C
 
+// The subject catalogue shipped beside the program (not a working table): a subject's name
+// and its short and long codes. The import reads it by field name, whatever else it
+// carries; the layout is the one the catalogue builder writes and the tests use.
+namespace VELTMATERIAS {
+inline const QString kName = QStringLiteral("VELTMATERIAS");
+inline const QString kFile = QStringLiteral("VELTMATERIAS.DBF");
+inline const QString NOMBRE = QStringLiteral("NOMBRE");
+inline const QString COD = QStringLiteral("COD");
+inline const QString CODLARGO = QStringLiteral("CODLARGO");
+const QList<FieldDef>& fields();
+} // namespace VELTMATERIAS
+
 // Tempolan's timetable. Tempolan writes it and decides its layout: the export reads only
 // the fields named here, by name, whatever their widths and whatever else the table holds.
 // The layout below is the one the school generator and the tests write in its place.

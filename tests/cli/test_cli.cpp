@@ -251,10 +251,8 @@ protected:
         QDir().mkpath(work);
         doc = home.filePath(QStringLiteral("TLTEMP/VELTRA/veltra.xml"));
         catalog = home.filePath(QStringLiteral("programa/VELTMATERIAS.DBF"));
-        writeTable(QFileInfo(catalog).absolutePath(), QStringLiteral("VELTMATERIAS"),
-                   {{"NOMBRE", FieldType::Text, 80},
-                    {"COD", FieldType::Text, 10},
-                    {"CODLARGO", FieldType::Text, 10}},
+        writeTable(QFileInfo(catalog).absolutePath(), tables::VELTMATERIAS::kName,
+                   tables::VELTMATERIAS::fields(),
                    {{"Matemáticas", "MAT", "MATEMAT"},
                     {"Lengua Castellana y Literatura", "LCL", "LENGUA"}});
     }
@@ -936,16 +934,7 @@ TEST_F(Cli, WhatWasLeftOutGoesToStandardErrorAndToTheJsonReport) {
     EXPECT_EQ(item["record"].toInt(), 3);
     EXPECT_FALSE(item.contains("table"));
 
-    writeTable(work, QStringLiteral("SOLUC"),
-               {{"PROF", FieldType::Text, 10},
-                {"DIA", FieldType::Text, 2},
-                {"HORA", FieldType::Text, 2},
-                {"MARCO", FieldType::Text, 1},
-                {"ASIG", FieldType::Text, 10},
-                {"TAREA", FieldType::Text, 10},
-                {"CODGRUPO", FieldType::Text, 10},
-                {"AULA", FieldType::Text, 10},
-                {"CCONCIERTO", FieldType::Text, 20}},
+    writeTable(work, tables::SOLUC::kName, tables::SOLUC::fields(tables::SOLUC::DayAndSlot::Text),
                {});
     const QString exportJson = home.filePath("exportacion.json");
     const Outcome e = run({"export", doc, "--workdir", work, "--report", exportJson});

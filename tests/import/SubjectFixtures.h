@@ -8,6 +8,7 @@
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportSteps.h"
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 
 #include <QDir>
 #include <QList>
@@ -84,8 +85,7 @@ inline void writeTextTable(const QString& folder, const QString& name,
 }
 
 inline void writeCatalog(const QString& folder, const QList<QStringList>& rows) {
-    writeTextTable(folder, QStringLiteral("VELTMATERIAS"),
-                   {text("NOMBRE", 80), text("COD", 20), text("CODLARGO", 20)}, rows);
+    writeTextTable(folder, tables::VELTMATERIAS::kName, tables::VELTMATERIAS::fields(), rows);
 }
 
 // The rows of a table as text, booleans as "T" or "F".

@@ -30,23 +30,21 @@ TEST(CrearAsignaciones, OneRowPerGroupOfTheCourseOffer) {
     const QString h79 = QString(79, QChar(u'h'));
     StepRun run;
     writeGroups(run.workDir);
-    writeTextTable(
-        run.workDir, "ASIGNOMT",
-        {text("COD", 10), text("CODLARGO", 10), text("NOMBRE", 80), text("CODTAREA", 10)},
-        {
-            {"LCL", "Lengua Cas", "Lengua Castellana y Literatura", ""},
-            {"Cs", "Ciencias s", "Ciencias sociales", ""},
-            {"CS", "Ciencias S", "Ciencias Sociales", ""},
-            {"", "Sin código", "Sin código", ""},
-            {"SINC", "Sin código", "Sin código", ""},
-            {"LARGA", "Optativa x", long85, ""},
-            {"H79", "hhhhhhhhhh", h79, ""},
-            {"MUS", "Música", "  Música", ""},
-            {"#TUT", "Tutoría le", "Tutoría lectiva", "#TUT"},
-            // Stored with "?" for what Windows-1252 cannot hold.
-            {"LCH", "Lengua Chi", "Lengua China 中文", ""},
-            {"FIS", "Física ?", "Física Ω", ""},
-        });
+    writeTextTable(run.workDir, tables::ASIGNOMT::kName, tables::ASIGNOMT::fields(),
+                   {
+                       {"LCL", "Lengua Cas", "Lengua Castellana y Literatura", ""},
+                       {"Cs", "Ciencias s", "Ciencias sociales", ""},
+                       {"CS", "Ciencias S", "Ciencias Sociales", ""},
+                       {"", "Sin código", "Sin código", ""},
+                       {"SINC", "Sin código", "Sin código", ""},
+                       {"LARGA", "Optativa x", long85, ""},
+                       {"H79", "hhhhhhhhhh", h79, ""},
+                       {"MUS", "Música", "  Música", ""},
+                       {"#TUT", "Tutoría le", "Tutoría lectiva", "#TUT"},
+                       // Stored with "?" for what Windows-1252 cannot hold.
+                       {"LCH", "Lengua Chi", "Lengua China 中文", ""},
+                       {"FIS", "Física ?", "Física Ω", ""},
+                   });
 
     const struct {
         const char* name;

@@ -5,6 +5,7 @@
 #include "import/ImportSteps.h"
 #include "run/RunReport.h"
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 
 #include <gtest/gtest.h>
 
@@ -63,9 +64,7 @@ TEST(ImportReport, CatalogueRecordsPassedOverAreNotedOnlyWhenCataloguesAreRead) 
 
 TEST(ImportReport, UnitsWithoutALevelAreWarnedAbout) {
     StepRun run;
-    writeTextTable(run.workDir, "CURSOST",
-                   {text("ABREV", 3), text("TURNO", 1), text("NIVEL", 5), text("CURSO", 3),
-                    text("CLAVE", 10), text("ESTUD", 80)},
+    writeTextTable(run.workDir, tables::CURSOST::kName, tables::CURSOST::fields(),
                    {{"", "", "ESO", "1", "500", "1º ESO"}, {"", "", "", "", "600", "Sin nivel"}});
     const auto unit = [](const char* key, const char* offer) {
         return items({"X_UNIDAD", key, "D_UNIDAD", "x", "X_OFERTAMATRIG", offer});
@@ -81,15 +80,10 @@ TEST(ImportReport, UnitsWithoutALevelAreWarnedAbout) {
 
 TEST(ImportReport, SubjectsWithoutAGroupRowAreWarnedAbout) {
     StepRun run;
-    writeTextTable(run.workDir, "GRUPOST",
-                   {text("ABREV", 10), text("TURNO", 1), text("NIVEL", 5), text("CURSO", 3),
-                    text("GRUPO", 2), text("CLAVE", 10), text("CLAVECURSO", 10),
-                    text("DESCRIP", 80), text("MARCO", 1)},
+    writeTextTable(run.workDir, tables::GRUPOST::kName, tables::GRUPOST::fields(),
                    {{"ESO1A", "", "ESO", "1", "A", "U1", "O1", "1º ESO", "0"}});
-    writeTextTable(
-        run.workDir, "ASIGNOMT",
-        {text("COD", 10), text("CODLARGO", 10), text("NOMBRE", 80), text("CODTAREA", 10)},
-        {{"LEN", "Lengua", "Lengua", ""}});
+    writeTextTable(run.workDir, tables::ASIGNOMT::kName, tables::ASIGNOMT::fields(),
+                   {{"LEN", "Lengua", "Lengua", ""}});
     run.step(CrearAsignaciones,
              documentOf({groupXml("MATERIAS", {materia("O1", "Lengua", "M1"), kShort,
                                                materia("O9", "Lengua", "M2"),

@@ -4,6 +4,7 @@
 #include "ReliabilityFixture.h"
 
 #include "run/Safekeeping.h"
+#include "tables/WorkingTables.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -358,10 +359,8 @@ TEST_F(SafeRun, AFifoNamedLikeATableIsRefusedWithoutOpeningIt) {
 }
 
 TEST_F(SafeRun, ExportFromAnEmptyPeriodosWritesNothing) {
-    tables::DeleteTable(work, QStringLiteral("PERIODOS"));
-    tables::CreateTable(work, QStringLiteral("PERIODOS"),
-                        {{QStringLiteral("F_INICIO"), tables::FieldType::Text, 10},
-                         {QStringLiteral("F_FIN"), tables::FieldType::Text, 10}});
+    tables::DeleteTable(work, tables::PERIODOS::kName);
+    tables::CreateTable(work, tables::PERIODOS::kName, tables::PERIODOS::fields());
     const Outcome o = exportRun(document, work);
     EXPECT_TRUE(o.messages.contains(
         QStringLiteral("ATENCIÓN - PERIODOS.DBF está vacío - Importe de nuevo XML de VELTRA.")))

@@ -11,6 +11,7 @@
 #include "run/RunError.h"
 #include "run/RunReport.h"
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 
 #include <QDir>
 #include <QProcess>
@@ -426,10 +427,7 @@ TEST_P(EndToEnd, ImportTimetableAndExport) {
     ASSERT_TRUE(QDir().mkpath(work));
     const genschool::SchoolSummary school = genschool::writeSchool(docDir, GetParam(), 5);
     // An empty subject catalogue: every code comes from the subject's name.
-    tables::CreateTable(dir.path(), QStringLiteral("VELTMATERIAS"),
-                        {{QStringLiteral("NOMBRE"), tables::FieldType::Text, 80},
-                         {QStringLiteral("COD"), tables::FieldType::Text, 10},
-                         {QStringLiteral("CODLARGO"), tables::FieldType::Text, 10}});
+    tables::CreateTable(dir.path(), tables::VELTMATERIAS::kName, tables::VELTMATERIAS::fields());
     const RunFolders folders{work, dir.filePath(QStringLiteral("VELTMATERIAS.DBF"))};
 
     ScriptedHost importHost;
