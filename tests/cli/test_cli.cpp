@@ -31,42 +31,11 @@ template <class Case> std::string caseName(const testing::TestParamInfo<Case>& p
 // ---------------------------------------------------------------------------------------
 // Running the executable
 
-struct Outcome {
-    int code = -1;
-    QString out;
-    QString err;
-};
+using Outcome = testing_support::ToolRun;
+using testing_support::batchTool;
 
-std::ostream& operator<<(std::ostream& os, const Outcome& o) {
-    return os << "exit " << o.code << "\n--- stdout\n"
-              << o.out.toStdString() << "--- stderr\n"
-              << o.err.toStdString();
-}
-
-QString executable() {
-    return QStringLiteral(VT_BINARY_DIR) + QStringLiteral("/veltra-tempolan");
-}
-
-// Runs the front end with TLTEMP and HOME pointing into `home`, so that the default working
-// folder is never the real one.
 Outcome runCli(const QStringList& args, const QString& home) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TLTEMP"), home + QStringLiteral("/TLTEMP"));
-    env.insert(QStringLiteral("HOME"), home);
-    p.setProcessEnvironment(env);
-    p.start(executable(), args);
-    Outcome o;
-    if (!p.waitForStarted(30000) || !p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        o.err = QStringLiteral("no terminó: ") + p.errorString();
-        return o;
-    }
-    o.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    o.out = QString::fromUtf8(p.readAllStandardOutput());
-    o.err = QString::fromUtf8(p.readAllStandardError());
-    return o;
+    return testing_support::runBatchTool(args, home);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -245,8 +214,8 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(home.isValid());
-        ASSERT_TRUE(QFileInfo(executable()).isExecutable())
-            << "falta el ejecutable " << executable().toStdString();
+        ASSERT_TRUE(QFileInfo(batchTool()).isExecutable())
+            << "falta el ejecutable " << batchTool().toStdString();
         work = home.filePath(QStringLiteral("TLTEMP"));
         QDir().mkpath(work);
         doc = home.filePath(QStringLiteral("TLTEMP/VELTRA/veltra.xml"));

@@ -27,10 +27,6 @@ QString goldenRoot() {
     return QStringLiteral(VT_SOURCE_DIR) + QStringLiteral("/tests/golden");
 }
 
-QString executable() {
-    return QStringLiteral(VT_BINARY_DIR) + QStringLiteral("/veltra-tempolan");
-}
-
 // Set by tests/golden/regenerate.sh: write what the run gives into expected/ instead of
 // comparing. The test never sets it itself.
 bool regenerating() {
@@ -178,31 +174,10 @@ void tableFromCsv(const QString& csvPath, const QString& workDir) {
 // ---------------------------------------------------------------------------------------
 // Running the front end
 
-struct Outcome {
-    int code = -1;
-    QString out;
-    QString err;
-};
+using Outcome = testing_support::ToolRun;
 
 Outcome runFrontEnd(const QStringList& args, const QString& cwd, const QString& home) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TLTEMP"), home + QStringLiteral("/TLTEMP"));
-    env.insert(QStringLiteral("HOME"), home);
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(cwd);
-    p.start(executable(), args);
-    Outcome o;
-    if (!p.waitForStarted(30000) || !p.waitForFinished(300000)) {
-        p.kill();
-        p.waitForFinished();
-        o.err = QStringLiteral("no terminó: ") + p.errorString();
-        return o;
-    }
-    o.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    o.out = QString::fromUtf8(p.readAllStandardOutput());
-    o.err = QString::fromUtf8(p.readAllStandardError());
-    return o;
+    return testing_support::runBatchTool(args, home, cwd, 300000);
 }
 
 // The export stamps its root with the moment of the run; everything else must repeat.

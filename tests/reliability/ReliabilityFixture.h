@@ -36,9 +36,7 @@ inline QString catalogPath() {
     return QStringLiteral(VT_BINARY_DIR "/VELTMATERIAS.DBF");
 }
 
-inline QString batchTool() {
-    return QStringLiteral(VT_BINARY_DIR "/veltra-tempolan");
-}
+using testing_support::batchTool;
 
 // What a run showed and left.
 struct Outcome {

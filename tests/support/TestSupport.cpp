@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
 namespace testing_support {
@@ -23,6 +25,39 @@ QByteArray readFile(const QString& path) {
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+QString batchTool() {
+    return QStringLiteral(VT_BINARY_DIR "/veltra-tempolan");
+}
+
+ToolRun runBatchTool(const QStringList& args, const QString& home, const QString& cwd,
+                     int timeoutMs) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TLTEMP"), home + QStringLiteral("/TLTEMP"));
+    env.insert(QStringLiteral("HOME"), home);
+    p.setProcessEnvironment(env);
+    if (!cwd.isEmpty())
+        p.setWorkingDirectory(cwd);
+    p.start(batchTool(), args);
+    ToolRun o;
+    if (!p.waitForStarted(30000) || !p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        o.err = QStringLiteral("no terminó: ") + p.errorString();
+        return o;
+    }
+    o.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    o.out = QString::fromUtf8(p.readAllStandardOutput());
+    o.err = QString::fromUtf8(p.readAllStandardError());
+    return o;
+}
+
+std::ostream& operator<<(std::ostream& os, const ToolRun& o) {
+    return os << "exit " << o.code << "\n--- stdout\n"
+              << o.out.toStdString() << "--- stderr\n"
+              << o.err.toStdString();
 }
 
 } // namespace testing_support

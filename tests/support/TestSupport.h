@@ -24,6 +24,23 @@ QString fixturesDir();
 void writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 
+// The batch front end built beside the tests.
+QString batchTool();
+
+// What one run of the batch front end gave.
+struct ToolRun {
+    int code = -1; // -2: it crashed or was killed
+    QString out;
+    QString err;
+};
+
+// Runs the batch front end in `cwd` (the current folder when empty) with TLTEMP and HOME
+// pointing into `home`, so that the default working folder is never the real one. A run
+// that does not end within `timeoutMs` is killed and says so in `err`.
+ToolRun runBatchTool(const QStringList& args, const QString& home, const QString& cwd = {},
+                     int timeoutMs = 120000);
+std::ostream& operator<<(std::ostream& os, const ToolRun& o);
+
 } // namespace testing_support
 
 // A run host with scripted answers that records what the run showed.
