@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QStringList>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -21,12 +22,18 @@ struct Row {
 };
 
 namespace catalogo = tables::VELTMATERIAS;
-// Widths from the catalogue's layout: NOMBRE first, then the two codes.
+// A field's width in the catalogue's layout.
+int ancho(const QString& campo) {
+    for (const tables::FieldDef& f : catalogo::fields())
+        if (f.name == campo)
+            return f.width;
+    return 0;
+}
 int anchoNombre() {
-    return catalogo::fields().at(0).width;
+    return ancho(catalogo::NOMBRE);
 }
 int anchoCodigo() {
-    return catalogo::fields().at(1).width;
+    return std::min(ancho(catalogo::COD), ancho(catalogo::CODLARGO));
 }
 
 QList<Row> readCatalogue(const QString& path) {

@@ -274,7 +274,9 @@ void TMForm::Button1Click() {
 }
 
 void TMForm::showProgress(const QString& text) {
-    LabelPaso->setText(text);
+    // Cut with an ellipsis where the strip is too narrow; the tooltip keeps the whole text.
+    LabelPaso->setText(LabelPaso->fontMetrics().elidedText(text, Qt::ElideRight,
+                                                           LabelPaso->contentsRect().width()));
     LabelPaso->setToolTip(text);
     keepPainted();
 }

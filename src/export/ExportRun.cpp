@@ -10,6 +10,13 @@
 #include <QFileInfo>
 #include <algorithm>
 
+const QStringList& exportPhases() {
+    static const QStringList phases = {QStringLiteral("lectura de datos"),
+                                       QStringLiteral("horarios no regulares"),
+                                       QStringLiteral("horarios regulares")};
+    return phases;
+}
+
 namespace {
 
 Reloj& RelojActual() {
@@ -51,12 +58,12 @@ exchange::Node PrimerHijo(const exchange::Node& nodo) {
 bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
               exchange::Document& held) {
     // What the window shows while the run works: the export's three phases.
-    const auto fase = [&r](int i, const char* texto) {
+    const auto fase = [&r](int i) {
         if (i > 0)
             r.host.stepFinished(i - 1);
-        r.host.stepStarted(i, 3, QString::fromUtf8(texto));
+        r.host.stepStarted(i, int(exportPhases().size()), exportPhases().at(i));
     };
-    fase(0, "lectura de las tablas de trabajo y del documento");
+    fase(0);
     TablasExport tablas;
     EstadoExport estado;
     estado.informe = &r.report;
@@ -142,13 +149,13 @@ bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
     exchange::StreamedSave salida(ruta, {noRegulares, regulares},
                                   enArbol ? exchange::StreamedSave::Mode::Tree
                                           : exchange::StreamedSave::Mode::Stream);
-    fase(1, "horarios no regulares");
+    fase(1);
     EscribirHorariosNoRegulares(held, salida, busquedas, estado);
     salida.nextHole();
-    fase(2, "horarios regulares");
+    fase(2);
     EscribirHorariosRegulares(held, salida, busquedas, estado);
     salida.commit();
-    r.host.stepFinished(2);
+    r.host.stepFinished(int(exportPhases().size()) - 1);
     if (enArbol) {
         // The document built goes before the saved one is read back: never two in memory.
         held = exchange::Document();

@@ -4,12 +4,17 @@
 #include "run/RunHost.h"
 
 #include <QString>
+#include <QStringList>
 
 // The export run: chooser, the working tables and SOLUC, the new document saved as
 // "ResultadoTempolan" + the chosen file's name beside it. `held` receives the documents
 // the run loads. Errors end the run through host.reportError.
 void BImportarClick(RunHost& host, MainState& state, const RunFolders& folders,
                     exchange::Document& held);
+
+// What the window's lower strip says during the export's three phases, in order: short,
+// as the import's step labels, so that "Paso N de 3: …" fits the strip.
+const QStringList& exportPhases();
 
 // Where the export writes its document: "ResultadoTempolan" put in front of the chosen
 // file's name, in the same folder.

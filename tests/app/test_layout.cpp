@@ -6,7 +6,9 @@
 #include "../import/CursosFixture.h"
 #include "../import/FramesFixture.h"
 #include "ShellFixture.h"
+#include "export/ExportRun.h"
 #include "import/CursosLogic.h"
+#include "import/ImportRun.h"
 #include "import/PlantillasLogic.h"
 #include "import/dialogs/Cursos.h"
 #include "import/dialogs/Plantihoras.h"
@@ -149,3 +151,25 @@ TEST(WindowLayout, FrameDialogFitsTheScreen) {
 }
 
 } // namespace
+
+// What the lower strip says during a run is read whole, not cut, for every step of the
+// import and every phase of the export.
+TEST(WindowLayout, EveryProgressLineFitsTheStrip) {
+    Shell shell({});
+    shell.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(shell.form.get()));
+    const auto* strip = shell.form->findChild<QLabel*>(QStringLiteral("LabelPaso"));
+    ASSERT_NE(strip, nullptr);
+    QStringList lines;
+    const auto& steps = importSteps();
+    for (const ImportStepInfo& s : steps)
+        lines << QStringLiteral("Paso %1 de %1: %2").arg(qsizetype(steps.size())).arg(s.label);
+    for (const QString& phase : exportPhases())
+        lines << QStringLiteral("Paso %1 de %1: %2").arg(exportPhases().size()).arg(phase);
+    for (const QString& line : lines) {
+        shell.form->showProgress(line);
+        EXPECT_EQ(strip->text(), line) << "cut to " << strip->text().toStdString();
+        EXPECT_EQ(strip->toolTip(), line);
+    }
+    saveShot(shell.form.get(), QStringLiteral("progreso"));
+}

@@ -46,8 +46,8 @@ TEST_F(ExportTest, CompletedRunWritesTheHeaderBesideTheChosenFile) {
     EXPECT_EQ(host.busyDepth, 0);
     EXPECT_EQ(testing_support::readFile(input), inputBefore);
     // The window's lower strip follows the run's phases.
-    EXPECT_EQ(host.steps, QStringList({"1/3 lectura de las tablas de trabajo y del documento",
-                                       "2/3 horarios no regulares", "3/3 horarios regulares"}));
+    EXPECT_EQ(host.steps, QStringList({"1/3 lectura de datos", "2/3 horarios no regulares",
+                                       "3/3 horarios regulares"}));
 
     const QByteArray bytes = testing_support::readFile(output);
     // No declaration in the input, none in the output; saved without indentation.
