@@ -4,11 +4,7 @@ add_executable(make_catalog tools/make_catalog.cpp)
 target_link_libraries(make_catalog PRIVATE vtcore)
 target_compile_options(make_catalog PRIVATE ${VT_WARNINGS})
 
-if(CMAKE_RUNTIME_OUTPUT_DIRECTORY)
-    set(VT_CATALOG_DIR ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
-else()
-    set(VT_CATALOG_DIR ${PROJECT_BINARY_DIR})
-endif()
+set(VT_CATALOG_DIR ${VT_PROGRAM_DIR})
 set(VT_CATALOG_CSV ${PROJECT_SOURCE_DIR}/data/veltmaterias.csv)
 set(VT_CATALOG_DBF ${VT_CATALOG_DIR}/VELTMATERIAS.DBF)
 

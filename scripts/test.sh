@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Sets everything up, builds and runs every test through ctest; then builds everything
 # again with AddressSanitizer and UndefinedBehaviorSanitizer and runs the tests there too
-# (VT_SANITIZE_PASS=0 skips that second pass).
+# (VT_SANITIZE_PASS=0 skips that second pass); then the Windows stage: the Windows build
+# and its tests under Wine, and the installer (scripts/test-windows.sh;
+# VT_WINDOWS_STAGE=0 skips it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh build
-scripts/check_windows.sh
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 600)
 fuzz/ci.sh # a short fuzz pass of every target (FUZZ_SECONDS each)
 
-if [ "${VT_SANITIZE_PASS:-1}" != 0 ]; then
+if [ "${VT_SANITIZE_PASS:-1}" != 0 ]; then (
     scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVT_SANITIZE=ON -DVT_BENCH=OFF
     # Any finding ends the test that made it; leaks are reported at exit, minus the
     # few that the libraries underneath keep on purpose (tests/lsan.supp).
@@ -19,4 +20,8 @@ if [ "${VT_SANITIZE_PASS:-1}" != 0 ]; then
     export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
     cd build-asan
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 900
+) fi
+
+if [ "${VT_WINDOWS_STAGE:-1}" != 0 ]; then
+    scripts/test-windows.sh build-windows
 fi

@@ -19,7 +19,10 @@ QString takeXml(xmlChar* s) {
 
 void initLibrary() {
     static std::once_flag once;
-    std::call_once(once, [] { xmlInitParser(); });
+    std::call_once(once, [] {
+        xmlInitParser();
+        registerEncodings();
+    });
 }
 
 void ErrorCapture::take(const xmlError* e) {

@@ -38,6 +38,8 @@ inline const xmlChar* utf8(const QByteArray& b) {
 }
 
 void initLibrary();
+// Our own converters, registered with the library once (by initLibrary).
+void registerEncodings();
 
 // The first error libxml2 reported while a guard was active.
 struct ErrorCapture {

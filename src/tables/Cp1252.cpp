@@ -79,4 +79,27 @@ QString asStored(const QString& text) {
     return unchanged ? text : asStored(QStringView(text));
 }
 
+namespace {
+
+bool unassigned(unsigned char b) {
+    return b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+}
+
+} // namespace
+
+bool byteToChar(unsigned char byte, char16_t& out) {
+    if (unassigned(byte))
+        return false;
+    out = (byte >= 0x80 && byte < 0xA0) ? kHigh[byte - 0x80] : char16_t(byte);
+    return true;
+}
+
+bool charToByte(char32_t c, unsigned char& out) {
+    const char b = encodeOne(c);
+    out = static_cast<unsigned char>(b);
+    if (b == '?' && c != U'?')
+        return false;
+    return !unassigned(out);
+}
+
 } // namespace tables::cp1252

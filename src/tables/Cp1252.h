@@ -17,4 +17,10 @@ QString decode(const char* data, qsizetype size);
 QString asStored(QStringView text);
 QString asStored(const QString& text); // the same string when it is stored as it is
 
+// One byte and one character, for converters that work on other representations (the
+// XML library's). The five bytes the code page leaves unassigned are not characters
+// here: strict conversion refuses them both ways, as the systems' own converters do.
+bool byteToChar(unsigned char byte, char16_t& out);
+bool charToByte(char32_t c, unsigned char& out);
+
 } // namespace tables::cp1252

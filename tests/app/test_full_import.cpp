@@ -24,7 +24,7 @@ using testing_support::readFile;
 using testing_support::writeFile;
 
 const QString kSchool = QStringLiteral(VT_SOURCE_DIR "/tests/app/data/escuela.xml");
-const QString kCatalog = QStringLiteral(VT_BINARY_DIR "/VELTMATERIAS.DBF");
+const QString kCatalog = QStringLiteral(VT_PROGRAMS_DIR "/VELTMATERIAS.DBF");
 
 // Rows of a table, the given fields of each joined by "|", in table order.
 QStringList rows(const QString& folder, const QString& table, const QStringList& fields) {

@@ -5,9 +5,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -127,6 +131,7 @@ TEST(ResultFileWriterFailure, FolderInPlaceOfTheFile) {
     EXPECT_FALSE(writeProfileString(path, kSection, kKey, QStringLiteral("1")));
 }
 
+#ifndef Q_OS_WIN
 // The file may be written but its folder takes no new file (the safe save's temporary
 // file): the file is written in place. Run as an unprivileged user, as root may write
 // anywhere.
@@ -159,5 +164,20 @@ TEST(ResultFileWriterFailure, WritableFileInReadOnlyFolder) {
     EXPECT_EQ(readFile(path), QByteArray("[Transformadores]\r\nTransformado=1\r\n"));
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"Tempolan.ini"});
 }
+#else
+// A Tempolan.ini marked read-only is refused by the system's profile functions and left as
+// it was; the run then says it could not leave its result.
+TEST(ResultFileWriterFailure, ReadOnlyFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Tempolan.ini"));
+    writeFile(path, "[Transformadores]\r\nTransformado=0\r\n");
+    const std::wstring native = QDir::toNativeSeparators(path).toStdWString();
+    ASSERT_TRUE(SetFileAttributesW(native.c_str(), FILE_ATTRIBUTE_READONLY));
+    const bool written = writeProfileString(path, kSection, kKey, QStringLiteral("1"));
+    SetFileAttributesW(native.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(readFile(path), QByteArray("[Transformadores]\r\nTransformado=0\r\n"));
+}
+#endif
 
 } // namespace

@@ -2,10 +2,7 @@
 // messages, the result value and the errors that end it.
 
 #include "ExportFixture.h"
-
-#include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "OtherProcess.h"
 
 using namespace export_fixture;
 
@@ -386,33 +383,11 @@ TEST_F(ExportTest, SolucHeldByAnotherProcess) {
     s.soluc = smallTimetable();
     s.write(work);
 
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // Tempolan stands in: it holds SOLUC for exclusive use until it is ended.
-        close(ready[0]);
-        tables::Table t;
-        char ok = 0;
-        try {
-            t.open(work, "SOLUC", tables::OpenMode::Exclusive);
-            ok = 1;
-        } catch (...) {
-        }
-        (void)!write(ready[1], &ok, 1);
-        pause();
-        _exit(0);
-    }
-    close(ready[1]);
-    char ok = 0;
-    ASSERT_EQ(read(ready[0], &ok, 1), 1);
-    close(ready[0]);
-    ASSERT_EQ(ok, 1);
-
+    // Tempolan stands in: it holds SOLUC for exclusive use while the export runs.
+    testing_support::OtherProcess tempolan(work, QStringLiteral("SOLUC"), "exclusive", "hold");
+    ASSERT_EQ(tempolan.report(), QStringLiteral("held"));
     run();
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
+    tempolan.release();
 
     expectFailedWithoutOutput();
     EXPECT_TRUE(host.errors.value(0).contains("SOLUC", Qt::CaseInsensitive))

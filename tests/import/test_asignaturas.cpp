@@ -256,7 +256,7 @@ TEST(CrearAsignaturas, MissingCatalogueEndsTheRunWithBothTablesEmpty) {
 #ifdef VT_BINARY_DIR
 // The catalogue the build places beside the executables is a table the step can use.
 TEST(CrearAsignaturas, ShippedCatalogue) {
-    const QString shipped = QStringLiteral(VT_BINARY_DIR "/VELTMATERIAS.DBF");
+    const QString shipped = QStringLiteral(VT_PROGRAMS_DIR "/VELTMATERIAS.DBF");
     ASSERT_TRUE(tables::FileExists(shipped)) << shipped.toStdString();
     StepRun run;
     run.catalogPath = shipped;

@@ -33,7 +33,7 @@ inline QByteArray schoolDocument() {
 }
 
 inline QString catalogPath() {
-    return QStringLiteral(VT_BINARY_DIR "/VELTMATERIAS.DBF");
+    return QStringLiteral(VT_PROGRAMS_DIR "/VELTMATERIAS.DBF");
 }
 
 using testing_support::batchTool;

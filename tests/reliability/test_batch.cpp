@@ -4,7 +4,9 @@
 #include "ReliabilityFixture.h"
 
 #include <QFile>
+#ifndef Q_OS_WIN
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -22,11 +24,15 @@ BatchResult batch(const QStringList& args, bool unprivileged = false) {
     QProcess p;
     p.setProgram(batchTool());
     p.setArguments(args);
+#ifdef Q_OS_WIN
+    Q_UNUSED(unprivileged); // permissions there are the folder's, not the user's id
+#else
     if (unprivileged && geteuid() == 0)
         p.setChildProcessModifier([] {
             if (setgid(65534) != 0 || setuid(65534) != 0)
                 _exit(99);
         });
+#endif
     p.start();
     EXPECT_TRUE(p.waitForFinished(120000)) << batchTool().toStdString();
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
@@ -69,6 +75,10 @@ TEST_F(Batch, ImportAndExportComplete) {
 // A working folder the tool may not write: the first table it would rebuild is named with
 // the reason, and every table stays as it was.
 TEST_F(Batch, ReadOnlyWorkingFolder) {
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "Windows ignores the read-only mark of a folder; its permissions are access "
+                    "lists, which Wine does not enforce";
+#else
     importSchool();
     if (geteuid() != 0) {
         for (const QString& f : QDir(work).entryList(QDir::Files))
@@ -89,6 +99,7 @@ TEST_F(Batch, ReadOnlyWorkingFolder) {
         << r.err.toStdString();
     EXPECT_EQ(snapshot(work), before);
     expectEveryTableReads(work);
+#endif
 }
 
 // While this process holds a table as the export does, another instance of the tool

@@ -304,7 +304,7 @@ struct ToolRun {
 
 ToolRun genSchool(const QStringList& args) {
     QProcess p;
-    p.start(QStringLiteral(VT_BINARY_DIR "/tools/gen_school"), args);
+    p.start(QStringLiteral(VT_GEN_SCHOOL), args);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
         return {};
     return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
@@ -558,7 +558,7 @@ TEST(SampleSchool, ExportReportAccountsForEveryEntry) {
     ASSERT_TRUE(QDir().mkpath(work));
     const QString doc = dir.filePath(QStringLiteral("veltra.xml"));
     ASSERT_TRUE(QFile::copy(samples + QStringLiteral("/veltra.xml"), doc));
-    const RunFolders folders{work, QStringLiteral(VT_BINARY_DIR "/VELTMATERIAS.DBF")};
+    const RunFolders folders{work, QStringLiteral(VT_PROGRAMS_DIR "/VELTMATERIAS.DBF")};
 
     ScriptedHost importHost;
     importHost.documents = {doc};

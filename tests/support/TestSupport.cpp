@@ -28,7 +28,7 @@ QByteArray readFile(const QString& path) {
 }
 
 QString batchTool() {
-    return QStringLiteral(VT_BINARY_DIR "/veltra-tempolan");
+    return QStringLiteral(VT_BATCH_TOOL);
 }
 
 ToolRun runBatchTool(const QStringList& args, const QString& home, const QString& cwd,

@@ -1,83 +1,15 @@
-// Shared and exclusive use between two processes. The other process is this test program
-// started again to run the helper below, which opens a table and reports or holds it.
+// Shared and exclusive use between two processes.
+#include "OtherProcess.h"
 #include "TablesTestSupport.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
-#include <iostream>
-#include <string>
 
 using namespace tables;
 using namespace tables_testing;
 
 namespace {
 
-constexpr const char* kHelperEnv = "VT_TABLE_LOCK_HELPER";
-
-// Runs in the other process: VT_TABLE_LOCK_HELPER = folder|table|shared or exclusive|
-// "hold" (keep it open until standard input closes) or "try" (open, report, close).
-TEST(TableLockHelper, DISABLED_Run) {
-    const QStringList args = qEnvironmentVariable(kHelperEnv).split(u'|');
-    if (args.size() != 4)
-        GTEST_SKIP() << "only run by the lock tests";
-    const OpenMode mode =
-        args[2] == QStringLiteral("exclusive") ? OpenMode::Exclusive : OpenMode::Shared;
-    Table t;
-    try {
-        t.open(args[0], args[1], mode);
-    } catch (const RunError& e) {
-        std::cout << "@@error " << e.message().toStdString() << std::endl;
-        return;
-    }
-    std::cout << (args[3] == QStringLiteral("hold") ? "@@held" : "@@ok") << std::endl;
-    if (args[3] == QStringLiteral("hold")) {
-        std::string line;
-        while (std::getline(std::cin, line)) {
-        }
-    }
-}
-
-class OtherProcess {
-public:
-    OtherProcess(const QString& folder, const QString& table, const char* mode,
-                 const char* action) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(
-            QString::fromLatin1(kHelperEnv),
-            QStringList{folder, table, QString::fromLatin1(mode), QString::fromLatin1(action)}.join(
-                u'|'));
-        process_.setProcessEnvironment(env);
-        process_.setProgram(QCoreApplication::applicationFilePath());
-        process_.setArguments({QStringLiteral("--gtest_also_run_disabled_tests"),
-                               QStringLiteral("--gtest_filter=TableLockHelper.DISABLED_Run")});
-        process_.start();
-    }
-    ~OtherProcess() { release(); }
-
-    // The helper's report: "held", "ok" or "error <message>".
-    QString report() {
-        while (!output_.contains("@@") || !output_.mid(output_.indexOf("@@")).contains('\n')) {
-            if (!process_.waitForReadyRead(20000))
-                return QStringLiteral("no report: ") + QString::fromLocal8Bit(output_);
-            output_ += process_.readAllStandardOutput();
-        }
-        const QByteArray rest = output_.mid(output_.indexOf("@@") + 2);
-        return QString::fromUtf8(rest.left(rest.indexOf('\n')));
-    }
-
-    void release() {
-        if (process_.state() == QProcess::NotRunning)
-            return;
-        process_.closeWriteChannel();
-        if (!process_.waitForFinished(20000))
-            process_.kill();
-    }
-
-private:
-    QProcess process_;
-    QByteArray output_;
-};
+using testing_support::OtherProcess;
 
 class TableLocks : public ::testing::Test {
 protected:
