@@ -250,7 +250,12 @@ sleep 0.2
 shot cursos-forzar
 xdotool windowfocus --sync "$dialog"
 sleep 0.2
-xdotool key Tab Tab space # past OK to "Forzar Salida Sin Terminar Proceso "
+# Past the explanation to "Forzar Salida Sin Terminar Proceso "; Enter presses it, not OK.
+xdotool key Tab Tab Return
+box=$(wait_window "^VeltraTempolan\$") || fail "no se dijo qué pasa tras forzar la salida"
+shot salida-forzada
+xdotool windowfocus --sync "$box"
+xdotool key Return
 wait_exit "$app_pid" "tras forzar la salida"
 # Whole or not at all: the folder is as it was (it held no table), but for the codes typed
 # in full, kept in CURSOST2 for the next import.
