@@ -136,10 +136,10 @@ TEST_F(ExportReportTest, EachKindIsNotedWithWhereAndWhy) {
     EXPECT_LT(text.indexOf("No se han transferido:"), text.indexOf("Avisos"));
     // First the causes in school terms, the teacher by name; the detail follows.
     EXPECT_TRUE(text.contains(QStringLiteral("  - Profesor NOEMP: no tiene el código de "
-                                             "empleado de VELTRA; su horario no se exporta\n")))
+                                             "empleado de VELTRA; su horario no se exporta\r\n")))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("  - Grupo «NOPE»: no está entre los grupos "
-                                             "importados; sus clases no se exportan\n")))
+                                             "importados; sus clases no se exportan\r\n")))
         << text.toStdString();
     EXPECT_LT(text.indexOf("Conviene revisar:"), text.indexOf("En detalle"));
     EXPECT_LT(text.indexOf("En detalle"), text.indexOf("tabla PROFT, registro 2"));
