@@ -103,7 +103,9 @@ void Busquedas::cargar(TablasExport& t, bool catalogos, run::RunReport* informe)
                               {},
                               QStringLiteral("%1: no tiene el código de empleado de VELTRA; su "
                                              "horario no se exporta")
-                                  .arg(NombreProfesor(p))});
+                                  .arg(NombreProfesor(p)),
+                              QStringLiteral("Profesores sin código de empleado de VELTRA, cuyo "
+                                             "horario no se exporta (%n profesores)")});
             return;
         }
         profesores.append(std::move(p));

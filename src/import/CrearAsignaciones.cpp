@@ -102,7 +102,9 @@ void CrearAsignaciones(ImportContext& ctx) {
                              m.nombre,
                              QStringLiteral("Materia «%1»: no está entre las asignaturas; no "
                                             "recibe ninguna fila en ASIGT (%n registros)")
-                                 .arg(m.nombre)});
+                                 .arg(m.nombre),
+                             QStringLiteral("Materias que no están entre las asignaturas, sin "
+                                            "asignaciones (%n materias)")});
             continue;
         }
         if (!gruposPorOferta.contains(asStored(m.oferta)))
@@ -117,7 +119,9 @@ void CrearAsignaciones(ImportContext& ctx) {
                              m.nombre,
                              nombreOferta(m.oferta) +
                                  QStringLiteral(": sin grupos; sus materias no pasan a ASIGT "
-                                                "(%n materias)")});
+                                                "(%n materias)"),
+                             QStringLiteral("Ofertas de curso sin grupos en el documento, cuyas "
+                                            "materias no reciben asignaciones (%n ofertas)")});
         for (const qsizetype i : gruposPorOferta.value(asStored(m.oferta))) {
             const Grupo& g = grupos.at(i);
             asigt.append();

@@ -164,7 +164,7 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders, excha
                         kept->rollback();
                     keepTypedCodes();
                     r.hideBusy();
-                    host.showMessage(kForcedExitMessage);
+                    host.importLeft(kForcedExitMessage);
                     return run::Ending::StoppedClosing;
                 }
                 host.stepFinished(i);

@@ -61,6 +61,10 @@ public:
     }
     virtual void stepFinished(int index) { (void)index; }
 
+    // The user left the import through a dialog's way out (it ends with nothing changed):
+    // the window says so before it closes.
+    virtual void importLeft(const QString& message) { showMessage(message); }
+
     // Further detail for the next message box (its informative text): where a completed
     // run left its document. The message's own text stays as it is.
     virtual void setMessageDetail(const QString& detail) { (void)detail; }

@@ -105,8 +105,12 @@ void RunReport::add(ReportItem item) {
 }
 
 std::vector<ReportCause> RunReport::causes() const {
-    std::vector<ReportCause> out;
-    std::vector<QString> raw;
+    struct Found {
+        ReportCause cause;
+        QString raw;   // the cause's text before its count is put in
+        QString topic; // its heading's text, likewise
+    };
+    std::vector<Found> out;
     QHash<QString, size_t> at; // "0"/"1" for left out or not, then the cause
     for (const bool leftOutItems : {true, false}) {
         for (const ReportItem& i : items_) {
@@ -116,17 +120,48 @@ std::vector<ReportCause> RunReport::causes() const {
             const QString key = (leftOutItems ? QStringLiteral("1") : QStringLiteral("0")) + cause;
             const auto found = at.constFind(key);
             if (found != at.constEnd()) {
-                ++out[*found].count;
+                ++out[*found].cause.count;
                 continue;
             }
             at.insert(key, out.size());
-            out.push_back({cause, i.kind, 1});
-            raw.push_back(cause);
+            out.push_back({{QString(), i.kind, 1}, cause, i.topic});
         }
     }
-    for (size_t k = 0; k < out.size(); ++k)
-        out[k].text = causeText(raw[k], out[k].count);
-    return out;
+    // Causes under one heading together, where the heading first comes.
+    std::vector<ReportCause> sorted;
+    QHash<QString, int> underTopic;
+    for (const Found& f : out)
+        if (!f.topic.isEmpty())
+            ++underTopic[f.topic];
+    std::vector<bool> taken(out.size(), false);
+    for (size_t k = 0; k < out.size(); ++k) {
+        if (taken[k])
+            continue;
+        for (size_t j = k; j < out.size(); ++j) {
+            if (taken[j] ||
+                (j != k && (out[k].topic.isEmpty() || out[j].topic != out[k].topic ||
+                            isLeftOut(out[j].cause.kind) != isLeftOut(out[k].cause.kind))))
+                continue;
+            taken[j] = true;
+            ReportCause c = out[j].cause;
+            c.text = causeText(out[j].raw, c.count);
+            if (!out[j].topic.isEmpty())
+                c.topic = causeText(out[j].topic, underTopic.value(out[j].topic));
+            sorted.push_back(std::move(c));
+        }
+    }
+    return sorted;
+}
+
+int RunReport::causesToReview() const {
+    int n = 0;
+    QString lastTopic;
+    for (const ReportCause& c : causes()) {
+        if (c.topic.isEmpty() || c.topic != lastTopic)
+            ++n;
+        lastTopic = c.topic;
+    }
+    return n;
 }
 
 int RunReport::leftOut() const {
@@ -154,7 +189,10 @@ QByteArray RunReport::toJson() const {
     for (const ReportCause& c : causes()) {
         out += first ? "\n  {" : ",\n  {";
         first = false;
-        out += "\"cause\": " + jsonString(c.text) + ", \"kind\": " + jsonString(kindName(c.kind)) +
+        out += "\"cause\": " + jsonString(c.text);
+        if (!c.topic.isEmpty())
+            out += ", \"topic\": " + jsonString(c.topic);
+        out += ", \"kind\": " + jsonString(kindName(c.kind)) +
                ", \"count\": " + QByteArray::number(c.count) + "}";
     }
     out += first ? "], \"items\": [" : "\n], \"items\": [";
@@ -181,7 +219,7 @@ QByteArray RunReport::toJson() const {
 }
 
 QString summarySentence(const RunReport& report) {
-    const size_t causes = report.causes().size();
+    const int causes = report.causesToReview();
     QString t = causes == 1 ? QStringLiteral("1 aviso que conviene revisar")
                             : QStringLiteral("%1 avisos que conviene revisar").arg(causes);
     if (const int n = report.leftOut(); n == 1)
@@ -203,13 +241,22 @@ QString RunReport::toText() const {
     const std::vector<ReportCause> all = causes();
     const auto causeSection = [&](bool leftOutCauses, const QString& title) {
         bool any = false;
+        QString lastTopic;
         for (const ReportCause& c : all) {
             if (isLeftOut(c.kind) != leftOutCauses)
                 continue;
             if (!any)
                 t += QStringLiteral("\n") + title + QStringLiteral("\n");
             any = true;
-            t += QStringLiteral("  - ") + c.text + u'\n';
+            if (c.topic.isEmpty()) {
+                t += QStringLiteral("  - ") + c.text + u'\n';
+                lastTopic.clear();
+                continue;
+            }
+            if (c.topic != lastTopic)
+                t += QStringLiteral("  - ") + c.topic + QStringLiteral(":\n");
+            lastTopic = c.topic;
+            t += QStringLiteral("      · ") + c.text + u'\n';
         }
     };
     causeSection(true, QStringLiteral("No se ha transferido:"));

@@ -44,6 +44,9 @@ struct ReportItem {
     // subjects); "%n" stands for how many items it explains. Empty: the item is a
     // cause of its own, told by its reason.
     QString cause{};
+    // What several causes have in common, as a heading over them ("Ofertas de curso sin
+    // grupos"), "%n" standing for how many causes; such causes count as one.
+    QString topic{};
 };
 
 // Items that share a cause, in the order the causes first appear.
@@ -51,6 +54,7 @@ struct ReportCause {
     QString text;                                // the cause with its count in place
     ReportKind kind = ReportKind::RecordSkipped; // of its first item
     int count = 0;
+    QString topic{}; // its heading, when it shares one, with the number of its causes
 };
 
 class RunReport {
@@ -66,8 +70,10 @@ public:
     int leftOut() const;
     int warnings() const;
     bool empty() const { return items_.empty(); }
-    // The causes, left out first, then warnings; what the completion message counts.
+    // The causes, left out first, then warnings, those under one heading together.
     std::vector<ReportCause> causes() const;
+    // What the completion message counts: the headings and the causes under none.
+    int causesToReview() const;
     const std::vector<ReportItem>& items() const { return items_; }
 
     // The report as JSON: run, document, counts of the run's kinds, items.

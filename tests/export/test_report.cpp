@@ -135,7 +135,9 @@ TEST_F(ExportReportTest, EachKindIsNotedWithWhereAndWhy) {
     EXPECT_TRUE(text.contains("tabla SOLUC, registro 5, profesor LUI")) << text.toStdString();
     EXPECT_LT(text.indexOf("No se han transferido:"), text.indexOf("Avisos"));
     // First the causes in school terms, the teacher by name; the detail follows.
-    EXPECT_TRUE(text.contains(QStringLiteral("  - Profesor NOEMP: no tiene el código de "
+    EXPECT_TRUE(text.contains(QStringLiteral("  - Profesores sin código de empleado de VELTRA, "
+                                             "cuyo horario no se exporta:\r\n"
+                                             "      · Profesor NOEMP: no tiene el código de "
                                              "empleado de VELTRA; su horario no se exporta\r\n")))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("  - Grupo «NOPE»: no está entre los grupos "
