@@ -8,7 +8,7 @@ void applyLook(QApplication& app) {
     app.setStyleSheet(
         QStringLiteral("QPushButton:focus, QToolButton:focus {"
                        "  border: 2px solid #0A3FA8; border-radius: 3px; background-color: #DDE8FF;"
-                       "  color: black; padding: 3px 10px; }"
+                       "  color: black; }"
                        "QAbstractItemView::item:focus {"
                        "  border: 2px solid #0A3FA8; background-color: #BFD4FF; color: black; }"
                        "QAbstractItemView::item:selected:focus {"

@@ -613,7 +613,9 @@ QSize TControlCursos::chooseSize() const {
     estud = std::min(estud, 80 * gridMetrics.averageCharWidth());
     const int rowsHeight = logic_.rowCount() * grid_->verticalHeader()->defaultSectionSize() +
                            grid_->horizontalHeader()->height() + 2 * grid_->frameWidth();
-    QSize want(grid_->property("fixedColumnsWidth").toInt() + estud + 34 * ch,
+    // Besides the columns and the notices: the layout's margins and spacing.
+    const int margins = 2 * layout()->contentsMargins().left() + 3 * layout()->spacing() + 8;
+    QSize want(grid_->property("fixedColumnsWidth").toInt() + estud + 34 * ch + margins,
                std::max(34 * line, rowsHeight + 14 * line));
     want = want.expandedTo(minimumSizeHint());
     if (const QScreen* s = screen()) {
