@@ -101,8 +101,12 @@ void SystemHelpViewer::showPage(const QString& page, bool contents) {
         return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(html)))
-        report_(
-            QStringLiteral("No se puede abrir la ayuda %1").arg(QDir::toNativeSeparators(html)));
+        report_(QStringLiteral("No hay ningún programa para mostrar la ayuda en este equipo.\n"
+                               "La página de ayuda es:\n%1\n"
+                               "Se abre con cualquier navegador web: "
+                               "arrastre el archivo a su ventana o ábralo desde su menú "
+                               "Archivo.")
+                    .arg(QDir::toNativeSeparators(html)));
 }
 
 HelpKeyFilter::HelpKeyFilter(HelpViewer& viewer, QObject* parent)

@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -129,6 +130,9 @@ void TMForm::buildLayout() {
         caption->setAlignment(Qt::AlignCenter);
         column->addWidget(caption, 1);
         *run.target = okButton(QString::fromLatin1(run.button), panel);
+        // The visible text is "OK"; a screen reader says which run it starts.
+        (*run.target)
+            ->setAccessibleName(QStringLiteral("OK: ") + QString::fromUtf8(run.caption).trimmed());
         column->addWidget(*run.target, 0, Qt::AlignHCenter);
         panels->addWidget(panel, 1);
     }
@@ -247,14 +251,26 @@ void TMForm::runGuarded(const ShellOptions::Run& run) {
         // While the run works, input meant for this window is dropped (eventFilter).
         struct Running {
             TMForm& form;
-            explicit Running(TMForm& f) : form(f) {
+            QPointer<QWidget> focus;
+            explicit Running(TMForm& f) : form(f), focus(f.focusWidget()) {
                 form.running_ = true;
                 qApp->installEventFilter(&form);
+                // The buttons look as they are while a run works: out of use.
+                for (QPushButton* b : {form.BExportar, form.BImportar, form.BClose, form.Button1})
+                    b->setEnabled(false);
             }
             ~Running() {
                 qApp->removeEventFilter(&form);
                 form.running_ = false;
                 form.LabelPaso->clear();
+                for (QPushButton* b : {form.BClose, form.Button1})
+                    b->setEnabled(true);
+                if (!form.runButtonsDone_) {
+                    form.BExportar->setEnabled(true);
+                    form.BImportar->setEnabled(true);
+                }
+                if (focus && focus->isEnabled())
+                    focus->setFocus(Qt::OtherFocusReason);
             }
         } running(*this);
         try {
@@ -321,8 +337,17 @@ void TMForm::keyPressEvent(QKeyEvent* event) {
 }
 
 void TMForm::disableRunButtons() {
+    runButtonsDone_ = true;
     BExportar->setEnabled(false);
     BImportar->setEnabled(false);
+}
+
+void TMForm::repaintNow() {
+    if (!isVisible())
+        return;
+    // The window system first tells us what the closed dialog uncovered.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    repaint();
 }
 
 RunFolders TMForm::runFolders() const {

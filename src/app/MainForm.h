@@ -54,6 +54,8 @@ public:
     // while no click or key reaches it.
     void showProgress(const QString& text);
     void keepPainted();
+    // Paints the window at once, as when a dialog over it has just gone.
+    void repaintNow();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -83,6 +85,7 @@ private:
     HostEmbedding* embedding_ = nullptr;
     QString resultFile_;
     bool running_ = false;
+    bool runButtonsDone_ = false; // a completed run disabled them for good
     bool hostGone_ = false;
 
     QPushButton* BExportar = nullptr;

@@ -18,6 +18,8 @@ public:
     std::optional<QString> chooseDocument() override;
     void showMessage(const QString& text) override;
     bool askOkCancel(const QString& caption, const QString& text) override;
+    bool askKeepOrDrop(const QString& caption, const QString& text, const QString& keep,
+                       const QString& drop) override;
     void reportError(const QString& text) override;
     void setBusy(bool busy) override;
     void showCursos(CursosLogic& dialog) override;
@@ -27,6 +29,7 @@ public:
     void stepStarted(int index, int count, const QString& label) override;
     void stepFinished(int index) override;
     void setMessageDetail(const QString& detail) override;
+    void runReported(const run::RunReport& report, const QString& sentence) override;
 
 private:
     QWidget* dialogParent() const;
@@ -35,6 +38,7 @@ private:
     TMForm& main_;
     int busy_ = 0;
     QString detail_;
+    QString reportPath_; // the report of the run just completed, offered by its message
 };
 
 // The document chooser OpenDialogXML as both runs show it; `workDir` holds the folder

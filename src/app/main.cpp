@@ -1,5 +1,6 @@
 #include "app/EmbeddingNative.h"
 #include "app/Help.h"
+#include "app/Look.h"
 #include "app/MainForm.h"
 #include "app/Translation.h"
 #include "text/Allocator.h"
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("VeltraTempolan"));
     QApplication::setApplicationVersion(QStringLiteral(VT_VERSION));
     installSpanishQtTexts(app);
+    applyLook(app);
     help::setHelpFile(QStringLiteral("VELTRA.chm"));
 
     ShellOptions options;

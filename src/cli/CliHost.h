@@ -36,6 +36,8 @@ public:
         to << text << '\n' << Qt::flush;
     }
     bool askOkCancel(const QString&, const QString&) override { return recoverAnswer; }
+    // The import stops here only for a missing answer, which has been explained already.
+    void importLeft(const QString&) override {}
     void reportError(const QString& text) override {
         failed = true;
         if (!needsAnswer) // the answer that is missing was already explained

@@ -76,12 +76,22 @@ template <typename F> void Recorrer(tables::Table& t, F&& f) {
 
 } // namespace
 
+QString NombreProfesor(const Profesor& p) {
+    const QString nombre = AllTrim(p.nombre);
+    const QString abrev = AllTrim(p.abrev);
+    if (nombre.isEmpty())
+        return QStringLiteral("Profesor %1").arg(abrev);
+    return QStringLiteral("%1 (%2)").arg(nombre, abrev);
+}
+
 void Busquedas::cargar(TablasExport& t, bool catalogos, run::RunReport* informe) {
     // PROFT: the exported teachers.
     int fila = 0;
     Recorrer(t.proft, [&] {
         ++fila;
         const QString empleado = t.proft.text(tables::PROFT::X_EMPLEADO);
+        Profesor p{t.proft.text(tables::PROFT::ABREV), empleado,
+                   t.proft.text(tables::PROFT::F_TOMAPOS), t.proft.text(tables::PROFT::NOMBRE)};
         if (AllTrim(empleado).isEmpty()) {
             if (informe)
                 informe->add({run::ReportKind::TeacherWithoutEmployee,
@@ -89,12 +99,16 @@ void Busquedas::cargar(TablasExport& t, bool catalogos, run::RunReport* informe)
                               {},
                               QStringLiteral("PROFT"),
                               fila,
-                              t.proft.text(tables::PROFT::ABREV),
-                              {}});
+                              p.abrev,
+                              {},
+                              QStringLiteral("%1: no tiene el código de empleado de VELTRA; su "
+                                             "horario no se exporta")
+                                  .arg(NombreProfesor(p)),
+                              QStringLiteral("Profesores sin código de empleado de VELTRA, cuyo "
+                                             "horario no se exporta (%n profesores)")});
             return;
         }
-        profesores.append(
-            {t.proft.text(tables::PROFT::ABREV), empleado, t.proft.text(tables::PROFT::F_TOMAPOS)});
+        profesores.append(std::move(p));
     });
 
     // SOLUC: read once, grouped by teacher, instead of a filtered pass per teacher.

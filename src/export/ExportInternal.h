@@ -76,7 +76,11 @@ struct Profesor {
     QString abrev;
     QString empleado; // X_EMPLEADO as stored
     QString tomapos;  // F_TOMAPOS as stored
+    QString nombre{}; // NOMBRE, for the report
 };
+
+// How the report names a teacher: by name, the initials after it.
+QString NombreProfesor(const Profesor& p);
 
 // A DIASHORAST record as the export uses it.
 struct Tramo {

@@ -66,7 +66,11 @@ void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::StreamedSave
                                      QStringLiteral("SOLUC"),
                                      e->registro,
                                      p.abrev,
-                                     e->dia.texto + QStringLiteral("/") + e->hora.texto});
+                                     e->dia.texto + QStringLiteral("/") + e->hora.texto,
+                                     QStringLiteral("%1: actividades no lectivas en horas que no "
+                                                    "están entre las del horario importado; se "
+                                                    "exportan con 0 minutos (%n actividades)")
+                                         .arg(NombreProfesor(p))});
 
             actividad.appendChild(NuevoDato(doc, QStringLiteral("X_ACTIVIDAD"), codigo, [&] {
                 return QStringLiteral("SOLUC.TAREA de ") + DescribirEntrada(*e, p);

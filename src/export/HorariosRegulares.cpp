@@ -16,10 +16,14 @@ void ComprobarConocido(run::RunReport& informe, const std::optional<QSet<QString
                        const Profesor& p) {
     if (!conocidos || AllTrim(valor).isEmpty() || conocidos->contains(AllTrim(valor)))
         return;
-    informe.add(Aviso(run::ReportKind::EntryUnknownIdentifier, e, p,
-                      QStringLiteral("%1 no está en %2 del documento de partida")
-                          .arg(QLatin1String(dato), QLatin1String(grupo)),
-                      valor));
+    run::ReportItem item = Aviso(run::ReportKind::EntryUnknownIdentifier, e, p,
+                                 QStringLiteral("%1 no está en %2 del documento de partida")
+                                     .arg(QLatin1String(dato), QLatin1String(grupo)),
+                                 valor);
+    item.cause = QStringLiteral("%1 «%2» no figura en el documento de VELTRA de partida: VELTRA "
+                                "puede rechazar esas clases (%n clases)")
+                     .arg(QLatin1String(dato), AllTrim(valor));
+    informe.add(std::move(item));
 }
 
 } // namespace
@@ -48,8 +52,8 @@ void EscribirHorariosRegulares(exchange::Document& doc, exchange::StreamedSave& 
                 continue;
             const EntradaResuelta r = ResolverEntrada(b, *e, p, estado.catalogos);
             if (r.rechazada) {
-                if (estado.informe)
-                    estado.informe->add(
+                if (estado.informe) {
+                    run::ReportItem item =
                         r.faltaUnidad
                             ? Aviso(run::ReportKind::EntryRejectedUnit, *e, p,
                                     QStringLiteral("la actividad exige unidad y no se ha "
@@ -58,7 +62,17 @@ void EscribirHorariosRegulares(exchange::Document& doc, exchange::StreamedSave& 
                             : Aviso(run::ReportKind::EntryRejectedSubject, *e, p,
                                     QStringLiteral("la actividad exige materia y no se ha "
                                                    "encontrado en ASIGT ni en ASIGNOMT2"),
-                                    e->asig));
+                                    e->asig);
+                    item.cause =
+                        r.faltaUnidad
+                            ? QStringLiteral("Grupo «%1»: no está entre los grupos importados; "
+                                             "sus clases no se exportan (%n clases)")
+                                  .arg(AllTrim(e->codgrupo))
+                            : QStringLiteral("Materia «%1»: no está entre las materias "
+                                             "importadas; sus clases no se exportan (%n clases)")
+                                  .arg(AllTrim(e->asig));
+                    estado.informe->add(std::move(item));
+                }
                 continue;
             }
             const qint32 inicio =
@@ -67,11 +81,18 @@ void EscribirHorariosRegulares(exchange::Document& doc, exchange::StreamedSave& 
                 MinutosDeHoraTramo(r.fin, QStringLiteral("la HORAHASTA"), r.tramo, *e, p);
 
             if (run::RunReport* informe = estado.informe) {
-                if (!r.tramo)
-                    informe->add(Aviso(run::ReportKind::EntryWithoutSlot, *e, p,
-                                       QStringLiteral("sin tramo en DIASHORAST: se escribe con "
-                                                      "el día y el tramo vacíos"),
-                                       e->dia.texto + QStringLiteral("/") + e->hora.texto));
+                if (!r.tramo) {
+                    run::ReportItem item =
+                        Aviso(run::ReportKind::EntryWithoutSlot, *e, p,
+                              QStringLiteral("sin tramo en DIASHORAST: se escribe con "
+                                             "el día y el tramo vacíos"),
+                              e->dia.texto + QStringLiteral("/") + e->hora.texto);
+                    item.cause = QStringLiteral("%1: clases en horas que no están entre las del "
+                                                "horario importado; se exportan sin día ni hora "
+                                                "(%n clases)")
+                                     .arg(NombreProfesor(p));
+                    informe->add(std::move(item));
+                }
                 const Conocidos& c = estado.conocidos;
                 ComprobarConocido(*informe, c.tramos, "X_TRAMO", "TRAMOS_HORARIOS", r.idTramo, *e,
                                   p);

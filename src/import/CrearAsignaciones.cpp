@@ -68,6 +68,24 @@ void CrearAsignaciones(ImportContext& ctx) {
         horas = 1;
     const QString sesiones = Sesiones(int(std::ceil(horas)));
 
+    // The offerings' names, for the report; read when first needed.
+    QHash<QString, QString> nombresOferta;
+    bool nombresLeidos = false;
+    const auto nombreOferta = [&](const QString& oferta) {
+        if (!nombresLeidos) {
+            nombresLeidos = true;
+            for (const exchange::Node& r : ctx.doc.recordsOf(QStringLiteral("CURSOS_DEL_CENTRO"))) {
+                const exchange::NodeList items = exchange::dataItems(r);
+                if (items.size() >= 2 && !nombresOferta.contains(exchange::itemValue(items, 0)))
+                    nombresOferta.insert(exchange::itemValue(items, 0),
+                                         exchange::itemValue(items, 1));
+            }
+        }
+        const QString nombre = nombresOferta.value(oferta);
+        return nombre.isEmpty() ? QStringLiteral("Oferta de curso %1").arg(oferta)
+                                : QStringLiteral("«%1» (oferta %2)").arg(nombre, oferta);
+    };
+
     // The document's values are looked up in the form the tables hold them.
     using tables::cp1252::asStored;
     for (const Materia& m : MateriasDelDocumento(ctx)) {
@@ -81,7 +99,12 @@ void CrearAsignaciones(ImportContext& ctx) {
                              {},
                              m.registro,
                              {},
-                             m.nombre});
+                             m.nombre,
+                             QStringLiteral("Materia «%1»: no está entre las asignaturas; no "
+                                            "recibe ninguna fila en ASIGT (%n registros)")
+                                 .arg(m.nombre),
+                             QStringLiteral("Materias que no están entre las asignaturas, sin "
+                                            "asignaciones (%n materias)")});
             continue;
         }
         if (!gruposPorOferta.contains(asStored(m.oferta)))
@@ -93,7 +116,12 @@ void CrearAsignaciones(ImportContext& ctx) {
                              {},
                              m.registro,
                              {},
-                             m.nombre});
+                             m.nombre,
+                             nombreOferta(m.oferta) +
+                                 QStringLiteral(": sin grupos; sus materias no pasan a ASIGT "
+                                                "(%n materias)"),
+                             QStringLiteral("Ofertas de curso sin grupos en el documento, cuyas "
+                                            "materias no reciben asignaciones (%n ofertas)")});
         for (const qsizetype i : gruposPorOferta.value(asStored(m.oferta))) {
             const Grupo& g = grupos.at(i);
             asigt.append();

@@ -9,6 +9,8 @@
 #include "text/Clipper.h"
 #include "text/WholeNumber.h"
 
+#include <optional>
+
 namespace {
 
 const QString& kTable = tables::DIASHORAST::kName;
@@ -53,8 +55,9 @@ qint32 timeMinutes(const QString& hhmm) {
     return *hours * 60 + *minutes;
 }
 
-// The dialog's answer, asked again until it is one or two frames.
-QString askFrames(ImportContext& ctx) {
+// The dialog's answer, asked again until it is one or two frames; nullopt when the user
+// leaves the dialog, which ends the import.
+std::optional<QString> askFrames(ImportContext& ctx) {
     for (;;) {
         PlantillasLogic dialog(ctx.host, ctx.doc);
         ctx.host.showPlantillas(dialog);
@@ -63,6 +66,8 @@ QString askFrames(ImportContext& ctx) {
         if (!dialog.closed())
             throw RunError(QStringLiteral(
                 "DIASHORAST: no se eligieron los Marcos Horarios que se van a aplicar"));
+        if (dialog.left())
+            return std::nullopt;
         if (dialog.resultMH)
             return dialog.resultado;
         ctx.state.result = true;
@@ -71,7 +76,7 @@ QString askFrames(ImportContext& ctx) {
 
 } // namespace
 
-void CrearDiasHoras(ImportContext& ctx) {
+bool CrearDiasHoras(ImportContext& ctx) {
     tables::DeleteTable(ctx.workDir, kTable);
     tables::CreateTable(ctx.workDir, kTable, tables::DIASHORAST::fields());
     tables::Table t;
@@ -82,7 +87,7 @@ void CrearDiasHoras(ImportContext& ctx) {
     const exchange::NodeList frames = ctx.doc.recordsOf(QStringLiteral("JORNADAS_ESCOLARES"));
     if (frames.isEmpty()) {
         t.close();
-        return;
+        return false;
     }
     QString code1;
     QString code2;
@@ -92,7 +97,12 @@ void CrearDiasHoras(ImportContext& ctx) {
         code1 =
             PlantillasLogic::frameCode(exchange::itemValue(exchange::dataItems(frames.first()), 0));
     } else {
-        const QString chosen = askFrames(ctx);
+        const std::optional<QString> answer = askFrames(ctx);
+        if (!answer) {
+            t.close();
+            return true;
+        }
+        const QString& chosen = *answer;
         twoFrames = chosen.size() == 20;
         code1 = PlantillasLogic::frameCode(chosen.left(10));
         if (twoFrames)
@@ -161,6 +171,7 @@ void CrearDiasHoras(ImportContext& ctx) {
         t.next();
     }
     t.close();
+    return false;
 }
 
 std::optional<qint32> MinutosDeTramo(const QString& value) {

@@ -78,7 +78,15 @@ void CrearGrupos(ImportContext& ctx) {
                              {},
                              number,
                              {},
-                             courseKey});
+                             courseKey,
+                             courses.contains(courseKey)
+                                 ? QStringLiteral("«%1» (oferta %2): sin nivel; sus grupos "
+                                                  "reciben el nivel \"NIV\" (%n grupos)")
+                                       .arg(found.description.trimmed(), courseKey)
+                                 : QStringLiteral("Oferta de curso %1: no está entre los cursos "
+                                                  "del documento; sus grupos reciben el nivel "
+                                                  "\"NIV\" (%n grupos)")
+                                       .arg(courseKey)});
         }
 
         grupost.append();

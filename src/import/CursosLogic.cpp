@@ -44,6 +44,9 @@ const QString CursosLogic::kRecoveryCaption =
 const QString CursosLogic::kRecoveryText =
     QStringLiteral("Existen Niveles y Cursos ya definidos de una Importación anterior.\n\r"
                    "¿Quiere recuperar las codificaciones introducidas anteriormente?");
+const QString CursosLogic::kRecoverButton = QStringLiteral("&Recuperar");
+const QString CursosLogic::kNoRecoverButton =
+    QStringLiteral("&No recuperar (borrar los códigos guardados)");
 const QString CursosLogic::kMissingMessage = QStringLiteral("¡Atención! Falta algún Dato");
 
 CursosLogic::CursosLogic(RunHost& host, MainState& state, QString workDir)
@@ -77,7 +80,11 @@ void CursosLogic::notify() {
 // ---- Showing ----
 
 void CursosLogic::FormShow() {
-    openAndRecover([this] { return host_.askOkCancel(kRecoveryCaption, kRecoveryText); });
+    // Escape or the close box keep the saved codes: only a deliberate choice deletes them.
+    openAndRecover([this] {
+        return host_.askKeepOrDrop(kRecoveryCaption, kRecoveryText, kRecoverButton,
+                                   kNoRecoverButton);
+    });
 }
 
 void CursosLogic::recover(bool accept) {
@@ -106,7 +113,9 @@ void CursosLogic::openAndRecover(const std::function<bool()>& askRecovery) {
             saved.close();
         } else {
             // Declining throws the saved codes away at once; the next complete OK makes
-            // a new CURSOST2. The index file, if any, is left as it always was.
+            // a new CURSOST2. The import kept a copy before its first step, which a run
+            // that does not finish puts back and `restore` gives back after one that
+            // does. The index file, if any, is left as it always was.
             tables::DeleteTableFile(cursos2Path(workDir_));
         }
     }
@@ -261,9 +270,8 @@ bool CursosLogic::findGap() {
 namespace {
 
 // Saves the codes of CURSOST's rows into CURSOST2: a key already there gets the row's
-// level and course, a new key a copy of the row. `only` picks the rows.
-void saveRows(const QString& workDir, Table& cursos,
-              const std::function<bool(const Table&)>& only) {
+// level and course, a new key a copy of the row.
+void saveRows(const QString& workDir, Table& cursos) {
     if (!tables::FileExists(cursos2Path(workDir)))
         tables::CreateTable(workDir, kCursos2, CursosLogic::fields());
     Table saved;
@@ -271,8 +279,6 @@ void saveRows(const QString& workDir, Table& cursos,
     saved.holdWrites();
     const QList<FieldDef> all = CursosLogic::fields();
     for (cursos.first(); !cursos.atEnd(); cursos.next()) {
-        if (only && !only(cursos))
-            continue;
         if (saved.locate(kClave, {cursos.text(kClave)})) {
             saved.edit();
             saved.setText(kNivel, cursos.text(kNivel));
@@ -290,24 +296,50 @@ void saveRows(const QString& workDir, Table& cursos,
 } // namespace
 
 void CursosLogic::saveCodes() {
-    saveRows(workDir_, cursos_, {});
+    saveRows(workDir_, cursos_);
     cursor_ = -1;
 }
 
 void CursosLogic::saveTypedCodes(const QString& workDir) {
+    saveTypedRows(workDir, typedRows(workDir));
+}
+
+QList<CursosLogic::Row> CursosLogic::typedRows(const QString& workDir) {
+    QList<Row> rows;
     if (!tables::FileExists(QDir(workDir).filePath(QStringLiteral("CURSOST.DBF"))))
-        return;
+        return rows;
     Table cursos;
-    cursos.open(workDir, QStringLiteral("CURSOST"), tables::OpenMode::Shared);
-    const auto complete = [](const Table& row) {
-        return !isMissing(row.text(kNivel)) && !isMissing(row.text(kCurso));
-    };
-    bool any = false;
-    for (cursos.first(); !cursos.atEnd() && !any; cursos.next())
-        any = complete(cursos);
-    if (any)
-        saveRows(workDir, cursos, complete);
+    cursos.open(workDir, kCursos, tables::OpenMode::Shared);
+    for (cursos.first(); !cursos.atEnd(); cursos.next()) {
+        if (!isMissing(cursos.text(kNivel)) && !isMissing(cursos.text(kCurso)))
+            rows.append({cursos.text(kClave), cursos.text(kEstud), cursos.text(kNivel),
+                         cursos.text(kCurso)});
+    }
     cursos.close();
+    return rows;
+}
+
+void CursosLogic::saveTypedRows(const QString& workDir, const QList<Row>& rows) {
+    if (rows.isEmpty())
+        return;
+    if (!tables::FileExists(cursos2Path(workDir)))
+        tables::CreateTable(workDir, kCursos2, fields());
+    Table saved;
+    saved.open(workDir, kCursos2, tables::OpenMode::Shared);
+    saved.holdWrites();
+    for (const Row& r : rows) {
+        if (saved.locate(kClave, {r.clave})) {
+            saved.edit();
+        } else {
+            saved.append();
+            saved.setText(kClave, r.clave);
+            saved.setText(kEstud, r.estud);
+        }
+        saved.setText(kNivel, r.nivel);
+        saved.setText(kCurso, r.curso);
+        saved.post();
+    }
+    saved.close();
 }
 
 void CursosLogic::BitBtn1Click() {

@@ -96,8 +96,12 @@ public:
 
     // After an import that did not finish: the rows of the folder's CURSOST that have
     // both a level and a course are saved into CURSOST2 as OK saves them, so that the
-    // next import offers what the user typed.
+    // next import offers what the user typed. In two halves, so that the working tables
+    // (CURSOST2 among them) can be put back in between: typedRows() reads them,
+    // saveTypedRows() saves them.
     static void saveTypedCodes(const QString& workDir);
+    static QList<Row> typedRows(const QString& workDir);
+    static void saveTypedRows(const QString& workDir, const QList<Row>& rows);
     // The codes saved in folder's CURSOST2 by key (the first row of a key wins, as a
     // locate finds it); empty when the file does not exist. Reads only.
     static QHash<QString, Codes> savedCodes(const QString& folder);
@@ -109,6 +113,8 @@ public:
 
     static const QString kRecoveryCaption;
     static const QString kRecoveryText;
+    static const QString kRecoverButton;   // keeps and takes the saved codes
+    static const QString kNoRecoverButton; // deletes them
     static const QString kMissingMessage;
 
 private:

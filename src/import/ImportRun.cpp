@@ -30,16 +30,21 @@ void requireWorkingFolder(const QString& workDir) {
 const QString kNothingImported =
     QStringLiteral("\nNo se ha importado nada: las tablas de trabajo siguen como estaban.");
 
-// The working tables the steps delete and write again; CURSOST2, which keeps the user's
-// codes from one import to the next, is not among them.
+// The working tables the steps delete and write again, CURSOST2 included: declining the
+// saved codes deletes it, and that too is undone with the rest (or by `restore`).
 QStringList tablesRewritten() {
     QStringList names;
     for (const ImportStepInfo& s : importSteps())
         for (const QString& t : s.writes)
-            if (t != QLatin1String("CURSOST2") && !names.contains(t))
+            if (!names.contains(t))
                 names << t;
     return names;
 }
+
+const QString kForcedExitMessage =
+    QStringLiteral("Importación interrumpida: no se ha importado nada.\n"
+                   "Las tablas de trabajo siguen como estaban antes de la importación; los "
+                   "niveles y cursos que ha escrito se han guardado para la próxima vez.");
 
 std::vector<ImportStep> runnersOf(const std::vector<ImportStepInfo>& table) {
     std::vector<ImportStep> steps;
@@ -66,7 +71,7 @@ const std::vector<ImportStepInfo>& importSteps() {
         {"CrearAsignaciones", "asignaciones", plain<CrearAsignaciones>, {"ASIGT"}, {"MATERIAS"}},
         {"CrearDiasHoras",
          "días y horas",
-         plain<CrearDiasHoras>,
+         CrearDiasHoras,
          {"DIASHORAST"},
          {"JORNADAS_ESCOLARES", "TRAMOS_HORARIOS"}},
         {"CrearCatalogos",
@@ -134,10 +139,16 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders, excha
         const int count = int(steps.size());
         const auto& table = importSteps();
         bool coursesAnswered = false;
-        // What the user typed in the course dialog outlives a run that does not finish.
-        const auto keepTypedCodes = [&] {
+        // What the user typed in the course dialog outlives a run that does not finish:
+        // read before the tables go back, saved into the CURSOST2 put back.
+        QList<CursosLogic::Row> typed;
+        const auto noteTypedCodes = [&] {
             if (realSteps && coursesAnswered)
-                CursosLogic::saveTypedCodes(folders.workDir);
+                typed = CursosLogic::typedRows(folders.workDir);
+        };
+        const auto keepTypedCodes = [&] {
+            if (realSteps)
+                CursosLogic::saveTypedRows(folders.workDir, typed);
         };
         try {
             for (int i = 0; i < count; ++i) {
@@ -148,10 +159,12 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders, excha
                 const bool forcedExit = steps[size_t(i)](ctx);
                 coursesAnswered = coursesAnswered || isCourses;
                 if (forcedExit) {
-                    keepTypedCodes();
+                    noteTypedCodes();
                     if (kept)
                         kept->rollback();
+                    keepTypedCodes();
                     r.hideBusy();
+                    host.importLeft(kForcedExitMessage);
                     return run::Ending::StoppedClosing;
                 }
                 host.stepFinished(i);
@@ -161,7 +174,7 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders, excha
         } catch (...) {
             const std::exception_ptr fault = std::current_exception();
             try {
-                keepTypedCodes();
+                noteTypedCodes();
             } catch (...) {
                 // The tables go back all the same; the codes are lost only with them.
             }
@@ -176,6 +189,11 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders, excha
                                                   "transformación terminará de reponerlas.")
                                        .arg(messageOf(fault), notBack.message()));
                 }
+            }
+            try {
+                keepTypedCodes();
+            } catch (...) {
+                // What stopped the run is what the user must hear of.
             }
             throw;
         }

@@ -42,7 +42,10 @@ inline void noteShortRecord(ImportContext& ctx, const QString& group, int record
                      {},
                      record,
                      {},
-                     {}});
+                     {},
+                     QStringLiteral("Datos incompletos en el documento de VELTRA (grupo %1): "
+                                    "no se han importado (%n registros)")
+                         .arg(group)});
 }
 
 // The ten steps, in the order the import run calls them.
@@ -54,7 +57,7 @@ void CrearProfesores(ImportContext& ctx);
 void CrearAulas(ImportContext& ctx);
 void CrearGrupos(ImportContext& ctx);
 void CrearAsignaciones(ImportContext& ctx);
-void CrearDiasHoras(ImportContext& ctx);
+bool CrearDiasHoras(ImportContext& ctx); // true when the user left the frame dialog
 void CrearCatalogos(ImportContext& ctx);
 
 // The values of the catalogue groups that CrearCatalogos would refuse, one line each,

@@ -13,6 +13,14 @@ const QString kSlots = QStringLiteral("TRAMOS_HORARIOS");
 
 } // namespace
 
+const QString PlantillasLogic::kLeaveText =
+    QStringLiteral("¿Quiere salir sin terminar la importación?\n"
+                   "No se importa nada: las tablas de trabajo quedan como estaban antes de la "
+                   "importación, y los niveles y cursos que ha escrito se guardan para la "
+                   "próxima vez.");
+const QString PlantillasLogic::kLeaveButton = QStringLiteral("&Salir sin importar");
+const QString PlantillasLogic::kStayButton = QStringLiteral("S&eguir eligiendo");
+
 PlantillasLogic::PlantillasLogic(RunHost& host, const exchange::Document& doc)
     : host_(host), doc_(doc) {}
 
@@ -96,6 +104,13 @@ void PlantillasLogic::FormClose() {
 
 QString PlantillasLogic::frameCode(const QString& value) {
     return RTrim(LeftStr(AllTrim(value), 10));
+}
+
+void PlantillasLogic::leave() {
+    resultMH = false;
+    resultado.clear();
+    left_ = true;
+    closed_ = true;
 }
 
 QString PlantillasLogic::composeResultado(const QStringList& selectedEntries) {

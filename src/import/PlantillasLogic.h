@@ -39,6 +39,14 @@ public:
     void BitBtnContinuarClick();
     // The dialog closes, whatever the reason: validates and composes the choice.
     void FormClose();
+    // The user left the dialog (Escape or the close box, confirmed): no frame is chosen
+    // and the import ends as after the course dialog's forced exit.
+    void leave();
+    bool left() const { return left_; }
+    // The confirmation the dialog asks before leave().
+    static const QString kLeaveText;
+    static const QString kLeaveButton;
+    static const QString kStayButton;
 
     // --- State the dialog shows -------------------------------------------------------
 
@@ -103,4 +111,5 @@ private:
     QString planFec2_ = QStringLiteral("-");
     QStringList horas_;
     bool closed_ = false;
+    bool left_ = false;
 };

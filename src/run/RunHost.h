@@ -35,6 +35,13 @@ public:
     virtual void showMessage(const QString& text) = 0;
     // A warning message box with OK and Cancel; true for OK.
     virtual bool askOkCancel(const QString& caption, const QString& text) = 0;
+    // A question whose second answer throws something away: buttons `keep` and `drop`,
+    // true for keep. Escape and the close box keep; only choosing `drop` drops.
+    virtual bool askKeepOrDrop(const QString& caption, const QString& text, const QString& keep,
+                               const QString& drop) {
+        (void)keep, (void)drop;
+        return askOkCancel(caption, text);
+    }
     // The application's error report: the error's own text.
     virtual void reportError(const QString& text) = 0;
     virtual void setBusy(bool busy) = 0;
@@ -53,6 +60,10 @@ public:
         (void)index, (void)count, (void)label;
     }
     virtual void stepFinished(int index) { (void)index; }
+
+    // The user left the import through a dialog's way out (it ends with nothing changed):
+    // the window says so before it closes.
+    virtual void importLeft(const QString& message) { showMessage(message); }
 
     // Further detail for the next message box (its informative text): where a completed
     // run left its document. The message's own text stays as it is.
@@ -73,6 +84,10 @@ public:
     std::optional<QString> chooseDocument() override { return std::nullopt; }
     void showMessage(const QString&) override {}
     bool askOkCancel(const QString&, const QString&) override { return false; }
+    // Nobody chose to drop anything.
+    bool askKeepOrDrop(const QString&, const QString&, const QString&, const QString&) override {
+        return true;
+    }
     void reportError(const QString&) override {}
     void setBusy(bool) override {}
     void showCursos(CursosLogic&) override {}

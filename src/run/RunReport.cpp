@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
@@ -66,6 +67,28 @@ void appendItemLine(QString& t, const ReportItem& i) {
     }
 }
 
+// A cause's text for `count` items: "%n" takes the count; with a single item the
+// bracketed count at its end, " (%n materias)", goes, as there is nothing to count.
+QString causeText(const QString& cause, int count) {
+    if (count == 1) {
+        const qsizetype at = cause.lastIndexOf(QLatin1String(" (%n "));
+        if (at >= 0 && cause.endsWith(u')'))
+            return cause.left(at);
+    }
+    QString t = cause;
+    return t.replace(QLatin1String("%n"), QString::number(count));
+}
+
+// An item without a cause of its own is told by its reason and value.
+QString ownCause(const ReportItem& i) {
+    QString t = i.reason;
+    if (!i.value.isEmpty())
+        t += QStringLiteral(" («%1»)").arg(i.value);
+    if (!t.isEmpty())
+        t[0] = t.at(0).toUpper();
+    return t;
+}
+
 } // namespace
 
 QString kindName(ReportKind kind) {
@@ -79,6 +102,66 @@ bool isLeftOut(ReportKind kind) {
 void RunReport::add(ReportItem item) {
     ++counts_[size_t(item.kind)];
     items_.push_back(std::move(item));
+}
+
+std::vector<ReportCause> RunReport::causes() const {
+    struct Found {
+        ReportCause cause;
+        QString raw;   // the cause's text before its count is put in
+        QString topic; // its heading's text, likewise
+    };
+    std::vector<Found> out;
+    QHash<QString, size_t> at; // "0"/"1" for left out or not, then the cause
+    for (const bool leftOutItems : {true, false}) {
+        for (const ReportItem& i : items_) {
+            if (isLeftOut(i.kind) != leftOutItems)
+                continue;
+            const QString cause = i.cause.isEmpty() ? ownCause(i) : i.cause;
+            const QString key = (leftOutItems ? QStringLiteral("1") : QStringLiteral("0")) + cause;
+            const auto found = at.constFind(key);
+            if (found != at.constEnd()) {
+                ++out[*found].cause.count;
+                continue;
+            }
+            at.insert(key, out.size());
+            out.push_back({{QString(), i.kind, 1}, cause, i.topic});
+        }
+    }
+    // Causes under one heading together, where the heading first comes.
+    std::vector<ReportCause> sorted;
+    QHash<QString, int> underTopic;
+    for (const Found& f : out)
+        if (!f.topic.isEmpty())
+            ++underTopic[f.topic];
+    std::vector<bool> taken(out.size(), false);
+    for (size_t k = 0; k < out.size(); ++k) {
+        if (taken[k])
+            continue;
+        for (size_t j = k; j < out.size(); ++j) {
+            if (taken[j] ||
+                (j != k && (out[k].topic.isEmpty() || out[j].topic != out[k].topic ||
+                            isLeftOut(out[j].cause.kind) != isLeftOut(out[k].cause.kind))))
+                continue;
+            taken[j] = true;
+            ReportCause c = out[j].cause;
+            c.text = causeText(out[j].raw, c.count);
+            if (!out[j].topic.isEmpty())
+                c.topic = causeText(out[j].topic, underTopic.value(out[j].topic));
+            sorted.push_back(std::move(c));
+        }
+    }
+    return sorted;
+}
+
+int RunReport::causesToReview() const {
+    int n = 0;
+    QString lastTopic;
+    for (const ReportCause& c : causes()) {
+        if (c.topic.isEmpty() || c.topic != lastTopic)
+            ++n;
+        lastTopic = c.topic;
+    }
+    return n;
 }
 
 int RunReport::leftOut() const {
@@ -101,7 +184,18 @@ QByteArray RunReport::toJson() const {
         out += (first ? "" : ", ") + jsonString(kindName(k)) + ": " + QByteArray::number(count(k));
         first = false;
     }
-    out += "}, \"items\": [";
+    out += "}, \"causes\": [";
+    first = true;
+    for (const ReportCause& c : causes()) {
+        out += first ? "\n  {" : ",\n  {";
+        first = false;
+        out += "\"cause\": " + jsonString(c.text);
+        if (!c.topic.isEmpty())
+            out += ", \"topic\": " + jsonString(c.topic);
+        out += ", \"kind\": " + jsonString(kindName(c.kind)) +
+               ", \"count\": " + QByteArray::number(c.count) + "}";
+    }
+    out += first ? "], \"items\": [" : "\n], \"items\": [";
     first = true;
     for (const ReportItem& i : items_) {
         out += first ? "\n  {" : ",\n  {";
@@ -125,9 +219,14 @@ QByteArray RunReport::toJson() const {
 }
 
 QString summarySentence(const RunReport& report) {
-    return QStringLiteral("%1 elementos no se han transferido y %2 avisos")
-        .arg(report.leftOut())
-        .arg(report.warnings());
+    const int causes = report.causesToReview();
+    QString t = causes == 1 ? QStringLiteral("1 aviso que conviene revisar")
+                            : QStringLiteral("%1 avisos que conviene revisar").arg(causes);
+    if (const int n = report.leftOut(); n == 1)
+        t += QStringLiteral(" (1 elemento no se ha transferido)");
+    else if (n > 1)
+        t += QStringLiteral(" (%1 elementos no se han transferido)").arg(n);
+    return t;
 }
 
 QString RunReport::toText() const {
@@ -137,12 +236,38 @@ QString RunReport::toText() const {
     // The name only: the report lies beside the document, wherever the folder is moved.
     t += QStringLiteral("Documento: %1\n").arg(QFileInfo(document).fileName());
     t += summarySentence(*this) + QStringLiteral(".\n");
+    // First what the school must look at, one line a cause in its own terms; then every
+    // item with its table, field and identifiers, for whoever has to find it.
+    const std::vector<ReportCause> all = causes();
+    const auto causeSection = [&](bool leftOutCauses, const QString& title) {
+        bool any = false;
+        QString lastTopic;
+        for (const ReportCause& c : all) {
+            if (isLeftOut(c.kind) != leftOutCauses)
+                continue;
+            if (!any)
+                t += QStringLiteral("\n") + title + QStringLiteral("\n");
+            any = true;
+            if (c.topic.isEmpty()) {
+                t += QStringLiteral("  - ") + c.text + u'\n';
+                lastTopic.clear();
+                continue;
+            }
+            if (c.topic != lastTopic)
+                t += QStringLiteral("  - ") + c.topic + QStringLiteral(":\n");
+            lastTopic = c.topic;
+            t += QStringLiteral("      · ") + c.text + u'\n';
+        }
+    };
+    causeSection(true, QStringLiteral("No se ha transferido:"));
+    causeSection(false, QStringLiteral("Conviene revisar:"));
+    t += QStringLiteral("\n\nEn detalle (tablas, campos e identificadores):\n");
     // Room for every line at once: growing a string this long step by step copies it over
     // and over.
     qsizetype room = t.size() + 200;
     for (const ReportItem& i : items_)
-        room += 64 + i.reason.size() + i.group.size() + i.table.size() + i.teacher.size() +
-                i.value.size();
+        room += 64 + i.reason.size() + i.cause.size() + i.group.size() + i.table.size() +
+                i.teacher.size() + i.value.size();
     t.reserve(room);
     const auto section = [&](bool leftOutItems, const QString& title) {
         if ((leftOutItems ? leftOut() : warnings()) == 0)
@@ -192,10 +317,10 @@ QString publishReport(const RunReport& report) {
     const QString native = QDir::toNativeSeparators(path);
     if (!ok)
         return summarySentence(report) +
-               QStringLiteral("; no se ha podido escribir el informe %1: compruebe que se "
-                              "puede escribir en esa carpeta")
+               QStringLiteral(".\nNo se ha podido escribir el informe:\n%1\nCompruebe que se "
+                              "puede escribir en esa carpeta.")
                    .arg(native);
-    return summarySentence(report) + QStringLiteral("; detalles en %1").arg(native);
+    return summarySentence(report) + QStringLiteral(". Detalles en el informe:\n%1").arg(native);
 }
 
 QString finishReport(RunHost& host, const RunReport& report, const QString& detail) {
@@ -205,7 +330,7 @@ QString finishReport(RunHost& host, const RunReport& report, const QString& deta
     host.runReported(report, sentence);
     if (sentence.isEmpty())
         return detail;
-    return detail.isEmpty() ? sentence : detail + QStringLiteral("\n") + sentence;
+    return detail.isEmpty() ? sentence : detail + QStringLiteral("\n\n") + sentence;
 }
 
 } // namespace run

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# The window and both dialogs of the import on a small screen (800×600) under a virtual
-# X server, with normal fonts and with fonts at 150 % (QT_FONT_DPI=144): the layout test
-# checks that each window fits the screen and that no control sticks out or overlaps.
-# Pictures of every window are left in <build>/e2e_layout/<dpi>/.
+# The window, both dialogs of the import and the document chooser under a virtual X
+# server: at 800×600 with normal fonts, with fonts at 150 % (QT_FONT_DPI=144) and with
+# everything at 150 % (QT_SCALE_FACTOR=1.5), and at 1366×768. The layout test checks that
+# each window fits the screen, that no control sticks out or overlaps, that every button is
+# within reach and that the course dialog shows its rule, a 5-letter level and a long
+# course name whole. Pictures of every window are left in <build>/e2e_layout/<case>/.
 # Arguments: the build folder and the source folder.
 set -euo pipefail
 build=$(cd "${1:?carpeta de compilación}" && pwd)
@@ -16,29 +18,50 @@ test_binary="$build/tests/test_app_layout"
 
 work=$(mktemp -d)
 xvfb_pid=
+stop_server() {
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=
+}
 cleanup() {
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    stop_server
     rm -rf "$work"
 }
 trap cleanup EXIT
 
 # Its own server on a display it picks itself (see e2e_window_import.sh).
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || { echo "FALLO: Xvfb no arrancó: $(cat "$work/xvfb.log")" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+start_server() {
+    rm -f "$work/display"
+    Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [ -s "$work/display" ] && break
+        sleep 0.1
+    done
+    [ -s "$work/display" ] || { echo "FALLO: Xvfb no arrancó: $(cat "$work/xvfb.log")" >&2; exit 1; }
+    export DISPLAY=":$(head -n1 "$work/display")"
+}
 export QT_QPA_PLATFORM=xcb
 
 status=0
-for dpi in 96 144; do
-    shots="$build/e2e_layout/$dpi"
+# screen, case name, environment
+cases=(
+    "800x600 800x600 -"
+    "800x600 800x600-dpi144 QT_FONT_DPI=144"
+    "800x600 800x600-escala150 QT_SCALE_FACTOR=1.5"
+    "1366x768 1366x768 -"
+)
+for c in "${cases[@]}"; do
+    read -r screen name setting <<<"$c"
+    start_server "$screen"
+    shots="$build/e2e_layout/$name"
     rm -rf "$shots"
     mkdir -p "$shots"
-    echo "== 800×600, QT_FONT_DPI=$dpi"
-    QT_FONT_DPI=$dpi VT_SHOTS="$shots" "$test_binary" || status=1
+    echo "== $name"
+    if [ "$setting" = - ]; then
+        VT_SHOTS="$shots" "$test_binary" || status=1
+    else
+        env "$setting" VT_SHOTS="$shots" "$test_binary" || status=1
+    fi
+    stop_server
 done
 exit $status

@@ -163,7 +163,7 @@ accept_message() {
 # The course dialog, by keyboard only: the grid has the focus on the first code that is
 # missing (the first row's NIVEL on a fresh import); typing opens the cell, Return stores
 # it and moves on to CURSO, and from there to the next row's NIVEL. Tab leaves the grid
-# for OK, and Return there is OK.
+# for the explanation, Tab again reaches OK, and Return there is OK.
 answer_cursos() {
     local dialog name=$1 code
     shift
@@ -178,7 +178,7 @@ answer_cursos() {
         xdotool key Return
     done
     shot "$name"
-    xdotool key Tab
+    xdotool key Tab Tab
     sleep 0.2
     xdotool key Return
     wait_gone "^Asignación de Niveles y Cursos\$"
@@ -193,9 +193,9 @@ answer_plantillas() {
         fail "no apareció el diálogo de marcos horarios"
     xdotool windowfocus --sync "$dialog"
     sleep 0.2
-    click "$dialog" 40 $((100 + 14 * first))
+    click "$dialog" 40 $((134 + 14 * first))
     for row in "$@"; do
-        xdotool mousemove --window "$dialog" 40 $((100 + 14 * row)) keydown ctrl click 1 keyup ctrl
+        xdotool mousemove --window "$dialog" 40 $((134 + 14 * row)) keydown ctrl click 1 keyup ctrl
     done
     sleep 0.2
     shot "$name"
@@ -250,7 +250,12 @@ sleep 0.2
 shot cursos-forzar
 xdotool windowfocus --sync "$dialog"
 sleep 0.2
-xdotool key Tab Tab space # past OK to "Forzar Salida Sin Terminar Proceso "
+# Past the explanation to "Forzar Salida Sin Terminar Proceso "; Enter presses it, not OK.
+xdotool key Tab Tab Return
+box=$(wait_window "^VeltraTempolan\$") || fail "no se dijo qué pasa tras forzar la salida"
+shot salida-forzada
+xdotool windowfocus --sync "$box"
+xdotool key Return
 wait_exit "$app_pid" "tras forzar la salida"
 # Whole or not at all: the folder is as it was (it held no table), but for the codes typed
 # in full, kept in CURSOST2 for the next import.
@@ -332,7 +337,7 @@ if [ -x "$build/tests/vt_host_window" ] && command -v xwininfo >/dev/null; then
         fail "la ventana no está dentro de la anfitriona"
     shot recuperacion
     xdotool windowfocus --sync "$question"
-    xdotool key Return # OK: recover
+    xdotool key Return # Recuperar, the default
     answer_cursos cursos-recuperados
     answer_plantillas marcos-tarde 0
     accept_message importacion-incrustada
@@ -382,7 +387,7 @@ if [ -f "$sample/veltra.xml" ] && [ -f "$sample/codes.csv" ] && [ -f "$sample/SO
     question=$(wait_window "^Recuperación de Niveles y Cursos importados anteriormente\$") ||
         fail "no se preguntó por los niveles y cursos guardados"
     xdotool windowfocus --sync "$question"
-    xdotool key Return
+    xdotool key Escape # keeps the saved codes, as Recuperar does
     answer_cursos muestra-cursos
     answer_plantillas muestra-marcos 0 1
     accept_message muestra-importacion

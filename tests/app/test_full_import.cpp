@@ -9,12 +9,19 @@
 #include "exchange/ExchangeDocument.h"
 #include "import/CursosLogic.h"
 #include "import/PlantillasLogic.h"
+#include "import/dialogs/Plantihoras.h"
+#include "run/Safekeeping.h"
 #include "tables/Table.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -332,6 +339,94 @@ TEST_F(FullImport, ASecondImportRecoversTheCodesTypedTheFirstTime) {
     const QStringList marcos = rows(work, "DIASHORAST", {"MARCO", "MARCOXML"});
     EXPECT_EQ(marcos.size(), 42);
     EXPECT_EQ(marcos.count("0|MAN"), 42);
+}
+
+// "No recuperar" deletes the saved codes only until `restore`: the import kept CURSOST2
+// among the tables it copied aside.
+TEST_F(FullImport, DecliningTheSavedCodesCanBeUndoneByRestore) {
+    ScriptedHost first;
+    firstImport(first);
+    ASSERT_TRUE(first.errors.isEmpty()) << first.errors.join(" | ").toStdString();
+    const QByteArray saved = readFile(work + "/CURSOST2.DBF");
+    ASSERT_FALSE(saved.isEmpty());
+
+    ScriptedHost again;
+    again.documents.push_back(document);
+    again.answers.push_back(false); // "No recuperar"
+    again.onCursos = [](CursosLogic& dialog) {
+        dialog.FormShow();
+        dialog.applyCodes({{"1001", {"EE", "1"}}, {"1002", {"EE", "2"}}, {"2001", {"BB", "1"}}});
+        EXPECT_TRUE(dialog.completeOk());
+    };
+    again.onPlantillas = [](PlantillasLogic& dialog) {
+        dialog.chooseByCodes({QStringLiteral("MAN")});
+    };
+    window(again)->BExportarClick();
+    ASSERT_TRUE(again.errors.isEmpty()) << again.errors.join(" | ").toStdString();
+    EXPECT_NE(readFile(work + "/CURSOST2.DBF"), saved);
+
+    const run::RestoreResult back = run::restoreLastImport(work, false);
+    EXPECT_TRUE(back.restored) << back.message.toStdString();
+    EXPECT_EQ(readFile(work + "/CURSOST2.DBF"), saved);
+}
+
+// Leaving the time-frame dialog through its way out, from the keyboard: the import ends
+// as after the forced exit, every table as it was, and a message says so.
+TEST_F(FullImport, TheTimeFrameWayOutLeavesTheTablesAsTheyWere) {
+    ScriptedHost first;
+    firstImport(first);
+    ASSERT_TRUE(first.errors.isEmpty()) << first.errors.join(" | ").toStdString();
+    QHash<QString, QByteArray> before;
+    for (const QString& f : QDir(work).entryList({"*.DBF"}, QDir::Files))
+        before.insert(f, readFile(work + "/" + f));
+
+    struct RealFrames : ScriptedHost {
+        void showPlantillas(PlantillasLogic& logic) override {
+            ++plantillasShown;
+            TPlantillas dlg(logic);
+            QTimer::singleShot(0, &dlg, [&dlg] {
+                QTimer::singleShot(0, [] {
+                    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                    ASSERT_NE(box, nullptr);
+                    box->activateWindow();
+                    EXPECT_TRUE(QTest::qWaitForWindowActive(box));
+                    auto* leave = box->findChild<QPushButton*>("BotonSalir");
+                    for (int i = 0; i < 6 && QApplication::focusWidget() != leave; ++i)
+                        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+                });
+                QTest::keyClick(&dlg, Qt::Key_Escape);
+                if (dlg.isVisible()) {
+                    ADD_FAILURE() << "the dialog stayed";
+                    dlg.accept();
+                }
+            });
+            dlg.exec();
+        }
+    } again;
+    again.documents.push_back(document);
+    again.answers.push_back(true);
+    again.onCursos = [](CursosLogic& dialog) {
+        dialog.FormShow();
+        dialog.applyCodes({{"1001", {"EE", "1"}}});
+        EXPECT_TRUE(dialog.completeOk());
+    };
+    auto form = window(again);
+    form->BExportarClick();
+    ASSERT_TRUE(again.errors.isEmpty()) << again.errors.join(" | ").toStdString();
+    EXPECT_EQ(again.plantillasShown, 1);
+    ASSERT_EQ(again.messages.size(), 2); // the question, then what happened
+    EXPECT_TRUE(again.messages.last().startsWith("Importación interrumpida"));
+    EXPECT_EQ(again.closed, 1);
+    EXPECT_EQ(form->state().resultValue, 0); // not a completed run
+    QHash<QString, QByteArray> after;
+    for (const QString& f : QDir(work).entryList({"*.DBF"}, QDir::Files))
+        after.insert(f, readFile(work + "/" + f));
+    // All as before, but for the code typed in this run, kept for the next one.
+    EXPECT_NE(after.take("CURSOST2.DBF"), before.take("CURSOST2.DBF"));
+    EXPECT_EQ(after.keys().size(), before.keys().size());
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        EXPECT_TRUE(after.value(it.key()) == it.value()) << it.key().toStdString();
 }
 
 // The shipped sample school, answered as its codes file says and with both frames, then

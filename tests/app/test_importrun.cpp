@@ -204,12 +204,15 @@ TEST_F(ImportFrame, CompletionStandaloneKeepsTheWindow) {
     EXPECT_EQ(host.closed, 0);
 }
 
-TEST_F(ImportFrame, ForcedExitClosesWithoutMessage) {
+// The user chose to leave: one short message says that nothing changed, then the window
+// closes.
+TEST_F(ImportFrame, ForcedExitSaysNothingChangedAndCloses) {
     state.embedded = true;
     host.documents.push_back(document);
     run(steps(2, [](ImportContext&) { return true; }));
     EXPECT_EQ(called, (QStringList{"1", "2"}));
-    EXPECT_TRUE(host.messages.isEmpty());
+    ASSERT_EQ(host.messages.size(), 1);
+    EXPECT_TRUE(host.messages[0].startsWith("Importación interrumpida: no se ha importado nada."));
     EXPECT_EQ(state.resultValue, 0);
     EXPECT_EQ(host.closed, 1);
     EXPECT_EQ(host.busyAtClose, QList<int>{0}) << "the cursor is back before closing";

@@ -6,6 +6,9 @@
 #include "../import/CursosFixture.h"
 #include "../import/FramesFixture.h"
 #include "ShellFixture.h"
+#include "TestSupport.h"
+#include "app/Look.h"
+#include "app/QtRunHost.h"
 #include "export/ExportRun.h"
 #include "import/CursosLogic.h"
 #include "import/ImportRun.h"
@@ -15,14 +18,27 @@
 #include "tables/Table.h"
 
 #include <QAbstractScrollArea>
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QTableView>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
+
+// The windows with the look the program gives them.
+class Look : public testing::Environment {
+    void SetUp() override { applyLook(*qApp); }
+};
+[[maybe_unused]] testing::Environment* const kLook = testing::AddGlobalTestEnvironment(new Look);
 
 QString describe(const QWidget* w) {
     return QStringLiteral("%1 (%2)").arg(w->objectName(),
@@ -95,7 +111,12 @@ TEST(WindowLayout, MainWindowFitsTheScreen) {
     expectTidy(shell.form.get(), QStringLiteral("principal"));
 }
 
-// Course offerings with long names that differ only at the end, as schools have them.
+// Course offerings with long names that differ only at the end, as schools have them,
+// the first with a level of five wide letters.
+const QString kWideLevel = QStringLiteral("WMWMW");
+const QString kLongName =
+    QStringLiteral("2º Bachillerato de Ciencias y Tecnología - Modalidad General"); // 60
+
 void writeOfferings(const QString& dir) {
     tables::CreateTable(dir, QStringLiteral("CURSOST"), CursosLogic::fields());
     tables::Table t;
@@ -106,9 +127,21 @@ void writeOfferings(const QString& dir) {
         t.setText("ESTUD", QStringLiteral("Programa de Diversificación Curricular (L.O.E.) - "
                                           "Educación Secundaria Obligatoria (%1º ESO)")
                                .arg(3 + i % 2));
+        // The first row, where the cursor starts: its course is missing.
+        if (i == 0) {
+            t.setText("ESTUD", kLongName);
+            t.setText("NIVEL", kWideLevel);
+        }
         t.post();
     }
     t.close();
+}
+
+// Wholly inside the window, not covered by a scroll area's edge.
+bool wholeInWindow(const QWidget* w) {
+    const QRect r(w->mapTo(w->window(), QPoint(0, 0)), w->size());
+    return w->isVisible() && w->window()->rect().contains(r) && !w->visibleRegion().isEmpty() &&
+           w->visibleRegion().boundingRect().size() == w->size();
 }
 
 // First showing, and a repeated one with every notice and the forced exit in view.
@@ -127,6 +160,31 @@ TEST(WindowLayout, CourseDialogFitsTheScreen) {
                 dlg.findChild<QLabel*>(QLatin1String(name))->show();
         }
         expectTidy(&dlg, repeated ? QStringLiteral("cursos-repetido") : QStringLiteral("cursos"));
+        // The rule, the buttons and the current row's name in full, all in view.
+        const auto* rule = dlg.findChild<QLabel*>(QStringLiteral("LabelDistintos"));
+        ASSERT_NE(rule, nullptr);
+        EXPECT_TRUE(wholeInWindow(rule)) << "the five-characters rule is out of view";
+        EXPECT_GE(rule->height(), rule->heightForWidth(rule->width())) << "the rule is cut";
+        for (const char* name : {"BitBtn1", "BitBtn2"}) {
+            const auto* b = dlg.findChild<QPushButton*>(QLatin1String(name));
+            if (b->isVisible()) {
+                EXPECT_TRUE(wholeInWindow(b)) << name;
+            }
+        }
+        const auto* whole = dlg.findChild<QLabel*>(QStringLiteral("LabelEstudiosFila"));
+        ASSERT_NE(whole, nullptr);
+        EXPECT_TRUE(wholeInWindow(whole));
+        EXPECT_EQ(whole->text(), "1000: " + kLongName);
+        EXPECT_GE(whole->height(), whole->heightForWidth(whole->width()));
+        // The five wide letters of the level and the three of the course, uncut.
+        const auto* grid = dlg.findChild<QTableView*>(QStringLiteral("CursosTDBGrid"));
+        const QFontMetrics fm(grid->font());
+        EXPECT_GE(grid->columnWidth(TControlCursos::ColNivel),
+                  fm.horizontalAdvance(kWideLevel) + 6);
+        EXPECT_GE(grid->columnWidth(TControlCursos::ColCurso),
+                  fm.horizontalAdvance(QStringLiteral("WMW")) + 6);
+        EXPECT_GE(grid->viewport()->height(), 3 * grid->verticalHeader()->defaultSectionSize())
+            << "room for at least three rows";
         dlg.reject();
     }
 }
@@ -147,7 +205,31 @@ TEST(WindowLayout, FrameDialogFitsTheScreen) {
     TPlantillas dlg(logic);
     dlg.show();
     expectTidy(&dlg, QStringLiteral("marcos"));
-    dlg.reject();
+    const auto* continuar = dlg.findChild<QPushButton*>(QStringLiteral("BitBtnContinuar"));
+    EXPECT_TRUE(wholeInWindow(continuar));
+    dlg.accept();
+}
+
+// The document chooser, Qt's own dialog here, as large fonts make it: inside the screen,
+// Abrir and Cancelar within reach.
+TEST(WindowLayout, DocumentChooserFitsTheScreen) {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("veltra"));
+    testing_support::writeFile(dir.filePath(QStringLiteral("veltra/escuela.xml")), "<x/>");
+    std::unique_ptr<QFileDialog> chooser(createOpenDialogXML(nullptr, dir.path()));
+    chooser->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(chooser.get()));
+    QTest::qWait(200); // the folder is read in the background
+    saveShot(chooser.get(), QStringLiteral("selector"));
+    const QRect screen = chooser->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(chooser->frameGeometry()))
+        << rectText(chooser->frameGeometry()).toStdString() << " in "
+        << rectText(screen).toStdString();
+    const auto* buttons = chooser->findChild<QDialogButtonBox*>();
+    ASSERT_NE(buttons, nullptr);
+    for (const QAbstractButton* b : buttons->buttons())
+        EXPECT_TRUE(wholeInWindow(b)) << b->text().toStdString();
+    chooser->reject();
 }
 
 } // namespace

@@ -124,15 +124,19 @@ INSTANTIATE_TEST_SUITE_P(
                     true,
                     false,
                     {kBadHex, "Proceso finalizado"}},
-        OutcomeCase{"EmbeddedForcedExit",
-                    {"exportar", "1A"},
-                    true,
-                    Steps::ForceExit,
-                    false,
-                    iniWith("0"),
-                    false,
-                    true,
-                    {}},
+        OutcomeCase{
+            "EmbeddedForcedExit",
+            {"exportar", "1A"},
+            true,
+            Steps::ForceExit,
+            false,
+            iniWith("0"),
+            false,
+            true,
+            {QStringLiteral("Importación interrumpida: no se ha importado nada.\nLas tablas "
+                            "de trabajo siguen como estaban antes de la importación; los "
+                            "niveles y cursos que ha escrito se han guardado para la "
+                            "próxima vez.")}},
         OutcomeCase{"EmbeddedStepError",
                     {"exportar", "1A"},
                     true,
@@ -410,6 +414,33 @@ TEST(QtRunHostTest, BusyCursorAndWindowOperations) {
     EXPECT_FALSE(shell.button("BImportar")->isEnabled());
     host.closeMainWindow();
     EXPECT_FALSE(shell.form->isVisible());
+}
+
+} // namespace
+
+namespace {
+
+// While a run works every button of the window looks out of use, and comes back after a
+// run that did not complete; a screen reader hears which run each "OK" starts.
+TEST(MainWindowLook, ButtonsLookDisabledDuringARunAndSayWhichRunTheyStart) {
+    Shell* outer = nullptr;
+    QStringList enabledDuring;
+    Shell shell({}, [&](RunHost&, MainState&, const RunFolders&, exchange::Document&) {
+        for (const char* name : {"BExportar", "BImportar", "BClose", "Button1"})
+            if (outer->button(name)->isEnabled())
+                enabledDuring << QLatin1String(name);
+    });
+    outer = &shell;
+    shell.show();
+    shell.form->BExportarClick();
+    EXPECT_TRUE(enabledDuring.isEmpty()) << enabledDuring.join(' ').toStdString();
+    for (const char* name : {"BExportar", "BImportar", "BClose", "Button1"})
+        EXPECT_TRUE(shell.button(name)->isEnabled()) << name;
+    EXPECT_EQ(shell.button("BExportar")->text(), "OK");
+    EXPECT_EQ(shell.button("BExportar")->accessibleName(),
+              "OK: Transformar datos desde Veltra hacia Tempolan");
+    EXPECT_EQ(shell.button("BImportar")->accessibleName(),
+              "OK: Transformar datos desde Tempolan hacia Veltra");
 }
 
 } // namespace

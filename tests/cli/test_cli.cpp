@@ -889,7 +889,8 @@ TEST_F(Cli, WhatWasLeftOutGoesToStandardErrorAndToTheJsonReport) {
 
     const Outcome i = import({"--codes", writeCodes(kAllCodes), "--report", importJson});
     ASSERT_EQ(i.code, 0) << i;
-    EXPECT_EQ(i.err, "1 elementos no se han transferido y 0 avisos; detalles en " +
+    EXPECT_EQ(i.err, "1 aviso que conviene revisar (1 elemento no se ha transferido). Detalles "
+                     "en el informe:\n" +
                          QDir::toNativeSeparators(folder + "/InformeImportacionveltra.txt") + "\n")
         << i;
     const QJsonObject imp = QJsonDocument::fromJson(readFile(importJson)).object();
@@ -908,7 +909,8 @@ TEST_F(Cli, WhatWasLeftOutGoesToStandardErrorAndToTheJsonReport) {
     const QString exportJson = home.filePath("exportacion.json");
     const Outcome e = run({"export", doc, "--workdir", work, "--report", exportJson});
     ASSERT_EQ(e.code, 0) << e;
-    EXPECT_TRUE(e.err.startsWith("1 elementos no se han transferido y 0 avisos; detalles en "))
+    EXPECT_TRUE(e.err.startsWith("1 aviso que conviene revisar (1 elemento no se ha "
+                                 "transferido). Detalles en el informe:\n"))
         << e;
     const QJsonObject exp = QJsonDocument::fromJson(readFile(exportJson)).object();
     EXPECT_EQ(exp["run"].toString(), "export");

@@ -115,13 +115,15 @@ TEST_F(ExportReportTest, EachKindIsNotedWithWhereAndWhy) {
     EXPECT_EQ(r.leftOut(), 3);
     EXPECT_EQ(r.warnings(), 3);
 
-    // The completion box keeps its text; its detail names the document and the report.
+    // The completion box keeps its text; its detail names the document and, apart, what
+    // to look at, counted by cause, then the report on a line of its own.
     EXPECT_EQ(host.messages, QStringList({"Proceso finalizado"}));
     ASSERT_EQ(host.details.size(), 1);
     EXPECT_TRUE(host.details[0].startsWith("Documento escrito: "));
-    EXPECT_TRUE(
-        host.details[0].endsWith("\n3 elementos no se han transferido y 3 avisos; detalles en " +
-                                 QDir::toNativeSeparators(textReport())))
+    EXPECT_TRUE(host.details[0].endsWith(
+        "\n\n6 avisos que conviene revisar (3 elementos no se han transferido). Detalles en el "
+        "informe:\n" +
+        QDir::toNativeSeparators(textReport())))
         << host.details[0].toStdString();
 
     // Notepad reads it: a byte order mark, CRLF line ends only.
@@ -132,6 +134,17 @@ TEST_F(ExportReportTest, EachKindIsNotedWithWhereAndWhy) {
     EXPECT_TRUE(text.contains("tabla PROFT, registro 2, profesor NOEMP")) << text.toStdString();
     EXPECT_TRUE(text.contains("tabla SOLUC, registro 5, profesor LUI")) << text.toStdString();
     EXPECT_LT(text.indexOf("No se han transferido:"), text.indexOf("Avisos"));
+    // First the causes in school terms, the teacher by name; the detail follows.
+    EXPECT_TRUE(text.contains(QStringLiteral("  - Profesores sin código de empleado de VELTRA, "
+                                             "cuyo horario no se exporta:\r\n"
+                                             "      · Profesor NOEMP: no tiene el código de "
+                                             "empleado de VELTRA; su horario no se exporta\r\n")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("  - Grupo «NOPE»: no está entre los grupos "
+                                             "importados; sus clases no se exportan\r\n")))
+        << text.toStdString();
+    EXPECT_LT(text.indexOf("Conviene revisar:"), text.indexOf("En detalle"));
+    EXPECT_LT(text.indexOf("En detalle"), text.indexOf("tabla PROFT, registro 2"));
 
     // The JSON form, as the batch front end writes it.
     const QJsonObject json = QJsonDocument::fromJson(r.toJson()).object();
@@ -141,6 +154,10 @@ TEST_F(ExportReportTest, EachKindIsNotedWithWhereAndWhy) {
     EXPECT_EQ(counts.size(), 5);
     EXPECT_EQ(counts["entry_unknown_identifier"].toInt(), 2);
     EXPECT_EQ(counts["teacher_without_employee"].toInt(), 1);
+    const QJsonArray causes = json["causes"].toArray();
+    ASSERT_EQ(causes.size(), 6);
+    EXPECT_EQ(causes[0].toObject()["kind"].toString(), "teacher_without_employee");
+    EXPECT_EQ(causes[0].toObject()["count"].toInt(), 1);
     const QJsonArray items = json["items"].toArray();
     ASSERT_EQ(items.size(), 6);
     EXPECT_EQ(items[0].toObject(), (QJsonObject{{"kind", "teacher_without_employee"},
@@ -189,6 +206,6 @@ TEST_F(ExportReportTest, AReportThatCannotBeWrittenIsSaidAndTheRunCompletes) {
     EXPECT_EQ(state.resultValue, 1);
     EXPECT_TRUE(QFile::exists(output));
     ASSERT_EQ(host.details.size(), 1);
-    EXPECT_TRUE(host.details[0].contains("no se ha podido escribir el informe"))
+    EXPECT_TRUE(host.details[0].contains("No se ha podido escribir el informe"))
         << host.details[0].toStdString();
 }

@@ -41,8 +41,9 @@ public:
             } else {
                 ADD_FAILURE() << "dialog shown more often than scripted";
             }
+            // A script that leaves the dialog open leaves the import.
             if (dlg.isVisible())
-                dlg.close(); // as the close box does
+                dlg.findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
         });
         dlg.exec();
     }
@@ -94,10 +95,9 @@ TEST_F(CursosDialogTest, ShowsItsControlsWithTheirTexts) {
     host.scripts = {[](TControlCursos& dlg) {
         EXPECT_EQ(dlg.windowTitle(), "Asignación de Niveles y Cursos");
         EXPECT_EQ(dlg.property("helpContext").toInt(), 1);
-        EXPECT_EQ(dlg.minimumSize(), dlg.maximumSize()); // fixed size
+        EXPECT_NE(dlg.minimumSize(), dlg.maximumSize()); // the user may resize it
         EXPECT_TRUE(dlg.windowFlags() & Qt::WindowCloseButtonHint);
-        EXPECT_FALSE(dlg.windowFlags() &
-                     (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+        EXPECT_FALSE(dlg.windowFlags() & Qt::WindowMinimizeButtonHint);
 
         QTableView* grid = gridOf(dlg);
         ASSERT_NE(grid, nullptr);
@@ -141,13 +141,16 @@ TEST_F(CursosDialogTest, ShowsItsControlsWithTheirTexts) {
             "Se ha detectado que falta por indicar algún NIVEL  o CURSO. Complete "
             "el/los datos que falten, para poder concluir el proceso, antes de Salir."));
         EXPECT_TRUE(hidden.contains(
-            "¡ Atención ! Si fuerza la Salida, los Datos recogidos serán INCOHERENTES."));
+            "¡ Atención ! Si fuerza la Salida no se importa nada: las tablas de trabajo quedan "
+            "como estaban antes de la importación y los códigos que ha escrito se guardan."));
+        // The current row's offering in full, under the grid.
+        EXPECT_TRUE(shown.contains("K1: 1º ESO"));
 
         const auto nav = dlg.findChild<QWidget*>(QStringLiteral("DBNavigator1"));
         ASSERT_NE(nav, nullptr);
         EXPECT_EQ(nav->findChildren<QToolButton*>().size(), 10);
     }};
-    EXPECT_FALSE(runStep(kTwo));
+    EXPECT_TRUE(runStep(kTwo)); // left by the forced exit
 }
 
 TEST_F(CursosDialogTest, TypedCodesReachCursostAndAGapBringsTheForcedExit) {
@@ -207,7 +210,10 @@ TEST_F(CursosDialogTest, EnteringAColumnHidesTheForcedExitAndACompleteOkSavesThe
             type("BCT");
             press(Qt::Key_Return);
             type("2");
-            // Tab stores the open cell and leaves the grid for OK; Enter there is OK.
+            // Tab stores the open cell and leaves the grid for the explanation, then OK;
+            // Enter there is OK.
+            press(Qt::Key_Tab);
+            EXPECT_EQ(QApplication::focusWidget()->objectName(), "AvisosCursos");
             press(Qt::Key_Tab);
             EXPECT_EQ(QApplication::focusWidget(), button(dlg, "BitBtn1"));
             press(Qt::Key_Return);
@@ -220,22 +226,129 @@ TEST_F(CursosDialogTest, EnteringAColumnHidesTheForcedExitAndACompleteOkSavesThe
     EXPECT_EQ(readCodes(tmp.path(), "CURSOST2"), expected);
 }
 
-TEST_F(CursosDialogTest, TheCloseBoxKeepsTheOpenCellAndLetsTheImportGoOn) {
+// The close box (and Alt+F4) is OK: the open cell is kept and the codes are checked. With
+// a gap the user hears of it and the forced exit is offered; the import never goes on
+// with empty codes.
+TEST_F(CursosDialogTest, TheCloseBoxChecksTheCodesAsOkDoes) {
     writeCursosTable(tmp.path(), "CURSOST2", {{"K2", "BCT", "2"}});
     host.answers = {true};
-    host.scripts = {[](TControlCursos& dlg) {
-        EXPECT_EQ(gridOf(dlg)->model()->index(1, TControlCursos::ColNivel).data().toString(),
-                  "BCT");
-        goToCell(dlg, 0, TControlCursos::ColCurso);
-        type("4");
-        dlg.close();
-    }};
+    host.scripts = {
+        [](TControlCursos& dlg) {
+            goToCell(dlg, 0, TControlCursos::ColCurso);
+            type("4");
+            dlg.close(); // K1 still lacks its level
+            EXPECT_FALSE(dlg.isVisible());
+        },
+        [](TControlCursos& dlg) {
+            EXPECT_TRUE(button(dlg, "BitBtn2")->isVisible());
+            goToCell(dlg, 0, TControlCursos::ColNivel);
+            type("ESO");
+            press(Qt::Key_Return);
+            dlg.close(); // complete now: closing is a complete OK
+        },
+    };
     EXPECT_FALSE(runStep(kTwo));
-    EXPECT_EQ(host.questions.size(), 1);
-    const QList<Codes> expected = {{"K1", "", "4"}, {"K2", "BCT", "2"}};
+    EXPECT_EQ(host.cursosShown, 2);
+    EXPECT_TRUE(host.messages.contains("¡Atención! Falta algún Dato"));
+    const QList<Codes> expected = {{"K1", "ESO", "4"}, {"K2", "BCT", "2"}};
     EXPECT_EQ(readCodes(tmp.path(), "CURSOST"), expected);
-    EXPECT_EQ(readCodes(tmp.path(), "CURSOST2"), (QList<Codes>{{"K2", "BCT", "2"}}));
+    EXPECT_EQ(readCodes(tmp.path(), "CURSOST2"), expected);
     EXPECT_TRUE(releasedTable(tmp.path(), "CURSOST"));
+}
+
+// Moves the focus with Tab alone, as a keyboard user does, until `target` has it.
+bool tabTo(QWidget* target) {
+    for (int i = 0; i < 12 && QApplication::focusWidget() != target; ++i)
+        press(Qt::Key_Tab);
+    return QApplication::focusWidget() == target;
+}
+
+// Enter on a button in focus is that button, whichever is the default; Delete and
+// Backspace clear a code cell.
+TEST_F(CursosDialogTest, EnterPressesTheButtonInFocus) {
+    const struct Case {
+        const char* name;
+        bool fill;          // the codes are typed first (which hides the forced exit)
+        const char* button; // where Tab takes the focus on the second showing
+        bool forced;        // the step reports the forced exit
+        QList<Codes> cursost2;
+    } cases[] = {
+        {"OK", true, "BitBtn1", false, {{"K1", "ESO", "1"}, {"K2", "BCT", "2"}}},
+        {"Forzar Salida", false, "BitBtn2", true, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        DialogHost dialogs;
+        MainState st;
+        const char* target = c.button;
+        dialogs.scripts = {
+            [](TControlCursos& dlg) {
+                // A gap: OK from the keyboard refuses and brings the forced exit.
+                ASSERT_TRUE(tabTo(button(dlg, "BitBtn1")));
+                press(Qt::Key_Return);
+                EXPECT_FALSE(dlg.isVisible());
+            },
+            [target, fill = c.fill](TControlCursos& dlg) {
+                if (fill) {
+                    goToCell(dlg, 0, TControlCursos::ColNivel);
+                    type("ESO");
+                    press(Qt::Key_Return);
+                    type("1");
+                    press(Qt::Key_Return);
+                    type("BCT");
+                    press(Qt::Key_Return);
+                    type("9");
+                    press(Qt::Key_Return);
+                    press(Qt::Key_Delete); // 9 was wrong
+                    EXPECT_EQ(gridOf(dlg)->model()->index(1, TControlCursos::ColCurso).data(), "");
+                    type("2");
+                    press(Qt::Key_Return);
+                }
+                ASSERT_TRUE(tabTo(button(dlg, target)));
+                press(Qt::Key_Return);
+                EXPECT_FALSE(dlg.isVisible());
+            },
+        };
+        exchange::Document d =
+            exchange::Document::fromBytes(cursosDocument(kTwo), QStringLiteral("cursos.xml"));
+        ImportContext ctx{d, dialogs, st, dir.path(), QString()};
+        EXPECT_EQ(CrearCursos(ctx), c.forced);
+        EXPECT_EQ(dialogs.cursosShown, 2);
+        EXPECT_EQ(QFile::exists(cursos2Path(dir.path())), !c.cursost2.isEmpty());
+        if (!c.cursost2.isEmpty()) {
+            EXPECT_EQ(readCodes(dir.path(), "CURSOST2"), c.cursost2);
+        }
+    }
+}
+
+// What must never be out of sight, whatever the screen: the rule the levels must keep and
+// the current row's offering in full, however long.
+TEST_F(CursosDialogTest, TheRuleAndTheWholeNameStayInView) {
+    const QString longName = QStringLiteral("2º Bachillerato de Ciencias y Tecnología, "
+                                            "modalidad general");
+    host.scripts = {[&longName](TControlCursos& dlg) {
+        dlg.resize(420, 300);
+        QApplication::processEvents();
+        const auto* rule = dlg.findChild<QLabel*>(QStringLiteral("LabelDistintos"));
+        ASSERT_NE(rule, nullptr);
+        EXPECT_TRUE(rule->isVisible());
+        EXPECT_TRUE(dlg.rect().contains(QRect(rule->mapTo(&dlg, QPoint(0, 0)), rule->size())));
+        goToCell(dlg, 1, TControlCursos::ColNivel);
+        const auto* whole = dlg.findChild<QLabel*>(QStringLiteral("LabelEstudiosFila"));
+        ASSERT_NE(whole, nullptr);
+        EXPECT_EQ(whole->text(), "K2: " + longName);
+        EXPECT_FALSE(whole->accessibleName().isEmpty());
+        // NIVEL holds five of the widest letters.
+        const QFontMetrics fm(gridOf(dlg)->font());
+        EXPECT_GE(gridOf(dlg)->columnWidth(TControlCursos::ColNivel),
+                  fm.horizontalAdvance(QStringLiteral("WWWWW")));
+        EXPECT_GE(gridOf(dlg)->columnWidth(TControlCursos::ColCurso),
+                  fm.horizontalAdvance(QStringLiteral("WWW")));
+        // The explanation is reachable from the keyboard.
+        EXPECT_TRUE(tabTo(dlg.findChild<QWidget*>(QStringLiteral("AvisosCursos"))));
+    }};
+    EXPECT_TRUE(runStep({{"K1", "1º ESO"}, {"K2", longName}}));
 }
 
 TEST_F(CursosDialogTest, ATableFailureClosesTheDialogAndReachesTheStep) {

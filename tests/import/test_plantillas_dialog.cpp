@@ -101,7 +101,7 @@ public:
             script(dlg);
             if (dlg.isVisible()) {
                 ADD_FAILURE() << "script left the dialog open";
-                dlg.reject();
+                dlg.accept();
             }
         });
         dlg.exec();
@@ -142,7 +142,9 @@ TEST_F(PlantillasDialog, ShowsItsControls) {
          "Seleccione 1, o los 2 Marcos Horarios que quiere aplicar a su Horario en Tempolan."},
         {"LabelSelec", QStringLiteral("Para seleccionar mas de un Marco Horario, mantenga (Ctrl) "
                                       "pulsado y seleccione cada marco con 1 click del botón "
-                                      "izquierdo del ratón.")},
+                                      "izquierdo del ratón. Con el teclado: las flechas mueven el "
+                                      "cursor, Ctrl+Espacio marca o desmarca el marco del cursor "
+                                      "y Mayús+flechas marca varios seguidos.")},
         {"LabelMarcos", "MARCOS"},
         {"LabelNombre", QStringLiteral("Mañana")},
         {"LabelPlanFec1", "Desde 01/09"},
@@ -164,7 +166,9 @@ TEST_F(PlantillasDialog, ShowsItsControls) {
     const auto* marcos = dlg.findChild<QListWidget*>("ListBox2");
     ASSERT_NE(marcos, nullptr);
     EXPECT_EQ(marcos->selectionMode(), QAbstractItemView::ExtendedSelection);
-    EXPECT_EQ(texts(marcos), QStringList({"MAN", "TAR", "NOCHE-LARGO2"}));
+    // Each code with its frame's name beside it.
+    EXPECT_EQ(texts(marcos),
+              QStringList({QStringLiteral("MAN — Mañana"), "TAR — Tarde", "NOCHE-LARGO2 — Noche"}));
     EXPECT_TRUE(selectedRows(marcos).isEmpty());
     const auto* horas = dlg.findChild<QListWidget*>("ListBox1");
     ASSERT_NE(horas, nullptr);
@@ -273,21 +277,94 @@ TEST_F(PlantillasDialog, MessageBoxOverTheClosingDialog) {
 
 TEST_F(PlantillasDialog, NothingSelectedShowsTheSecondMessage) {
     host.scripts.push_back([](TPlantillas& dlg) { continuar(dlg); });
-    host.scripts.push_back([](TPlantillas& dlg) { dlg.close(); }); // the close box
     host.scripts.push_back([](TPlantillas& dlg) {
         click(dlg, 1);
         click(dlg, 1, Qt::ControlModifier); // selected, then deselected again
-        dlg.close();
+        continuar(dlg);
     });
     host.scripts.push_back([](TPlantillas& dlg) {
         click(dlg, 0);
-        dlg.close(); // closing with a valid selection is a valid choice too
+        continuar(dlg);
     });
     const QList<Row> rows = runStep();
-    EXPECT_EQ(host.plantillasShown, 4);
-    EXPECT_EQ(host.messages, QStringList({kNone, kNone, kNone}));
+    EXPECT_EQ(host.plantillasShown, 3);
+    EXPECT_EQ(host.messages, QStringList({kNone, kNone}));
     EXPECT_TRUE(state.result);
     EXPECT_EQ(rows.size(), 14);
+}
+
+// To whatever has the focus, as the keyboard does.
+void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QWidget* to = QApplication::focusWidget();
+    QTest::keyClick(to ? to : QApplication::activeModalWidget(), k, mods);
+}
+
+// Answers the question about leaving from the keyboard once it shows: Tab until `button`
+// has the focus (nothing when null), then `finish`.
+void answerLeaving(const char* button, Qt::Key finish) {
+    QTimer::singleShot(0, [button, finish] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            ADD_FAILURE() << "no question";
+            return;
+        }
+        box->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(box));
+        EXPECT_EQ(box->text(), PlantillasLogic::kLeaveText);
+        if (button) {
+            QWidget* target = box->findChild<QPushButton*>(QLatin1String(button));
+            for (int i = 0; i < 6 && QApplication::focusWidget() != target; ++i)
+                key(Qt::Key_Tab);
+            EXPECT_EQ(QApplication::focusWidget(), target);
+        }
+        key(finish);
+    });
+}
+
+// Escape or the close box ask whether to leave the import; only choosing to leave leaves,
+// and the step then reports the way out. The keyboard works on every button.
+TEST_F(PlantillasDialog, TheWayOutAsksAndOnlyAChosenLeaveLeaves) {
+    const struct Case {
+        const char* name;
+        bool closeBox;      // the close box rather than Escape
+        const char* button; // where Tab takes the focus in the question; null: the default
+        Qt::Key finish;
+        bool leaves;
+    } cases[] = {
+        {"Escape, Escape", false, nullptr, Qt::Key_Escape, false},
+        {"Escape, Enter", false, nullptr, Qt::Key_Return, false},
+        {"Escape, Enter on Seguir", false, "BotonSeguir", Qt::Key_Return, false},
+        {"Escape, Enter on Salir", false, "BotonSalir", Qt::Key_Return, true},
+        {"close box, Enter on Salir", true, "BotonSalir", Qt::Key_Enter, true},
+        {"close box, Escape", true, nullptr, Qt::Key_Escape, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DialogHost dialogs;
+        MainState st;
+        QTemporaryDir folder;
+        dialogs.scripts.push_back([&c](TPlantillas& dlg) {
+            answerLeaving(c.button, c.finish);
+            if (c.closeBox)
+                dlg.close();
+            else
+                key(Qt::Key_Escape);
+            EXPECT_EQ(dlg.isVisible(), !c.leaves);
+            if (dlg.isVisible()) {
+                // Still choosing, from the keyboard: the last frame, then Continuar.
+                dlg.activateWindow();
+                EXPECT_TRUE(QTest::qWaitForWindowActive(&dlg));
+                dlg.findChild<QListWidget*>("ListBox2")->setFocus();
+                key(Qt::Key_End);
+                key(Qt::Key_Return);
+            }
+        });
+        ImportContext ctx{doc, dialogs, st, folder.path(), QString()};
+        EXPECT_EQ(CrearDiasHoras(ctx), c.leaves);
+        EXPECT_EQ(dialogs.plantillasShown, 1);
+        EXPECT_TRUE(dialogs.messages.isEmpty());
+        EXPECT_EQ(readRows(folder.path(), "DIASHORAST").size(), c.leaves ? 0 : 7);
+    }
 }
 
 } // namespace

@@ -94,3 +94,72 @@ TEST(ImportReport, SubjectsWithoutAGroupRowAreWarnedAbout) {
 }
 
 } // namespace
+
+namespace {
+
+// The report says each cause once, in the school's terms, however many items it explains;
+// causes under one heading count once in the completion message.
+TEST(ReportCauses, ItemsOfOneCauseAreToldOnceAndHeadingsCountOnce) {
+    const QString topic = QStringLiteral("Ofertas de curso sin grupos (%n ofertas)");
+    const QString sinGrupos = QStringLiteral("«%1» (oferta %2): sin grupos (%n materias)");
+    run::RunReport r;
+    r.run = QStringLiteral("import");
+    const auto subject = [&](const QString& oferta, const QString& nombre) {
+        r.add({ReportKind::SubjectWithoutGroup,
+               QStringLiteral("sin fila"),
+               QStringLiteral("MATERIAS"),
+               {},
+               1,
+               {},
+               QStringLiteral("m"),
+               sinGrupos.arg(nombre, oferta),
+               topic});
+    };
+    subject("A1", "1º ESO");
+    subject("B2", "2º Bachillerato");
+    subject("A1", "1º ESO");
+    subject("A1", "1º ESO");
+    r.add({ReportKind::UnitWithoutCourse,
+           QStringLiteral("sin nivel"),
+           QStringLiteral("UNIDADES"),
+           {},
+           4,
+           {},
+           QStringLiteral("9"),
+           QStringLiteral("Oferta 9: sin nivel (%n grupos)")});
+    r.add({ReportKind::RecordSkipped,
+           QStringLiteral("corto"),
+           QStringLiteral("DEPENDENCIAS"),
+           {},
+           2,
+           {},
+           {}});
+
+    const std::vector<run::ReportCause> causes = r.causes();
+    ASSERT_EQ(causes.size(), 4u);
+    // Left out first; then the warnings, those under one heading together.
+    EXPECT_EQ(causes[0].kind, ReportKind::RecordSkipped);
+    EXPECT_EQ(causes[0].text, "Corto");
+    EXPECT_EQ(causes[1].text, "«1º ESO» (oferta A1): sin grupos (3 materias)");
+    EXPECT_EQ(causes[1].topic, "Ofertas de curso sin grupos (2 ofertas)");
+    EXPECT_EQ(causes[2].text, "«2º Bachillerato» (oferta B2): sin grupos"); // one: no count
+    EXPECT_EQ(causes[2].topic, causes[1].topic);
+    EXPECT_EQ(causes[3].text, "Oferta 9: sin nivel");
+    EXPECT_TRUE(causes[3].topic.isEmpty());
+    EXPECT_EQ(r.causesToReview(), 3);
+    EXPECT_EQ(run::summarySentence(r),
+              "3 avisos que conviene revisar (1 elemento no se ha transferido)");
+
+    const QString text = r.toText();
+    EXPECT_TRUE(text.contains("\nNo se ha transferido:\n  - Corto\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains("\nConviene revisar:\n"
+                              "  - Ofertas de curso sin grupos (2 ofertas):\n"
+                              "      · «1º ESO» (oferta A1): sin grupos (3 materias)\n"
+                              "      · «2º Bachillerato» (oferta B2): sin grupos\n"
+                              "  - Oferta 9: sin nivel\n"))
+        << text.toStdString();
+    // Every item stays in the detail.
+    EXPECT_EQ(text.count("grupo MATERIAS, registro 1"), 4);
+}
+
+} // namespace

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -285,6 +286,16 @@ protected:
             event->accept();
             return;
         }
+        // Delete and Backspace on a code cell clear it, as staff expect of a grid.
+        if ((key == Qt::Key_Delete || key == Qt::Key_Backspace) && state() != EditingState &&
+            event->modifiers() == Qt::NoModifier) {
+            const QModelIndex at = currentIndex();
+            if (at.isValid() && (model()->flags(at) & Qt::ItemIsEditable)) {
+                model()->setData(at, QString(), Qt::EditRole);
+                event->accept();
+                return;
+            }
+        }
         if (key == Qt::Key_Escape && state() != EditingState) {
             if (onEscape)
                 onEscape();
@@ -347,8 +358,9 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
     : QDialog(parent), logic_(logic) {
     setObjectName(QStringLiteral("ControlCursos"));
     setWindowTitle(QStringLiteral("Asignación de Niveles y Cursos"));
+    // Resizable: the grid takes whatever room the user gives it.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setProperty("helpContext", 1);
 
     auto* outer = new QVBoxLayout(this);
@@ -356,7 +368,10 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
     auto* title =
         makeLabel(this, "LabelTitulo", QStringLiteral("ASIGNACIÓN DE NIVELES Y CURSOS"), false);
     QFont titleFont = title->font();
-    titleFont.setPointSize(titleFont.pointSize() + 6);
+    // Large where there is room; on a small screen the rows matter more.
+    const QScreen* titleScreen = screen();
+    const bool small = titleScreen && titleScreen->availableGeometry().height() < 700;
+    titleFont.setPointSize(titleFont.pointSize() + (small ? 2 : 6));
     titleFont.setBold(true);
     title->setFont(titleFont);
     title->setStyleSheet(QStringLiteral("color: #004000;"));
@@ -401,10 +416,14 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
         const int ch = fm.averageCharWidth();
         const int pad = 12;
         const int widths[ColumnCount] = {10, 40, 5, 3};
+        // A code may be all wide letters ("WWWWW"): room for the field's width of them.
+        const int wide = std::max(fm.horizontalAdvance(QLatin1Char('W')),
+                                  fm.horizontalAdvance(QLatin1Char('M')));
         int fixed = 0;
         for (int c = 0; c < ColumnCount; ++c) {
+            const int letter = (c == ColNivel || c == ColCurso) ? wide : ch;
             const int w =
-                std::max(widths[c] * ch + pad,
+                std::max(widths[c] * letter + pad,
                          fm.horizontalAdvance(
                              model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) +
                              pad);
@@ -426,7 +445,18 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
             model_->rowChanged(r);
         });
     };
-    body->addWidget(grid_, 5);
+    // Under the grid, the current row's offering in full: the column may shorten it.
+    auto* left = new QVBoxLayout;
+    left->setContentsMargins(0, 0, 0, 0);
+    left->addWidget(grid_, 1);
+    labelEstud_ = makeLabel(this, "LabelEstudiosFila", QString());
+    labelEstud_->setTextFormat(Qt::PlainText);
+    labelEstud_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    labelEstud_->setAccessibleName(QStringLiteral("Estudios de la fila actual"));
+    labelEstud_->setStyleSheet(
+        QStringLiteral("background: white; border: 1px solid #80A080; padding: 2px;"));
+    left->addWidget(labelEstud_);
+    body->addLayout(left, 1);
 
     // The right-hand column: the notices, which scroll when the screen is too small for
     // them. OK and the forced exit sit in a row below, always in view, so that the column
@@ -436,19 +466,26 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
     notices->setWidgetResizable(true);
     notices->setFrameShape(QFrame::NoFrame);
     notices->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    notices->setFocusPolicy(Qt::NoFocus);
+    // Reachable with Tab, and scrolled with the arrows and page keys once there.
+    notices->setFocusPolicy(Qt::TabFocus);
+    notices->setAccessibleName(QStringLiteral("Explicación de las abreviaturas de los grupos"));
     notices->viewport()->setAutoFillBackground(false);
     // The dialog's gradient shows through the column, as behind the other labels.
     notices->setStyleSheet(QStringLiteral("#AvisosCursos, #AvisosCursos > QWidget, "
-                                          "#AvisosCursosTexto { background: transparent; }"));
+                                          "#AvisosCursosTexto { background: transparent; }"
+                                          "#AvisosCursos:focus { border: 2px solid #0A3FA8; }"));
     auto* noticesBody = new QWidget(notices->viewport());
     noticesBody->setObjectName(QStringLiteral("AvisosCursosTexto"));
     noticesBody->setAutoFillBackground(false);
     auto* side = new QVBoxLayout(noticesBody);
     side->setContentsMargins(0, 0, 0, 0);
     notices->setWidget(noticesBody);
+    // Readable, but no wider than it needs: the rest of the width goes to the grid.
     notices->setMinimumWidth(18 * QFontMetrics(font()).averageCharWidth());
-    body->addWidget(notices, 2);
+    notices->setMaximumWidth(34 * QFontMetrics(font()).averageCharWidth());
+    auto* right = new QVBoxLayout;
+    right->setContentsMargins(0, 0, 0, 0);
+    body->addLayout(right, 0);
 
     labelIncidencias_ =
         makeLabel(this, "LabelIncidencias", QStringLiteral("INCIDENCIAS EN EL TRASPASO"));
@@ -459,12 +496,13 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
                                  "Complete el/los datos que falten, para poder concluir el "
                                  "proceso, antes de Salir."));
     labelFalta_->setStyleSheet(QStringLiteral("background-color: yellow;"));
+    // Shown only when OK found a gap; they take no room until then.
     for (QWidget* w :
          {static_cast<QWidget*>(labelIncidencias_), static_cast<QWidget*>(labelFalta_)}) {
-        keepPlaceWhenHidden(w);
         w->hide();
-        side->addWidget(w);
+        right->addWidget(w);
     }
+    right->addWidget(notices, 1);
 
     auto* importante = makeLabel(this, "LabelImportante", QStringLiteral("¡ IMPORTANTE !"));
     importante->setStyleSheet(QStringLiteral("color: #a00000; font-weight: bold;"));
@@ -492,11 +530,13 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
         makeLabel(this, "LabelDistintos",
                   QStringLiteral("Luego es de vital IMPORTANCIA que para cada NIVEL sus 5 "
                                  "Primeros caracteres sean DISTINTOS."));
-    distintos->setStyleSheet(QStringLiteral("color: #a00000; font-weight: bold;"));
-    side->addWidget(distintos);
+    distintos->setStyleSheet(QStringLiteral("color: #a00000; font-weight: bold; "
+                                            "background: #FFF6D0; padding: 3px;"));
     side->addStretch(1);
+    // The rule the codes must keep, across the window under the grid: in view however
+    // small the window, in two lines rather than ten.
+    outer->addWidget(distintos);
     auto* buttons = new QHBoxLayout;
-    outer->addLayout(buttons);
 
     bitBtn1_ = new QPushButton(QIcon(checkMark(20)), QStringLiteral("&OK"), this);
     bitBtn1_->setObjectName(QStringLiteral("BitBtn1"));
@@ -508,30 +548,38 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
 
     bitBtn2_ = new QPushButton(QStringLiteral("Forzar Salida Sin Terminar Proceso "), this);
     bitBtn2_->setObjectName(QStringLiteral("BitBtn2"));
-    bitBtn2_->setAutoDefault(false);
     bitBtn2_->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
     connect(bitBtn2_, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
     labelAtencion_ =
         makeLabel(this, "LabelAtencion",
-                  QStringLiteral("¡ Atención ! Si fuerza la Salida, los Datos recogidos serán "
-                                 "INCOHERENTES."));
+                  QStringLiteral("¡ Atención ! Si fuerza la Salida no se importa nada: las "
+                                 "tablas de trabajo quedan como estaban antes de la importación "
+                                 "y los códigos que ha escrito se guardan."));
     labelAtencion_->setStyleSheet(QStringLiteral("color: red; background-color: yellow;"));
-    for (QWidget* w : {static_cast<QWidget*>(labelAtencion_), static_cast<QWidget*>(bitBtn2_)}) {
-        keepPlaceWhenHidden(w);
-        w->hide();
-    }
-    buttons->addWidget(labelAtencion_, 1);
+    // Across the window above the buttons, shown only with the forced exit.
+    labelAtencion_->hide();
+    bitBtn2_->hide();
+    keepPlaceWhenHidden(bitBtn2_);
+    outer->addWidget(labelAtencion_);
+    outer->addLayout(buttons);
+    buttons->addStretch(1);
     buttons->addWidget(bitBtn2_);
     buttons->addSpacing(12);
     buttons->addWidget(bitBtn1_);
 
     bitBtn1_->setDefault(true);
-    setFixedSize(chooseSize());
+    // Tab: the grid, the explanation, then the buttons from left to right.
+    setTabOrder(grid_, notices);
+    setTabOrder(notices, bitBtn2_);
+    setTabOrder(bitBtn2_, bitBtn1_);
+    setMinimumSize(minimumSizeHint().boundedTo(QSize(320, 240)));
+    resize(chooseSize());
 
     connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current, const QModelIndex& previous) {
                 if (!current.isValid())
                     return;
+                showCurrentEstud();
                 guarded([&] {
                     if (!previous.isValid() || current.row() != previous.row())
                         logic_.setCurrentRow(current.row());
@@ -549,9 +597,10 @@ TControlCursos::~TControlCursos() {
     logic_.changed = nullptr;
 }
 
-// Fixed, as the user may not resize it, but chosen from its contents and the screen:
-// the grid as wide as a long offering's name needs, the notices readable beside it, and
-// all of it inside the available screen (the notices scroll when they must).
+// Chosen from its contents and the screen, remembering nothing between runs: the grid as
+// wide as a long offering's name needs and as tall as its rows, the notices readable
+// beside it, and all of it inside the available screen (the notices scroll when they
+// must, the grid too).
 QSize TControlCursos::chooseSize() const {
     const QFontMetrics fm(font());
     const int ch = fm.averageCharWidth();
@@ -562,7 +611,12 @@ QSize TControlCursos::chooseSize() const {
     for (int i = 0; i < logic_.rowCount(); ++i)
         estud = std::max(estud, gridMetrics.horizontalAdvance(logic_.row(i).estud) + 16);
     estud = std::min(estud, 80 * gridMetrics.averageCharWidth());
-    QSize want(grid_->property("fixedColumnsWidth").toInt() + estud + 34 * ch, 34 * line);
+    const int rowsHeight = logic_.rowCount() * grid_->verticalHeader()->defaultSectionSize() +
+                           grid_->horizontalHeader()->height() + 2 * grid_->frameWidth();
+    // Besides the columns and the notices: the layout's margins and spacing.
+    const int margins = 2 * layout()->contentsMargins().left() + 3 * layout()->spacing() + 8;
+    QSize want(grid_->property("fixedColumnsWidth").toInt() + estud + 34 * ch + margins,
+               std::max(34 * line, rowsHeight + 14 * line));
     want = want.expandedTo(minimumSizeHint());
     if (const QScreen* s = screen()) {
         // Room for a window manager's frame and title bar.
@@ -677,7 +731,7 @@ void TControlCursos::showEvent(QShowEvent* event) {
     model_->reload();
     updateFromLogic();
     // Now that the rows are known, room for the longest offering's name.
-    setFixedSize(chooseSize());
+    resize(chooseSize());
     if (QScreen* s = screen()) {
         const QRect avail = s->availableGeometry();
         QPoint at = avail.center() - rect().center();
@@ -711,7 +765,31 @@ void TControlCursos::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    // Enter presses the button in focus, whichever it is; OK only from elsewhere.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* b = qobject_cast<QPushButton*>(focusWidget()); b && b->isEnabled()) {
+            event->accept();
+            b->click();
+            return;
+        }
+    }
     QDialog::keyPressEvent(event);
+}
+
+void TControlCursos::closeEvent(QCloseEvent* event) {
+    // The close box and Alt+F4 are OK: the codes are checked, and with a gap the user
+    // hears of it and gets the forced exit, rather than an import with empty codes.
+    event->ignore();
+    if (!closingByButton_)
+        BitBtn1Click();
+}
+
+void TControlCursos::showCurrentEstud() {
+    const QModelIndex at = grid_->currentIndex();
+    const QString text = at.isValid() ? logic_.row(at.row()).estud : QString();
+    labelEstud_->setText(
+        text.isEmpty() ? QString()
+                       : QStringLiteral("%1: %2").arg(logic_.row(at.row()).clave, text.trimmed()));
 }
 
 void TControlCursos::done(int r) {
@@ -757,12 +835,18 @@ void TControlCursos::onFocusChanged(QWidget* old, QWidget* now) {
 }
 
 void TControlCursos::BitBtn1Click() {
+    if (closingByButton_)
+        return;
+    closingByButton_ = true;
     grid_->commitOpenEditor();
     guarded([this] { logic_.BitBtn1Click(); });
     QDialog::done(Accepted);
 }
 
 void TControlCursos::BitBtn2Click() {
+    if (closingByButton_)
+        return;
+    closingByButton_ = true;
     grid_->commitOpenEditor();
     guarded([this] { logic_.BitBtn2Click(); });
     QDialog::done(Rejected);

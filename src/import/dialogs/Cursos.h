@@ -33,6 +33,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void done(int r) override;
 
 private:
@@ -41,6 +42,7 @@ private:
     QModelIndex firstMissingCode() const;
     void navigate(int target);
     void updateFromLogic();
+    void showCurrentEstud();
     void onFocusChanged(QWidget* old, QWidget* now);
     bool insideGrid(QWidget* w) const;
     void BitBtn1Click();
@@ -53,9 +55,11 @@ private:
     QLabel* labelIncidencias_ = nullptr;
     QLabel* labelFalta_ = nullptr;
     QLabel* labelAtencion_ = nullptr;
+    QLabel* labelEstud_ = nullptr;
     QPushButton* bitBtn1_ = nullptr;
     QPushButton* bitBtn2_ = nullptr;
     QMetaObject::Connection focusConnection_;
     bool shown_ = false;
+    bool closingByButton_ = false; // OK or the forced exit is closing the dialog
     std::exception_ptr failure_;
 };

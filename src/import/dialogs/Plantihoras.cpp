@@ -6,8 +6,10 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -45,7 +47,9 @@ TPlantillas::TPlantillas(PlantillasLogic& logic, QWidget* parent) : QDialog(pare
     LabelSelec = makeLabel(
         this, "LabelSelec",
         QStringLiteral("Para seleccionar mas de un Marco Horario, mantenga (Ctrl) pulsado y "
-                       "seleccione cada marco con 1 click del botón izquierdo del ratón."));
+                       "seleccione cada marco con 1 click del botón izquierdo del ratón. "
+                       "Con el teclado: las flechas mueven el cursor, Ctrl+Espacio marca o "
+                       "desmarca el marco del cursor y Mayús+flechas marca varios seguidos."));
     LabelSelec->setWordWrap(true);
     QFont boldItalic = bold;
     boldItalic.setItalic(true);
@@ -57,6 +61,8 @@ TPlantillas::TPlantillas(PlantillasLogic& logic, QWidget* parent) : QDialog(pare
     LabelMarcos = makeLabel(this, "LabelMarcos", QStringLiteral("MARCOS"));
     ListBox2 = new QListWidget(this);
     ListBox2->setObjectName(QStringLiteral("ListBox2"));
+    ListBox2->setAccessibleName(QStringLiteral("Marcos horarios"));
+    LabelMarcos->setBuddy(ListBox2);
     ListBox2->setSelectionMode(QAbstractItemView::ExtendedSelection); // Ctrl and Shift
 
     LabelNombre = makeLabel(this, "LabelNombre", QStringLiteral("-"));
@@ -70,6 +76,7 @@ TPlantillas::TPlantillas(PlantillasLogic& logic, QWidget* parent) : QDialog(pare
     ListBox1 = new QListWidget(this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBox1->setAccessibleName(QStringLiteral("Horas del marco"));
 
     // Holds the frame in focus; never shown.
     ComboBoxPlantilla = new QComboBox(this);
@@ -154,6 +161,40 @@ void TPlantillas::done(int r) {
     QDialog::done(r);
 }
 
+void TPlantillas::reject() {
+    if (closing_ || asking_)
+        return;
+    asking_ = true;
+    QMessageBox box(QMessageBox::Question, windowTitle(), PlantillasLogic::kLeaveText,
+                    QMessageBox::NoButton, this);
+    box.setObjectName(QStringLiteral("PreguntaSalir"));
+    QPushButton* leave = box.addButton(PlantillasLogic::kLeaveButton, QMessageBox::DestructiveRole);
+    QPushButton* stay = box.addButton(PlantillasLogic::kStayButton, QMessageBox::RejectRole);
+    leave->setObjectName(QStringLiteral("BotonSalir"));
+    stay->setObjectName(QStringLiteral("BotonSeguir"));
+    // Escape, the close box and Enter on nothing in particular go back to choosing.
+    box.setDefaultButton(stay);
+    box.setEscapeButton(stay);
+    box.exec();
+    asking_ = false;
+    if (box.clickedButton() != leave)
+        return;
+    closing_ = true;
+    logic_.leave();
+    QDialog::done(Rejected);
+}
+
+void TPlantillas::keyPressEvent(QKeyEvent* e) {
+    // Enter presses the button in focus; elsewhere (the lists) it is Continuar.
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+        if (auto* b = qobject_cast<QPushButton*>(focusWidget()); b && b->isEnabled()) {
+            b->click();
+            return;
+        }
+    }
+    QDialog::keyPressEvent(e);
+}
+
 void TPlantillas::FormActivate() {
     activated_ = true;
     logic_.FormActivate();
@@ -181,7 +222,15 @@ void TPlantillas::showLogic(bool refill) {
     const QSignalBlocker blockCombo(ComboBoxPlantilla);
     if (refill) {
         ListBox2->clear();
-        ListBox2->addItems(logic_.marcos());
+        // Each code with its frame's name beside it; the code stays the entry's value.
+        const QList<PlantillasLogic::Frame> frames = logic_.frames();
+        for (int row = 0; row < logic_.marcos().size(); ++row) {
+            const QString code = logic_.marcos().at(row);
+            const QString name = row < frames.size() ? frames.at(row).name : QString();
+            auto* item = new QListWidgetItem(
+                name.isEmpty() ? code : QStringLiteral("%1 — %2").arg(code, name), ListBox2);
+            item->setData(Qt::UserRole, code);
+        }
         ComboBoxPlantilla->clear();
         ComboBoxPlantilla->addItems(logic_.marcos());
         for (int row = 0; row < ListBox2->count(); ++row)

@@ -16,11 +16,15 @@ class TPlantillas : public QDialog {
 public:
     explicit TPlantillas(PlantillasLogic& logic, QWidget* parent = nullptr);
 
-    // Every way of closing (Continuar, the close box, Escape) ends here.
+    // Continuar ends here, and so does a confirmed way out.
     void done(int r) override;
+    // Escape and the close box: asks whether to leave the import without finishing it;
+    // if so the dialog closes with the logic left, otherwise it stays open.
+    void reject() override;
 
 protected:
     bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
     void showEvent(QShowEvent* e) override;
 
 private:
@@ -46,4 +50,5 @@ private:
     bool activated_ = false; // FormActivate ran since the dialog last lost activation
     bool closing_ = false;
     bool centred_ = false;
+    bool asking_ = false;
 };
