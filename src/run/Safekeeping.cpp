@@ -740,6 +740,7 @@ RestoreResult restoreLastImport(const QString& workDir, bool force) {
     {
         // The set being replaced becomes the one a second restore puts back.
         TableSafekeeping keep(workDir, always, onlyIfMissing);
+        keep.beforeStep(always + onlyIfMissing); // every table of the set is rewritten now
         putBack(workDir, previous, m, PutBack::Copy);
         if (const QString warning = keep.commit(); !warning.isEmpty())
             r.warning = warning;

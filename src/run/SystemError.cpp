@@ -1,5 +1,7 @@
 #include "run/SystemError.h"
 
+#include <cstring>
+
 namespace run {
 
 namespace {
@@ -93,6 +95,15 @@ QString systemReasonAndAdvice(const std::error_code& code) {
     const QString advice = systemAdvice(code);
     return advice.isEmpty() ? systemReason(code)
                             : systemReason(code) + QStringLiteral(". ") + advice;
+}
+
+QString inOurWords(const QString& systemText) {
+    // Qt words a file's error with the C library's text for errno: find which it was.
+    for (int code = 1; code < 200; ++code) {
+        if (systemText == QString::fromLocal8Bit(std::strerror(code)))
+            return systemReasonAndAdvice(std::error_code(code, std::generic_category()));
+    }
+    return systemText;
 }
 
 } // namespace run

@@ -20,4 +20,8 @@ QString systemAdvice(const std::error_code& code);
 // "reason. Advice" with the advice left out when there is none; no final full stop.
 QString systemReasonAndAdvice(const std::error_code& code);
 
+// A reason as the system words it (Qt's errorString() of a file) in ours, with the advice;
+// a text that is no system reason comes back as it is.
+QString inOurWords(const QString& systemText);
+
 } // namespace run
