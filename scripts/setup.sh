@@ -6,7 +6,7 @@ packages=(
     qt6-base-dev qt6-translations-l10n libxml2-dev libxml2-utils libgtest-dev libbenchmark-dev time
     xvfb xauth xdotool x11-utils x11-apps imagemagick libx11-dev
     clang libclang-rt-14-dev
-    g++-mingw-w64-x86-64-posix locales
+    g++-mingw-w64-x86-64-posix locales strace
 )
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo

@@ -3,6 +3,7 @@
 #include "cli/Cli.h"
 #include "run/RunHost.h"
 #include "run/RunReport.h"
+#include "run/SystemError.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -65,7 +66,8 @@ public:
         const QByteArray json = report.toJson();
         if (!f.open(QIODevice::WriteOnly) || f.write(json) != json.size() || !f.commit())
             io_.err << "No se ha podido escribir el informe "
-                    << QDir::toNativeSeparators(reportPath) << ": " << f.errorString() << '\n'
+                    << QDir::toNativeSeparators(reportPath) << ": "
+                    << run::inOurWords(f.errorString()) << '\n'
                     << Qt::flush;
     }
 

@@ -22,12 +22,18 @@ int runRestore(const QStringList& args, Streams io) {
     }
     try {
         const run::FolderLock lock(workDir, run::FolderLock::Need::Required);
-        const QString line = run::finishInterrupted(workDir);
+        const bool force = opts.has(QStringLiteral("force"));
+        bool undone = false;
+        const QString line = run::finishInterrupted(workDir, force, &undone);
         if (!line.isEmpty())
             io.out << line << '\n';
-        const run::RestoreResult r =
-            run::restoreLastImport(workDir, opts.has(QStringLiteral("force")));
+        // An import that did not finish is the last one: undoing it is the restore.
+        if (undone)
+            return Done;
+        const run::RestoreResult r = run::restoreLastImport(workDir, force);
         (r.restored ? io.out : io.err) << r.message << '\n';
+        if (!r.warning.isEmpty())
+            io.err << r.warning << '\n';
         return r.restored ? Done : RunFailed;
     } catch (const RunError& e) {
         io.err << e.message() << '\n';

@@ -1,4 +1,5 @@
 #include "exchange/XmlSupport.h"
+#include "run/SystemError.h"
 
 #include "run/RunError.h"
 
@@ -236,7 +237,7 @@ Document Document::load(const QString& path) {
     if (QFileInfo(path).isDir() || !f.open(QIODevice::ReadOnly))
         throw RunError(QStringLiteral("No se puede leer el archivo XML '%1': %2")
                            .arg(path, QFileInfo(path).isDir() ? QStringLiteral("es una carpeta")
-                                                              : f.errorString()));
+                                                              : run::inOurWords(f.errorString())));
     // Streamed from the file rather than read whole first: a large document is then never
     // in memory as bytes beside its tree. The start is looked at for the declaration.
     const bool declared = startsWithDeclaration(f.peek(16));
@@ -246,8 +247,8 @@ Document Document::load(const QString& path) {
         return xmlCtxtReadIO(ctxt, readFromFile, closeNoFile, &source, url, nullptr, options);
     });
     if (source.failed || f.error() != QFileDevice::NoError)
-        throw RunError(
-            QStringLiteral("No se puede leer el archivo XML '%1': %2").arg(path, f.errorString()));
+        throw RunError(QStringLiteral("No se puede leer el archivo XML '%1': %2")
+                           .arg(path, run::inOurWords(f.errorString())));
     return result;
 }
 

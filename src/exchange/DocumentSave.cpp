@@ -1,4 +1,5 @@
 #include "exchange/XmlSupport.h"
+#include "run/SystemError.h"
 
 #include "run/RunError.h"
 
@@ -50,7 +51,7 @@ QString saveFailure(const QSaveFile& f, int error, const QString& path) {
                               "hubiera con ese nombre sigue como estaba.")
             .arg(path);
     return QStringLiteral("No se puede guardar el documento XML '%1': %2")
-        .arg(path, f.errorString());
+        .arg(path, run::inOurWords(f.errorString()));
 }
 
 // The library's writer for a document: its encoding and options. With a declaration: the

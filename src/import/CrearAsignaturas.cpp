@@ -121,10 +121,20 @@ void CrearAsignaturas(ImportContext& ctx) {
     QSet<QString> largosVistos;  // long codes
     QSet<QString> paresVistos;   // long code followed by the name
     Numeracion numeracion;
+    // Both lookups stand for locates in the tables written so far: keys in the form the
+    // table gives them back (what the code page cannot hold reads "?"), on both sides.
+    using tables::cp1252::asStored;
     // ASIGNOMT rows by (CODLARGO, NOMBRE) as stored; the first row wins, as a locate would.
     QHash<Par, QString> codPorFila;
-    // (MATERIA, OFERTAMATRI) of every ASIGNOMT2 row.
+    const auto claveFila = [](const QString& codLargo, const QString& nombre) {
+        return Par{asStored(LeftStr(codLargo, kAnchoCodLargo)),
+                   asStored(LeftStr(nombre, kAnchoNombre))};
+    };
+    // (MATERIA, OFERTAMATRI) of every ASIGNOMT2 row, as stored.
     QSet<Par> materiasPorOferta;
+    const auto claveOferta = [](const Materia& m) {
+        return Par{asStored(m.identificador), asStored(m.oferta)};
+    };
 
     const auto anadirAsignomt2 = [&](const QString& cod, const QString& codLargo,
                                      const Materia& m) {
@@ -136,7 +146,7 @@ void CrearAsignaturas(ImportContext& ctx) {
         asignomt2.setText(tables::ASIGNOMT2::OFERTAMATRI, m.oferta);
         asignomt2.setBool(tables::ASIGNOMT2::ESTAREA, false);
         asignomt2.post();
-        materiasPorOferta.insert({m.identificador, m.oferta});
+        materiasPorOferta.insert(claveOferta(m));
     };
 
     for (const Materia& m : materias) {
@@ -158,10 +168,9 @@ void CrearAsignaturas(ImportContext& ctx) {
         if (nombresVistos.contains(nombreMayus) && largosVistos.contains(codLargo) &&
             paresVistos.contains(par)) {
             // Already a subject: only its link to this course offer may be missing.
-            if (materiasPorOferta.contains({m.identificador, m.oferta}))
+            if (materiasPorOferta.contains(claveOferta(m)))
                 continue;
-            const auto fila = codPorFila.constFind(
-                {LeftStr(codLargo, kAnchoCodLargo), LeftStr(m.nombre, kAnchoNombre)});
+            const auto fila = codPorFila.constFind(claveFila(codLargo, m.nombre));
             if (fila != codPorFila.cend())
                 anadirAsignomt2(*fila, codLargo, m);
             continue;
@@ -179,7 +188,7 @@ void CrearAsignaturas(ImportContext& ctx) {
         asignomt.setBool(tables::ASIGNOMT::ESTAREA, false);
         asignomt.setText(tables::ASIGNOMT::R_UNI_MAT, QString());
         asignomt.post();
-        const Par fila{LeftStr(codLargo, kAnchoCodLargo), LeftStr(m.nombre, kAnchoNombre)};
+        const Par fila = claveFila(codLargo, m.nombre);
         if (!codPorFila.contains(fila))
             codPorFila.insert(fila, cod);
         anadirAsignomt2(cod, codLargo, m);

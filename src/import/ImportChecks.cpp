@@ -5,6 +5,7 @@
 #include "run/RunError.h"
 #include "tables/NativeFile.h"
 #include "tables/Table.h"
+#include "tables/TableFiles.h"
 #include "tables/WorkingTables.h"
 
 #include <QDir>
@@ -35,7 +36,8 @@ QString catalogueProblem(const QString& catalogPath) {
         return QStringLiteral("No se encuentra el catálogo de materias %1. Colóquelo junto al "
                               "programa y vuelva a empezar.")
             .arg(native(catalogPath));
-    const QFileInfo info(catalogPath);
+    // The file the existence test found, in whatever letter case it is spelt.
+    const QFileInfo info(tables::detail::findFile(catalogPath));
     if (!info.isFile())
         return QStringLiteral("El catálogo de materias %1 no es un archivo normal. Sustitúyalo "
                               "por el catálogo que acompaña al programa.")
@@ -74,6 +76,13 @@ QStringList tableProblems(const QString& workDir) {
             continue;
         if (!names.contains(upper.left(upper.size() - 4)))
             continue;
+        if (info.isSymLink()) {
+            problems << QStringLiteral("%1 es un enlace simbólico y la importación tiene que "
+                                       "reemplazarlo por la tabla misma: ponga la tabla en su "
+                                       "lugar y vuelva a empezar.")
+                            .arg(native(info.filePath()));
+            continue;
+        }
         if (!info.isFile()) {
             problems << QStringLiteral("%1 no es un archivo normal y la importación tiene que "
                                        "reemplazarlo: quítelo de la carpeta de trabajo y vuelva "

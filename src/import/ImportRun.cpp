@@ -5,6 +5,7 @@
 #include "run/RunError.h"
 #include "run/RunFrame.h"
 #include "run/Safekeeping.h"
+#include "tables/WorkingTables.h"
 #include "text/Allocator.h"
 
 #include <QDir>
@@ -155,6 +156,8 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders, excha
                 const bool isCourses =
                     i < int(table.size()) && table[size_t(i)].name == QLatin1String("CrearCursos");
                 const QString label = i < int(table.size()) ? table[size_t(i)].label : QString();
+                if (kept && i < int(table.size()))
+                    kept->beforeStep(table[size_t(i)].writes);
                 host.stepStarted(i, count, label);
                 const bool forcedExit = steps[size_t(i)](ctx);
                 coursesAnswered = coursesAnswered || isCourses;
@@ -169,8 +172,11 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders, excha
                 }
                 host.stepFinished(i);
             }
-            if (kept)
-                kept->commit();
+            if (kept) {
+                // A completed import stays completed: what failed after is said beside.
+                if (const QString warning = kept->commit(); !warning.isEmpty())
+                    host.showMessage(warning);
+            }
         } catch (...) {
             const std::exception_ptr fault = std::current_exception();
             try {

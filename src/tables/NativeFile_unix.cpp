@@ -1,7 +1,8 @@
 #include "tables/NativeFile.h"
 
+#include "run/SystemError.h"
+
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -14,32 +15,9 @@ int fd(qintptr handle) {
     return static_cast<int>(handle);
 }
 
-// The reasons a user can act on, in the language of our messages; the system's own text
-// for the rest.
+// The system's reason in the words of our messages, with the advice that fits it.
 QString errnoText(int code) {
-    switch (code) {
-    case ENOENT:
-        return QStringLiteral("no existe el archivo o la carpeta");
-    case ENOTDIR:
-        return QStringLiteral("una parte de la ruta no es una carpeta");
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("permiso denegado");
-    case EROFS:
-        return QStringLiteral("el sistema de archivos es de solo lectura");
-    case ENOSPC:
-        return QStringLiteral("no queda espacio en el disco");
-#ifdef EDQUOT
-    case EDQUOT:
-        return QStringLiteral("se ha superado la cuota de disco");
-#endif
-    case EISDIR:
-        return QStringLiteral("es una carpeta");
-    case EIO:
-        return QStringLiteral("error de entrada/salida del disco");
-    default:
-        return QString::fromLocal8Bit(std::strerror(code));
-    }
+    return run::systemReasonAndAdvice(std::error_code(code, std::generic_category()));
 }
 } // namespace
 

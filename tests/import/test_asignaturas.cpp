@@ -138,6 +138,14 @@ TEST(CrearAsignaturas, BuildsCodesAndLinks) {
              {"", "", "", "A1", "O2"},
              {"Griego", "Griego", "Griego", "G1", "O3"},
          }},
+        {"identifiers the code page cannot tell apart are one link, as the table holds them",
+         {},
+         {
+             materia("O1", "Química", "5Σ1"),
+             materia("O1", "Química", "5Ω1"),
+         },
+         {{"Químic", "Químic", "Química"}},
+         {{"Químic", "Químic", "Química", "5?1", "O1"}}},
         {"no records", {}, {}, {}, {}},
     };
 
