@@ -210,23 +210,6 @@ FrameChoice chooseFrames(const exchange::Document& doc, const QStringList& codes
     return choice;
 }
 
-SlotFrames slotFrames(const exchange::Document& doc, const FrameChoice& choice) {
-    SlotFrames s;
-    if (choice.frameCount == 0)
-        return s;
-    if (!choice.asked) {
-        const exchange::NodeList frames = doc.recordsOf(QStringLiteral("JORNADAS_ESCOLARES"));
-        s.code1 =
-            PlantillasLogic::frameCode(exchange::itemValue(exchange::dataItems(frames.first()), 0));
-        return s;
-    }
-    s.two = choice.resultado.size() == 20;
-    s.code1 = PlantillasLogic::frameCode(choice.resultado.left(10));
-    if (s.two)
-        s.code2 = PlantillasLogic::frameCode(choice.resultado.mid(10));
-    return s;
-}
-
 std::optional<int> readImportOptions(const QStringList& args, Streams io, ImportOptions& o) {
     const Options opts(args,
                        {QStringLiteral("workdir"), QStringLiteral("catalog"),

@@ -53,13 +53,4 @@ QStringList frameCodes(const QString& option);
 // "  CODE  name" lines of every frame, for messages.
 QString frameList(const QList<PlantillasLogic::Frame>& frames);
 
-// The frame codes the time-slot step compares slots with, from the chosen value
-// (empty when there is no frame at all).
-struct SlotFrames {
-    QString code1;
-    QString code2;
-    bool two = false;
-};
-SlotFrames slotFrames(const exchange::Document& doc, const FrameChoice& choice);
-
 } // namespace cli

@@ -1,42 +1,105 @@
 #include "cli/Answers.h"
+#include "cli/StepLinesHost.h"
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportRun.h"
 #include "run/RunError.h"
 #include "run/RunReport.h"
-#include "tables/Cp1252.h"
-#include "tables/Folders.h"
+#include "run/Safekeeping.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
-#include "text/WholeNumber.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSet>
+#include <QTemporaryDir>
 
+// `check` runs the import itself, with the same answers, on a scratch copy of the working
+// folder's tables, and tells what it met; the working folder is left as it was.
 namespace cli {
 
 namespace {
 
-using exchange::NodeList;
+// The data groups the steps read, in the order they read them.
+QStringList groupsRead() {
+    QStringList groups;
+    for (const ImportStepInfo& s : importSteps())
+        for (const QString& g : s.reads)
+            if (!groups.contains(g))
+                groups << g;
+    return groups;
+}
 
-struct GroupRule {
-    const char* seq;
-    int minItems; // records with fewer items are passed over
+void copyFile(const QString& from, const QString& to) {
+    QFile::remove(to);
+    QFile source(from);
+    if (!source.copy(to))
+        throw RunError(QStringLiteral("No se puede copiar %1 para la comprobación: %2")
+                           .arg(QDir::toNativeSeparators(from), source.errorString()));
+}
+
+// The working folder as the import would find it: its files, and the copies of a run
+// killed in the middle, which the import puts back before anything else. The bookkeeping
+// of finished runs and the lock stay behind.
+void copyWorkingFolder(const QString& workDir, const QString& scratch) {
+    const QDir from(workDir);
+    for (const QFileInfo& f : from.entryInfoList(QDir::Files | QDir::Hidden | QDir::System))
+        if (f.isFile())
+            copyFile(f.filePath(), QDir(scratch).filePath(f.fileName()));
+    const QString backup = run::backupFolder(workDir);
+    const QString unfinished = QDir(backup).filePath(QStringLiteral("EN_CURSO"));
+    if (!QFileInfo(unfinished).isDir())
+        return;
+    const QString to = run::backupFolder(scratch);
+    QDirIterator it(unfinished, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString target = QDir(to).filePath(QDir(backup).relativeFilePath(path));
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        copyFile(path, target);
+    }
+}
+
+// Answers the import from the options and keeps what the run says instead of printing it.
+class CheckHost : public StepLinesHost {
+public:
+    using StepLinesHost::StepLinesHost;
+
+    QStringList errors;  // what ended the run
+    QStringList notes;   // other messages of the run
+    QStringList missing; // answers the run stopped for
+    QStringList lacking; // course-offer keys without level or course
+    std::optional<run::RunReport> report;
+
+    void showMessage(const QString& text) override {
+        if (!runState || runState->resultValue != 1)
+            notes << text;
+    }
+    void reportError(const QString& text) override {
+        failed = true;
+        if (!needsAnswer)
+            errors << text;
+    }
+    void runReported(const run::RunReport& r, const QString&) override { report = r; }
 };
 
-const GroupRule kGroups[] = {
-    {"CURSOS_DEL_CENTRO", 2}, {"MATERIAS", 2}, {"ACTIVIDADES", 2},        {"EMPLEADOS", 2},
-    {"DEPENDENCIAS", 2},      {"UNIDADES", 2}, {"JORNADAS_ESCOLARES", 0}, {"TRAMOS_HORARIOS", 0},
-    {"ORIGENES", 2},          {"NIVELES", 2},  {"CURSOS_NIVELES", 2},     {"AUTORIZACIONES", 2},
-};
-
-QString notWhole(const QString& seq, int record, int item, const QString& value) {
-    return QStringLiteral("%1, registro %2, dato %3: \"%4\" no es un número entero")
-        .arg(seq)
-        .arg(record)
-        .arg(item)
-        .arg(value);
+// "record_skipped: 2 (EMPLEADOS 4, DEPENDENCIAS 3)": each of the run's kinds with where
+// its items are.
+void printReport(QTextStream& out, const run::RunReport& report) {
+    for (const run::ReportKind k : run::kindsOf(report.run)) {
+        QStringList where;
+        for (const run::ReportItem& i : report.items())
+            if (i.kind == k)
+                where << QStringLiteral("%1 %2")
+                             .arg(i.group.isEmpty() ? i.table : i.group)
+                             .arg(i.record);
+        out << "  " << run::kindName(k) << ": " << where.size();
+        if (!where.isEmpty())
+            out << " (" << where.join(QStringLiteral(", ")) << ')';
+        out << '\n';
+    }
 }
 
 } // namespace
@@ -47,14 +110,13 @@ int runCheck(const QStringList& args, Streams io) {
         return *failed;
     const QString& path = o.document;
     const QString& workDir = o.workDir;
-    const QString& catalog = o.catalogPath;
-    const bool recover = o.recover;
-    const CodesByKey& given = o.codes;
 
     QStringList errors;  // what would end the run with an error
     QStringList missing; // answers the run would stop for
+    QStringList notes;
     QTextStream& out = io.out;
     try {
+        // What only reading the document tells.
         const exchange::Document doc = exchange::Document::load(path);
         out << "Documento: " << QDir::toNativeSeparators(path) << '\n';
         if (!doc.ok()) {
@@ -65,185 +127,131 @@ int runCheck(const QStringList& args, Streams io) {
         const QString enc = doc.encoding();
         out << "  XML bien formado, codificación "
             << (enc.isEmpty() ? QStringLiteral("UTF-8 (sin declaración)") : enc) << '\n';
-
-        // School year: one of the first two groups must carry more than one item.
-        const NodeList top = doc.topLevelGroups();
-        bool yearFound = false;
-        for (int i = 0; i < 2 && i < top.size(); ++i)
-            yearFound = yearFound || exchange::dataItems(top.at(i)).size() > 1;
-        if (!yearFound)
-            errors << QStringLiteral("Ninguno de los dos primeros grupos de datos trae el año "
-                                     "académico: la importación terminaría en PERIODOS.");
-
         out << "Grupos de datos:\n";
-        QHash<QString, NodeList> records;
-        QStringList skippedAll; // "EMPLEADOS 3": record_skipped of the import's report
-        for (const GroupRule& g : kGroups) {
-            const QString seq = QString::fromLatin1(g.seq);
-            const NodeList recs = doc.recordsOf(seq);
-            records.insert(seq, recs);
-            QStringList skipped;
-            for (int i = 0; i < recs.size(); ++i)
-                if (exchange::dataItems(recs.at(i)).size() < g.minItems) {
-                    skipped << QString::number(i + 1);
-                    skippedAll << seq + u' ' + QString::number(i + 1);
-                }
-            out << QStringLiteral("  %1: %2 registros").arg(seq).arg(recs.size());
-            if (!skipped.isEmpty())
-                out << QStringLiteral(", se pasarían por alto los registros %1")
-                           .arg(skipped.join(QStringLiteral(", ")));
-            out << '\n';
-        }
-
-        // What would end the import on the way, as the import itself checks it before
-        // its first step.
-        errors << problemsBeforeImport(doc, path, RunFolders{workDir, catalog});
-        if (catalogueProblem(catalog).isEmpty()) {
-            const QFileInfo ci(catalog);
+        for (const QString& seq : groupsRead())
+            out << QStringLiteral("  %1: %2 registros\n").arg(seq).arg(doc.recordsOf(seq).size());
+        if (catalogueProblem(o.catalogPath).isEmpty()) {
+            const QFileInfo ci(o.catalogPath);
             tables::Table t;
             t.open(ci.absolutePath(), ci.fileName(), tables::OpenMode::Shared);
-            out << "Catálogo de materias: " << QDir::toNativeSeparators(catalog) << ", "
+            out << "Catálogo de materias: " << QDir::toNativeSeparators(o.catalogPath) << ", "
                 << t.rowCount() << " materias\n";
         }
-
-        // Course offerings that the saved and the given codes leave without level or course.
-        const CodesByKey saved = recover ? CursosLogic::savedCodes(workDir) : CodesByKey();
-        QStringList lacking;
-        int offerings = 0;
-        for (const auto& r : records.value(QStringLiteral("CURSOS_DEL_CENTRO"))) {
-            const NodeList items = exchange::dataItems(r);
-            if (items.size() < 2)
-                continue;
-            ++offerings;
-            // As CURSOST holds the key, which is how the codes are keyed.
-            const QString key =
-                tables::cp1252::asStored(RTrim(LeftStr(exchange::itemValue(items, 0), 10)));
-            const CursosLogic::Codes codes = given.value(key, saved.value(key));
-            if ((CursosLogic::isMissing(codes.nivel) || CursosLogic::isMissing(codes.curso)) &&
-                !lacking.contains(key))
-                lacking << key;
-        }
-        const QString source = given.isEmpty() ? QStringLiteral("CURSOST2")
-                               : recover       ? QStringLiteral("CURSOST2 y --codes")
-                                               : QStringLiteral("--codes");
-        if (lacking.isEmpty()) {
-            out << "Ofertas de curso: las " << offerings << " tienen nivel y curso (" << source
-                << ").\n";
-        } else {
-            out << "Ofertas de curso sin nivel o curso tras " << source << " (" << lacking.size()
-                << "): " << lacking.join(QStringLiteral(", ")) << '\n';
-            missing << QStringLiteral("nivel y curso de %1 ofertas de curso (--codes)")
-                           .arg(lacking.size());
-        }
-
-        // What the import's report would list (the run's own kinds), worked out from the
-        // document and the codes the run would apply.
-        {
-            // Without ORIGENES the last step reads no catalogue group at all.
-            if (records.value(QStringLiteral("ORIGENES")).isEmpty())
-                skippedAll.removeIf([](const QString& s) {
-                    for (const ImportStepInfo& step : importSteps())
-                        if (step.name == QLatin1String("CrearCatalogos"))
-                            for (const QString& group : step.reads)
-                                if (s.startsWith(group + u' '))
-                                    return true;
-                    return false;
-                });
-            QHash<QString, bool> levelOf; // course-offer key -> has a level
-            for (const auto& r : records.value(QStringLiteral("CURSOS_DEL_CENTRO"))) {
-                const NodeList items = exchange::dataItems(r);
-                if (items.size() < 2)
-                    continue;
-                const QString key = LeftStr(exchange::itemValue(items, 0), 10);
-                if (!levelOf.contains(key))
-                    levelOf.insert(
-                        key, !CursosLogic::isMissing(given.value(key, saved.value(key)).nivel));
-            }
-            QStringList unitsWithout;
-            QSet<QString> offersWithUnits;
-            const NodeList units = records.value(QStringLiteral("UNIDADES"));
-            for (int i = 0; i < units.size(); ++i) {
-                const NodeList items = exchange::dataItems(units.at(i));
-                if (items.size() < 2)
-                    continue;
-                const QString key = exchange::itemValue(items, 2);
-                offersWithUnits.insert(key);
-                if (!levelOf.value(LeftStr(key, 10), false))
-                    unitsWithout << QStringLiteral("UNIDADES %1").arg(i + 1);
-            }
-            QStringList subjectsWithout;
-            const NodeList subjects = records.value(QStringLiteral("MATERIAS"));
-            for (int i = 0; i < subjects.size(); ++i) {
-                const NodeList items = exchange::dataItems(subjects.at(i));
-                if (items.size() >= 2 && !offersWithUnits.contains(exchange::itemValue(items, 0)))
-                    subjectsWithout << QStringLiteral("MATERIAS %1").arg(i + 1);
-            }
-            out << "Informe de la importación (lo que dejaría fuera o con un valor por "
-                   "defecto):\n";
-            const auto kind = [&](run::ReportKind k, const QStringList& where) {
-                out << "  " << run::kindName(k) << ": " << where.size();
-                if (!where.isEmpty())
-                    out << " (" << where.join(QStringLiteral(", ")) << ')';
-                out << '\n';
-            };
-            kind(run::ReportKind::RecordSkipped, skippedAll);
-            kind(run::ReportKind::UnitWithoutCourse, unitsWithout);
-            kind(run::ReportKind::SubjectWithoutGroup, subjectsWithout);
-        }
-
-        // Time frames and their slots; the frames the import would use decide which slots
-        // it reads.
-        const NodeList frames = records.value(QStringLiteral("JORNADAS_ESCOLARES"));
-        const NodeList slots = records.value(QStringLiteral("TRAMOS_HORARIOS"));
-        QHash<QString, int> slotCount;
-        for (const auto& s : slots)
-            slotCount[PlantillasLogic::frameCode(exchange::itemValue(exchange::dataItems(s), 4))]++;
+        const FrameChoice choice = chooseFrames(doc, o.frames);
         out << "Marcos horarios:\n";
-        for (const auto& f : frames) {
-            const NodeList items = exchange::dataItems(f);
-            const QString code = exchange::itemValue(items, 0);
+        QHash<QString, int> slotCount;
+        for (const auto& s : doc.recordsOf(QStringLiteral("TRAMOS_HORARIOS")))
+            slotCount[PlantillasLogic::frameCode(exchange::itemValue(exchange::dataItems(s), 4))]++;
+        QStringList chosen;
+        for (const PlantillasLogic::Frame& f : choice.frames) {
             out << QStringLiteral("  %1 \"%2\": %3 tramos\n")
-                       .arg(code, exchange::itemValue(items, 1))
-                       .arg(slotCount.value(PlantillasLogic::frameCode(code)));
+                       .arg(f.code, f.name)
+                       .arg(slotCount.value(PlantillasLogic::frameCode(f.code)));
+            for (const QString& given : o.frames)
+                if (AllTrim(given) == AllTrim(f.code))
+                    chosen << AllTrim(f.code);
         }
-        const QStringList& frameOption = o.frames;
-        const FrameChoice choice = chooseFrames(doc, frameOption);
-        if (frames.isEmpty())
-            out << "  Ninguno: DIASHORAST quedaría vacía.\n";
-        if (choice.asked && !choice.answered) {
-            out << "  " << choice.problem << '\n';
-            missing << QStringLiteral("los marcos horarios (--frames)");
-        }
-        const SlotFrames chosen = slotFrames(doc, choice);
         if (choice.answered)
-            out << "  Se aplicarían: "
-                << (chosen.two ? chosen.code1 + QStringLiteral(", ") + chosen.code2 : chosen.code1)
-                << '\n';
+            out << "  Se aplicarían: " << chosen.join(QStringLiteral(", ")) << '\n';
 
-        // Begin and end of the slots the import would read: those of the chosen frames, or
-        // of every frame while the choice is still open.
-        for (int i = 0; i < slots.size() && !frames.isEmpty(); ++i) {
-            const NodeList items = exchange::dataItems(slots.at(i));
-            const QString code = PlantillasLogic::frameCode(exchange::itemValue(items, 4));
-            const bool read = (choice.asked && !choice.answered) || code == chosen.code1 ||
-                              (chosen.two && code == chosen.code2);
-            if (!read)
-                continue;
-            for (int k : {2, 3}) {
-                const QString v = exchange::itemValue(items, k);
-                if (!MinutosDeTramo(v))
-                    errors << notWhole(QStringLiteral("TRAMOS_HORARIOS"), i + 1, k, v) +
-                                  QStringLiteral(" (marco %1)").arg(code);
+        // No import may change the tables while they are checked and copied.
+        std::optional<run::FolderLock> lock;
+        if (QFileInfo(workDir).isDir())
+            lock.emplace(workDir, run::FolderLock::Need::IfWritable);
+        if (!lock)
+            errors << QStringLiteral("No existe la carpeta de trabajo %1.")
+                          .arg(QDir::toNativeSeparators(workDir));
+        else
+            // The import stops here, before it copies anything aside.
+            errors << problemsBeforeImport(doc, path, RunFolders{workDir, o.catalogPath});
+        if (errors.isEmpty()) {
+            const QTemporaryDir scratch;
+            if (!scratch.isValid())
+                throw RunError(
+                    QStringLiteral(
+                        "No se puede crear una carpeta temporal para la comprobación: %1")
+                        .arg(scratch.errorString()));
+            const QString scratchWork = scratch.filePath(QStringLiteral("TLTEMP"));
+            const QString scratchDoc =
+                scratch.filePath(QStringLiteral("doc/") + QFileInfo(path).fileName());
+            QDir().mkpath(scratchWork);
+            QDir().mkpath(QFileInfo(scratchDoc).absolutePath());
+            copyWorkingFolder(workDir, scratchWork);
+            copyFile(path, scratchDoc);
+
+            out << "Pasos de la importación, sobre una copia de las tablas de trabajo:\n"
+                << Qt::flush;
+            CheckHost host(io, scratchDoc, scratchWork);
+            host.recoverAnswer = o.recover;
+            host.onCursos = [&](CursosLogic& dialog) {
+                dialog.recover(o.recover);
+                dialog.applyCodes(o.codes);
+                host.lacking = dialog.keysLackingCodes();
+                if (host.lacking.isEmpty()) {
+                    dialog.completeOk();
+                    return;
+                }
+                host.needsAnswer = true;
+                host.missing << QStringLiteral("nivel y curso de %1 ofertas de curso (--codes)")
+                                    .arg(host.lacking.size());
+                dialog.BitBtn2Click();
+            };
+            host.onPlantillas = [&](PlantillasLogic& dialog) {
+                if (dialog.chooseByCodes(o.frames).status != PlantillasLogic::Choice::Ok) {
+                    host.needsAnswer = true;
+                    host.missing << QStringLiteral("los marcos horarios (--frames)");
+                    throw RunError(QStringLiteral("DIASHORAST: no se eligieron los Marcos "
+                                                  "Horarios"));
+                }
+            };
+            MainState state;
+            host.runState = &state;
+            exchange::Document held;
+            BExportarClick(host, state, RunFolders{scratchWork, o.catalogPath}, held,
+                           [&](const exchange::Document& loaded) {
+                               const FrameChoice c = chooseFrames(loaded, o.frames);
+                               if (c.asked && !c.answered) {
+                                   host.needsAnswer = true;
+                                   host.missing << QStringLiteral("los marcos horarios (--frames)");
+                                   host.notes << c.problem;
+                                   throw RunError(c.problem);
+                               }
+                           });
+
+            // Messages name the scratch copy; the user knows the real folders.
+            const auto real = [&](QString s) {
+                s.replace(QDir::toNativeSeparators(scratchWork), QDir::toNativeSeparators(workDir));
+                s.replace(QDir::toNativeSeparators(scratchDoc), QDir::toNativeSeparators(path));
+                return s;
+            };
+            for (const QString& e : host.errors)
+                errors << real(e);
+            for (const QString& n : host.notes)
+                notes << real(n);
+            missing << host.missing;
+            if (!host.lacking.isEmpty()) {
+                const QString source = o.codes.isEmpty() ? QStringLiteral("CURSOST2")
+                                       : o.recover       ? QStringLiteral("CURSOST2 y --codes")
+                                                         : QStringLiteral("--codes");
+                out << "Ofertas de curso sin nivel o curso tras " << source << " ("
+                    << host.lacking.size() << "): " << host.lacking.join(QStringLiteral(", "))
+                    << '\n';
+            }
+            if (host.report) {
+                out << "Informe de la importación (lo que dejaría fuera o con un valor por "
+                       "defecto):\n";
+                printReport(out, *host.report);
             }
         }
-
     } catch (const RunError& e) {
         io.err << e.message() << '\n';
         return RunFailed;
     }
 
+    for (const QString& n : notes)
+        out << "  " << n << '\n';
     for (const QString& e : errors)
-        out << "ERROR  " << e << '\n';
+        out << "ERROR  " << QString(e).replace(u'\n', QStringLiteral("\n       ")) << '\n';
     for (const QString& m : missing)
         out << "FALTA  " << m << '\n';
     if (errors.isEmpty() && missing.isEmpty()) {

@@ -1,70 +1,13 @@
 #include "cli/Answers.h"
-#include "cli/CliHost.h"
+#include "cli/StepLinesHost.h"
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportRun.h"
 #include "run/RunError.h"
-#include "tables/Folders.h"
-#include "tables/Table.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 namespace cli {
-
-namespace {
-
-// Rows of a working table, or -1 when its file does not exist.
-int rowsOf(const QString& workDir, const QString& name) {
-    if (!tables::FileExists(QDir(workDir).filePath(name + QStringLiteral(".DBF"))))
-        return -1;
-    tables::Table t;
-    t.open(workDir, name, tables::OpenMode::Shared);
-    return t.rowCount();
-}
-
-QString rows(int n) {
-    return n == 1 ? QStringLiteral("1 fila") : QStringLiteral("%1 filas").arg(n);
-}
-
-// One line per finished step saying what it wrote, printed as soon as the step has
-// finished, so that a run that ends early still tells which tables are new.
-class ReportingHost : public CliHost {
-public:
-    ReportingHost(Streams io, QString document, QString workDir)
-        : CliHost(io, std::move(document)), out_(io.out), workDir_(std::move(workDir)) {}
-
-    void stepFinished(int index) override {
-        const ImportStepInfo& s = importSteps().at(size_t(index));
-        QStringList parts;
-        if (s.name == QLatin1String("CrearActividades")) {
-            // The activities step appends to the subjects' table: it is credited with what
-            // it added.
-            parts << QStringLiteral("ASIGNOMT +%1")
-                         .arg(rows(rowsOf(workDir_, QStringLiteral("ASIGNOMT")) - subjectRows_));
-        } else if (s.name == QLatin1String("CrearCatalogos") &&
-                   rowsOf(workDir_, QStringLiteral("ORIGENES_C")) < 0) {
-            parts << QStringLiteral("el documento no trae ORIGENES: ORIGENES_C borrada, "
-                                    "NIVELES_C, CUR_NIV_C y AUTORIZA_C sin tocar");
-        } else {
-            for (const QString& name : s.writes) {
-                const int n = rowsOf(workDir_, name);
-                if (name == QLatin1String("ASIGNOMT"))
-                    subjectRows_ = n;
-                if (n >= 0)
-                    parts << name + u' ' + rows(n);
-            }
-        }
-        out_ << QStringLiteral("%1. %2: %3\n").arg(index + 1).arg(s.name, parts.join(u", "))
-             << Qt::flush;
-    }
-
-private:
-    QTextStream& out_;
-    QString workDir_;
-    int subjectRows_ = 0;
-};
-
-} // namespace
 
 int runImport(const QStringList& args, Streams io) {
     ImportOptions o;
@@ -80,7 +23,7 @@ int runImport(const QStringList& args, Streams io) {
     const QStringList& frames = o.frames;
     const bool recover = o.recover;
 
-    ReportingHost host(io, doc, folders.workDir);
+    StepLinesHost host(io, doc, folders.workDir);
     host.recoverAnswer = recover;
     host.reportPath = o.reportPath;
     host.onCursos = [&](CursosLogic& dialog) {

@@ -22,15 +22,6 @@ const char* const kNames[kReportKinds] = {
     "unit_without_course",      "subject_without_group",
 };
 
-// The kinds each run can report, in the order the counts are written.
-std::vector<ReportKind> kindsOf(const QString& run) {
-    using K = ReportKind;
-    if (run == QLatin1String("import"))
-        return {K::RecordSkipped, K::UnitWithoutCourse, K::SubjectWithoutGroup};
-    return {K::TeacherWithoutEmployee, K::EntryRejectedUnit, K::EntryRejectedSubject,
-            K::EntryWithoutSlot, K::EntryUnknownIdentifier};
-}
-
 QByteArray jsonString(const QString& s) {
     // A one-element array gives the escaping libraries expect; its brackets go.
     const QByteArray a = QJsonDocument(QJsonArray{s}).toJson(QJsonDocument::Compact);
@@ -90,6 +81,14 @@ QString ownCause(const ReportItem& i) {
 }
 
 } // namespace
+
+std::vector<ReportKind> kindsOf(const QString& run) {
+    using K = ReportKind;
+    if (run == QLatin1String("import"))
+        return {K::RecordSkipped, K::UnitWithoutCourse, K::SubjectWithoutGroup};
+    return {K::TeacherWithoutEmployee, K::EntryRejectedUnit, K::EntryRejectedSubject,
+            K::EntryWithoutSlot, K::EntryUnknownIdentifier};
+}
 
 QString kindName(ReportKind kind) {
     return QString::fromLatin1(kNames[int(kind)]);

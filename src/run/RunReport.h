@@ -31,6 +31,9 @@ QString kindName(ReportKind kind);
 // Whether the kind counts as left out (otherwise it is a warning).
 bool isLeftOut(ReportKind kind);
 
+// The kinds a run ("import" or "export") can report, in the order its counts are written.
+std::vector<ReportKind> kindsOf(const QString& run);
+
 struct ReportItem {
     ReportKind kind = ReportKind::RecordSkipped;
     QString reason;  // in Spanish, for the user

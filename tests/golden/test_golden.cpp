@@ -8,6 +8,7 @@
 #include "tables/Table.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
@@ -217,6 +218,18 @@ QString firstDifference(const QByteArray& want, const QByteArray& got) {
     return QStringLiteral("(sin diferencias)");
 }
 
+// Every file under a folder but the bookkeeping of the runs, by relative name.
+QMap<QString, QByteArray> folderContents(const QString& dir) {
+    QMap<QString, QByteArray> files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString name = QDir(dir).relativeFilePath(it.next());
+        if (!name.startsWith(QLatin1String("VELTRA_RESPALDO/")))
+            files.insert(name, readFile(it.filePath()));
+    }
+    return files;
+}
+
 class Golden : public testing::TestWithParam<std::string> {};
 
 TEST_P(Golden, RunMatchesExpectations) {
@@ -261,11 +274,28 @@ TEST_P(Golden, RunMatchesExpectations) {
         s.replace(top, QStringLiteral("$TMP"));
         return s;
     };
+    QTemporaryDir reports; // the imports' JSON reports, outside what the case compares
+    ASSERT_TRUE(reports.isValid());
     for (const QStringList& run : config.runs) {
         QStringList args = run;
         args.insert(1, doc);
         args << QStringLiteral("--workdir") << work;
-        const Outcome o = runFrontEnd(args, caseDir, top);
+        const bool importing = run.first() == QLatin1String("import");
+        Outcome foretold;
+        if (importing) {
+            // `check` with the same answers first: it must leave the folder as it was and
+            // foretell what the import then does.
+            const QMap<QString, QByteArray> untouched = folderContents(work);
+            QStringList checkArgs = args;
+            checkArgs[0] = QStringLiteral("check");
+            foretold = runFrontEnd(checkArgs, caseDir, top);
+            EXPECT_EQ(folderContents(work), untouched) << "check ha cambiado la carpeta de trabajo";
+        }
+        const QString json = reports.filePath(QStringLiteral("informe.json"));
+        const Outcome o = runFrontEnd(
+            importing ? args + QStringList{QStringLiteral("--report"), json} : args, caseDir, top);
+        if (importing)
+            testing_support::expectCheckAgreesWithImport(foretold, o, json);
         log += "$ veltra-tempolan " + fixPaths(args.join(u' ')).toUtf8() + '\n';
         log += "salida " + QByteArray::number(o.code) + '\n';
         log += fixPaths(o.out).toUtf8();

@@ -114,16 +114,26 @@ TEST_F(Batch, TwoInstancesNeverBothWriteATable) {
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_TRUE(r.err.contains(QStringLiteral("GRUPOST.DBF está abierta en otro programa")))
             << r.err.toStdString();
+        QStringList checkArgs = importArgs();
+        checkArgs[0] = QStringLiteral("check");
+        const BatchResult c = batch(checkArgs);
+        EXPECT_EQ(c.exitCode, 1);
+        EXPECT_TRUE(c.out.contains(QStringLiteral("GRUPOST.DBF está abierta en otro programa")))
+            << c.out.toStdString();
         held.close();
         EXPECT_EQ(readFile(QDir(work).filePath(QStringLiteral("GRUPOST.DBF"))), before);
     }
 
     BatchResult during;
+    BatchResult checkDuring; // check copies the tables: never while an import writes them
     const Outcome o = importRun(document, work, catalogPath(), [&](ScriptedHost& host) {
         const auto answer = host.onCursos;
         host.onCursos = [&, answer](CursosLogic& dialog) {
             dialog.recover(true);
             during = batch({QStringLiteral("export"), document, QStringLiteral("--workdir"), work});
+            QStringList checkArgs = importArgs();
+            checkArgs[0] = QStringLiteral("check");
+            checkDuring = batch(checkArgs);
             answer(dialog);
         };
     });
@@ -131,6 +141,10 @@ TEST_F(Batch, TwoInstancesNeverBothWriteATable) {
     EXPECT_EQ(during.exitCode, 1);
     EXPECT_TRUE(during.err.contains(QStringLiteral("Otra transformación está usando la carpeta")))
         << during.err.toStdString();
+    EXPECT_EQ(checkDuring.exitCode, 1);
+    EXPECT_TRUE(
+        checkDuring.err.contains(QStringLiteral("Otra transformación está usando la carpeta")))
+        << checkDuring.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(output));
     expectEveryTableReads(work);
 }

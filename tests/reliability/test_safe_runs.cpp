@@ -314,6 +314,40 @@ TEST_F(SafeRun, AnImportKilledAnywhereIsUndoneByTheNextRun) {
     }
 }
 
+// A run killed in the middle is undone by the next import before its first step; check
+// foretells that on its copy and leaves the half-written folder for that import.
+TEST_F(SafeRun, CheckForetellsTheUndoingOfAKilledRunAndLeavesItToTheImport) {
+    const QString inProgress = run::backupFolder(work) + QStringLiteral("/EN_CURSO");
+    const QString kept = dir.filePath(QStringLiteral("EN_CURSO"));
+    {
+        // What a kill after the copies leaves: the copies of a run not finished, and a
+        // table half rewritten.
+        run::TableSafekeeping copies(work, {QStringLiteral("PROFT")});
+        ASSERT_TRUE(QDir().mkpath(kept));
+        for (const QString& f : QDir(inProgress).entryList(QDir::Files))
+            ASSERT_TRUE(QFile::copy(inProgress + u'/' + f, kept + u'/' + f));
+    }
+    ASSERT_TRUE(QDir().mkpath(inProgress));
+    for (const QString& f : QDir(kept).entryList(QDir::Files))
+        ASSERT_TRUE(QFile::copy(kept + u'/' + f, inProgress + u'/' + f));
+    writeFile(QDir(work).filePath(QStringLiteral("PROFT.DBF")), "a medio escribir");
+    const QMap<QString, QByteArray> killed = snapshot(work);
+
+    QStringList checkArgs = importArgs(document);
+    checkArgs[0] = QStringLiteral("check");
+    const BatchResult c = batch(checkArgs);
+    EXPECT_EQ(c.exitCode, 0) << c.out.toStdString() << c.err.toStdString();
+    EXPECT_TRUE(c.out.contains(QStringLiteral("no terminó"))) << c.out.toStdString();
+    EXPECT_TRUE(c.out.contains(QStringLiteral("5. CrearProfesores: PROFT ")))
+        << c.out.toStdString();
+    EXPECT_EQ(snapshot(work), killed);
+    EXPECT_TRUE(QFileInfo(inProgress).isDir()) << "check leaves the undoing to the import";
+
+    const BatchResult i = batch(importArgs(document));
+    EXPECT_EQ(i.exitCode, 0) << i.err.toStdString();
+    EXPECT_TRUE((i.out + i.err).contains(QStringLiteral("no terminó"))) << i.err.toStdString();
+}
+
 // ---- restore ---------------------------------------------------------------------
 
 TEST_F(SafeRun, RestorePutsBackTheTablesBeforeTheLastImportAndCanBeUndone) {

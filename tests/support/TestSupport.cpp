@@ -3,9 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
+#include <sstream>
 
 namespace testing_support {
 
@@ -58,6 +63,85 @@ std::ostream& operator<<(std::ostream& os, const ToolRun& o) {
     return os << "exit " << o.code << "\n--- stdout\n"
               << o.out.toStdString() << "--- stderr\n"
               << o.err.toStdString();
+}
+
+namespace {
+
+// "3. CrearAulas: AULAT 2 filas": the lines the steps print as they finish.
+QStringList stepLines(const QString& out) {
+    static const QRegularExpression step(QStringLiteral("^\\d+\\. "));
+    QStringList lines = out.split(u'\n');
+    lines.removeIf([](const QString& l) { return !step.match(l).hasMatch(); });
+    return lines;
+}
+
+// The first line of what a run said on standard error, without Qt's notes on the machine.
+QString firstErrorLine(const QString& err) {
+    for (const QString& l : err.split(u'\n'))
+        if (!l.isEmpty() && !l.startsWith(QLatin1String("QStandardPaths:")))
+            return l;
+    return {};
+}
+
+} // namespace
+
+void expectCheckAgreesWithImport(const ToolRun& check, const ToolRun& import,
+                                 const QString& importJson) {
+    const std::string both = "--- check\n" + (std::ostringstream() << check).str() +
+                             "\n--- import\n" + (std::ostringstream() << import).str();
+    EXPECT_EQ(stepLines(check.out), stepLines(import.out)) << both;
+    switch (import.code) {
+    case 0:
+        EXPECT_EQ(check.code, 0) << both;
+        EXPECT_TRUE(check.out.endsWith(QStringLiteral("La importación llegaría a su fin.\n")))
+            << both;
+        break;
+    case 1:
+        EXPECT_EQ(check.code, 1) << both;
+        EXPECT_TRUE(
+            check.out.contains(QStringLiteral("\nERROR  ") + firstErrorLine(import.err) + u'\n'))
+            << both;
+        break;
+    case 3: {
+        EXPECT_EQ(check.code, 1) << both;
+        EXPECT_TRUE(check.out.contains(QStringLiteral("\nFALTA  "))) << both;
+        EXPECT_FALSE(check.out.contains(QStringLiteral("\nERROR  "))) << both;
+        // The offerings the import named, or the frame problem it gave.
+        const QString first = firstErrorLine(import.err);
+        const QString keysAfter = QStringLiteral("(dé sus códigos con --codes): ");
+        if (const qsizetype at = first.indexOf(keysAfter); at >= 0)
+            EXPECT_TRUE(check.out.contains(QStringLiteral("): ") +
+                                           first.mid(at + keysAfter.size()) + u'\n'))
+                << both;
+        else
+            EXPECT_TRUE(check.out.contains(QStringLiteral("  ") + first + u'\n')) << both;
+        break;
+    }
+    default:
+        ADD_FAILURE() << "salida inesperada de la importación\n" << both;
+    }
+    if (import.code != 0)
+        return;
+    const QJsonObject report = QJsonDocument::fromJson(readFile(importJson)).object();
+    const QJsonObject counts = report[QStringLiteral("counts")].toObject();
+    EXPECT_FALSE(counts.isEmpty()) << both;
+    for (auto it = counts.begin(); it != counts.end(); ++it) {
+        QStringList where;
+        for (const QJsonValue& v : report[QStringLiteral("items")].toArray()) {
+            const QJsonObject item = v.toObject();
+            if (item[QStringLiteral("kind")].toString() != it.key())
+                continue;
+            const QString place = item.contains(QStringLiteral("group"))
+                                      ? item[QStringLiteral("group")].toString()
+                                      : item[QStringLiteral("table")].toString();
+            where << QStringLiteral("%1 %2").arg(place).arg(item[QStringLiteral("record")].toInt());
+        }
+        EXPECT_EQ(where.size(), it.value().toInt()) << it.key().toStdString() << '\n' << both;
+        QString line = QStringLiteral("\n  %1: %2").arg(it.key()).arg(where.size());
+        if (!where.isEmpty())
+            line += QStringLiteral(" (%1)").arg(where.join(QStringLiteral(", ")));
+        EXPECT_TRUE(check.out.contains(line + u'\n')) << line.toStdString() << "\n" << both;
+    }
 }
 
 } // namespace testing_support

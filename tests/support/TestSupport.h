@@ -41,6 +41,14 @@ ToolRun runBatchTool(const QStringList& args, const QString& home, const QString
                      int timeoutMs = 120000);
 std::ostream& operator<<(std::ostream& os, const ToolRun& o);
 
+// What `check` foretold against what `import` then did with the same options on the same
+// folder: the same step lines, the same ending (done, an error and its text, an answer
+// missing) and, when the import finished, the same report items, kind by kind and record
+// by record. `importJson` is the import's --report file. Adds a test failure per
+// disagreement.
+void expectCheckAgreesWithImport(const ToolRun& check, const ToolRun& import,
+                                 const QString& importJson);
+
 } // namespace testing_support
 
 // A run host with scripted answers that records what the run showed.
