@@ -19,7 +19,9 @@ if [ "${VT_SANITIZE_PASS:-1}" != 0 ]; then (
     export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
     export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
     cd build-asan
-    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 900
+    # The fault sweep checks the tool's files under injected system errors, which the
+    # normal build has done; under the sanitizers it would only take longer.
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 900 -E '^fault_sweep$'
 ) fi
 
 if [ "${VT_WINDOWS_STAGE:-1}" != 0 ]; then

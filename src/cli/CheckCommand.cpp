@@ -183,6 +183,15 @@ int runCheck(const QStringList& args, Streams io) {
                 << Qt::flush;
             CheckHost host(io, scratchDoc, scratchWork);
             host.recoverAnswer = o.recover;
+            // The copies of a killed run name the working folder they were taken in, not
+            // this scratch copy, which the run's own recovery would then refuse: they are
+            // put back here as the import will put them back there.
+            if (QFileInfo(QDir(run::backupFolder(scratchWork)).filePath(QStringLiteral("EN_CURSO")))
+                    .isDir()) {
+                const QString line = run::finishInterrupted(scratchWork, true);
+                if (!line.isEmpty())
+                    host.notes << line;
+            }
             host.onCursos = [&](CursosLogic& dialog) {
                 dialog.recover(o.recover);
                 dialog.applyCodes(o.codes);

@@ -323,6 +323,7 @@ TEST_F(SafeRun, CheckForetellsTheUndoingOfAKilledRunAndLeavesItToTheImport) {
         // What a kill after the copies leaves: the copies of a run not finished, and a
         // table half rewritten.
         run::TableSafekeeping copies(work, {QStringLiteral("PROFT")});
+        copies.beforeStep({QStringLiteral("PROFT")}); // the step that was rewriting it
         ASSERT_TRUE(QDir().mkpath(kept));
         for (const QString& f : QDir(inProgress).entryList(QDir::Files))
             ASSERT_TRUE(QFile::copy(inProgress + u'/' + f, kept + u'/' + f));

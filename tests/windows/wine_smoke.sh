@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The Windows batch tool under Wine on the sample school, beside the Linux build: --help
+# says the same, check, import and export end with 0, and every table and the exported
+# document (but its `fecha`) are byte for byte the Linux build's. Differences known and
+# not yet mended are listed, with their reason, in tests/windows/known_differences.txt;
+# any other difference fails.
+# Arguments: the Windows build folder, the Linux build folder, the source folder.
+set -euo pipefail
+win=$(cd "${1:?carpeta de Windows}" && pwd)
+lin=$(cd "${2:?carpeta de Linux}" && pwd)
+src=$(cd "${3:?fuentes}" && pwd)
+run() { "$src/scripts/wine-run.sh" "$@"; }
+fail() {
+    echo "FALLO: $*" >&2
+    exit 1
+}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+S=$src/samples/escuela
+
+diff <("$lin/veltra-tempolan" --help) <(run "$win/bin/veltra-tempolan.exe" --help | tr -d '\r') >/dev/null ||
+    fail "--help no dice lo mismo en Windows"
+
+one() { # system, folder
+    local sys=$1 dir=$2 tool
+    mkdir -p "$dir/w/veltra"
+    cp "$S/veltra.xml" "$dir/w/veltra/"
+    if [ "$sys" = linux ]; then
+        tool() { "$lin/veltra-tempolan" "$@"; }
+        p() { echo "$1"; }
+    else
+        tool() { run "$win/bin/veltra-tempolan.exe" "$@"; }
+        p() { echo "Z:$1"; }
+    fi
+    tool check "$(p "$dir/w/veltra/veltra.xml")" --workdir "$(p "$dir/w")" --codes "$(p "$S/codes.csv")" \
+        --frames 1101,1102 >/dev/null 2>&1 || fail "$sys: check"
+    tool import "$(p "$dir/w/veltra/veltra.xml")" --workdir "$(p "$dir/w")" --codes "$(p "$S/codes.csv")" \
+        --frames 1101,1102 >/dev/null 2>&1 || fail "$sys: import"
+    cp "$S/SOLUC.DBF" "$dir/w/"
+    tool export "$(p "$dir/w/veltra/veltra.xml")" --workdir "$(p "$dir/w")" >/dev/null 2>&1 ||
+        fail "$sys: export"
+}
+one linux "$work/linux"
+one windows "$work/windows"
+
+known=$src/tests/windows/known_differences.txt
+for f in $(cd "$work/linux/w" && ls *.DBF veltra/*.xml) $(cd "$work/windows/w" && ls *.DBF veltra/*.xml); do
+    a=$work/linux/w/$f
+    b=$work/windows/w/$f
+    if [ "${f##*.}" = xml ]; then
+        same() { cmp -s <(sed 's/ fecha="[^"]*"//' "$a") <(sed 's/ fecha="[^"]*"//' "$b"); }
+    else
+        same() { cmp -s "$a" "$b"; }
+    fi
+    if [ -e "$a" ] && [ -e "$b" ] && same; then
+        continue
+    fi
+    if grep -q "^$f " "$known" 2>/dev/null; then
+        echo "diferencia conocida: $(grep "^$f " "$known")"
+    else
+        echo "FALLO: $f difiere entre Linux y Windows"
+    fi
+done | sort -u >"$work/result"
+cat "$work/result"
+! grep -q "^FALLO" "$work/result" || exit 1
+echo "ok: check, import y export de la escuela de ejemplo con veltra-tempolan.exe; tablas y documento iguales a los de Linux"
