@@ -56,6 +56,11 @@ ToolRun runBatchTool(const QStringList& args, const QString& home, const QString
     o.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
     o.out = QString::fromUtf8(p.readAllStandardOutput());
     o.err = QString::fromUtf8(p.readAllStandardError());
+#ifdef Q_OS_WIN
+    // The console's text mode ends Windows lines with CR LF; what is said is the same.
+    o.out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    o.err.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+#endif
     return o;
 }
 
