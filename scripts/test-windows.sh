@@ -29,9 +29,10 @@ echo "[windows] compilado en $(($(date +%s) - start)) s"
 # A Wine prefix of this stage's own, made fresh, with a Wine server kept up throughout.
 export VT_WINEPREFIX=$build/wineprefix
 export WINEPREFIX=$VT_WINEPREFIX WINEDEBUG=-all LANG=es_ES.UTF-8 LC_ALL=es_ES.UTF-8
+wineserver -k 2>/dev/null || true # a server left on the old prefix
 rm -rf "$VT_WINEPREFIX"
 "$here/scripts/wine-run.sh" cmd /c ver >/dev/null 2>&1 || true
-wineserver -p
+wineserver -p || true
 trap 'wineserver -k 2>/dev/null || true' EXIT
 
 t=$(date +%s)
