@@ -51,6 +51,11 @@ while [ ${#queue[@]} -gt 0 ]; do
     done
 done
 
+# The build keeps debugging information; the installed programs do not need it.
+find "$stage" -iname '*.exe' -o -iname '*.dll' | while read -r f; do
+    x86_64-w64-mingw32-strip --strip-unneeded "$f"
+done
+
 # The uninstaller removes exactly what was installed.
 list=$build/instalador-archivos.nsh
 (cd "$stage" && find . -type f | sed 's|^\./||' | sort | while read -r f; do

@@ -51,7 +51,8 @@ t=$(date +%s)
 echo "[windows] pruebas en $(($(date +%s) - t)) s"
 
 # With VT_WINDOWS_FULL=1: the embedding in a Win32 host window driven by the keyboard,
-# and the installer check; both still being brought up under Wine.
+# and the installer check; both still being brought up under Wine (the NSIS installer is
+# a 32-bit program, which a 64-bit-only Wine cannot start: it needs Wine's i386 part).
 if [ "${VT_WINDOWS_FULL:-0}" = 1 ]; then
     t=$(date +%s)
     (cd "$build" && xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
