@@ -107,8 +107,8 @@ TEST_F(ExchangeSaving, Windows1252WrittenAndReadBackTheSameEverywhere) {
 
     // The five bytes the code page leaves unassigned are no characters: refused, as the
     // systems' own converters refuse them.
-    writeFile(path("raro.xml"),
-              "<?xml version=\"1.0\" encoding=\"windows-1252\"?><SERVICIO>a\x81" "b</SERVICIO>");
+    writeFile(path("raro.xml"), "<?xml version=\"1.0\" encoding=\"windows-1252\"?><SERVICIO>a\x81"
+                                "b</SERVICIO>");
     EXPECT_FALSE(Document::load(path("raro.xml")).ok());
 }
 
