@@ -55,11 +55,7 @@ protected:
     }
 
     // The tables, the typed codes aside (they outlive a run that does not finish).
-    QMap<QString, QByteArray> tablesNow() const {
-        QMap<QString, QByteArray> now = snapshot(work);
-        now.remove(QStringLiteral("CURSOST2.DBF"));
-        return now;
-    }
+    QMap<QString, QByteArray> tablesNow() const { return snapshotButCodes(work); }
     // The header's date of last update aside.
     bool isWholeImport() const {
         const QMap<QString, QByteArray> now = tablesNow();
