@@ -3,6 +3,8 @@
 ; the files and passes VERSION, STAGE (the staged folder), OUTFILE and FILELIST (the
 ; uninstaller's list of installed files, one Delete per file).
 Unicode true
+; A 64-bit installer for a 64-bit program: it also runs where no 32-bit layer is installed.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 

@@ -41,7 +41,7 @@ tool='C:\VeltraTempolan\veltra-tempolan.exe'
 (cd "$school" && run "$tool" import 'C:\escuela\veltra.xml' --codes 'C:\escuela\codes.csv' \
     --frames 1101,1102 >/dev/null) || fail "import de la escuela de ejemplo"
 cp "$source_dir/samples/escuela/SOLUC.DBF" "$tltemp/"
-written=$(cd "$school" && run "$tool" export 'C:\escuela\veltra.xml' | tr -d '\r')
+written=$(cd "$school" && run "$tool" export 'C:\escuela\veltra.xml' | tr -d '\r' | tail -n1)
 [ "$written" = 'C:\escuela\ResultadoTempolanveltra.xml' ] || fail "export escribió «$written»"
 [ -s "$school/ResultadoTempolanveltra.xml" ] || fail "no se escribió el documento exportado"
 for t in CURSOST GRUPOST ASIGT PROFT DIASHORAST; do
