@@ -2,11 +2,10 @@
 # The Windows stage of the tests: builds the Windows toolchain (from its cache when there),
 # the program and its tests for Windows (warnings are errors), and runs under Wine, with
 # Spanish regional settings, the batch tool on the sample school against the Linux
-# build's tables and document. With VT_WINDOWS_FULL=1 also the Windows build's tests
-# (unit tests, golden folders through veltra-tempolan.exe, the Windows-only checks and
-# the embedding in a Win32 host window) and the installer: silent install, the installed
-# programs on the sample school, the installed window once, silent uninstall, and
-# C:\TLTEMP untouched by it.
+# build's tables and document; then the Windows build's tests (unit tests, golden folders
+# through veltra-tempolan.exe, the Windows-only checks, the embedding in a Win32 host
+# window) and the installer: silent install, the installed programs on the sample school,
+# the installed window once, silent uninstall, and C:\TLTEMP untouched by it.
 #   scripts/test-windows.sh [build folder, default build-windows]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -50,19 +49,16 @@ t=$(date +%s)
     -L "^(text|tables|exchange|import|export|golden|windows)$")
 echo "[windows] pruebas en $(($(date +%s) - t)) s"
 
-# With VT_WINDOWS_FULL=1: the embedding in a Win32 host window driven by the keyboard,
-# and the installer check; both still being brought up under Wine (the NSIS installer is
-# a 32-bit program, which a 64-bit-only Wine cannot start: it needs Wine's i386 part).
-if [ "${VT_WINDOWS_FULL:-0}" = 1 ]; then
-    t=$(date +%s)
-    (cd "$build" && xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
-        ctest --output-on-failure --timeout 600 -L "^e2e$")
-    echo "[windows] incrustación en $(($(date +%s) - t)) s"
-    t=$(date +%s)
-    setup=$("$here/scripts/package-windows.sh" "$build")
-    echo "[windows] instalador $(basename "$setup"): $(du -h "$setup" | cut -f1)"
-    xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
-        bash "$here/tests/windows/installer_check.sh" "$setup" "$here" "$build"
-    echo "[windows] instalador comprobado en $(($(date +%s) - t)) s"
-fi
+# The embedding in a Win32 host window, driven by the keyboard; then the installer: made,
+# installed silently, the installed tool run, uninstalled.
+t=$(date +%s)
+(cd "$build" && xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
+    ctest --output-on-failure --timeout 600 -L "^e2e$")
+echo "[windows] incrustación en $(($(date +%s) - t)) s"
+t=$(date +%s)
+setup=$("$here/scripts/package-windows.sh" "$build")
+echo "[windows] instalador $(basename "$setup"): $(du -h "$setup" | cut -f1)"
+xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
+    bash "$here/tests/windows/installer_check.sh" "$setup" "$here" "$build"
+echo "[windows] instalador comprobado en $(($(date +%s) - t)) s"
 echo "[windows] etapa completa en $(($(date +%s) - start)) s"

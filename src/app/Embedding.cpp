@@ -16,15 +16,16 @@ HostEmbedding::~HostEmbedding() = default;
 bool HostEmbedding::embed() {
     if (!hostSize())
         return false;
-    // Qt's foreign-window support: on X11 it reparents, on Windows it calls SetParent
-    // and gives the window the child style.
-    QWindow* foreign = QWindow::fromWinId(WId(hostId_));
+    // The system's own means first where they are complete (Windows: the child style set
+    // before SetParent, so the window is never a pop-up owned by the host); otherwise Qt's
+    // foreign-window support, which on X11 reparents.
     window_.winId(); // the native window must exist before it can be reparented
-    if (foreign) {
+    if (!embedding::native::reparent(window_, hostId_)) {
+        QWindow* foreign = QWindow::fromWinId(WId(hostId_));
+        if (!foreign)
+            return false;
         foreign_ = foreign;
         window_.windowHandle()->setParent(foreign);
-    } else if (!embedding::native::reparent(window_, hostId_)) {
-        return false;
     }
     embedded_ = true;
     // The foreign window reports no size of its own: fill the host by hand.

@@ -17,8 +17,8 @@ void prepare(bool toBeEmbedded);
 // The host window's inner size; nothing when that window does not exist.
 std::optional<QSize> hostSize(quint32 hostId);
 
-// Makes `window` a child of the host by the system's own means, for when Qt cannot;
-// false when that is not possible.
+// Makes `window` a child of the host by the system's own means, where they are complete;
+// false where Qt's foreign windows are to do it instead.
 bool reparent(QWidget& window, quint32 hostId);
 
 } // namespace embedding::native

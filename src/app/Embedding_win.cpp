@@ -19,7 +19,9 @@ std::optional<QSize> hostSize(quint32 hostId) {
     return QSize(int(r.right - r.left), int(r.bottom - r.top));
 }
 
-// The system call, and the child style by hand.
+// The child style first, then the system call: a window given a parent while it still
+// has the pop-up style only belongs to the host (not clipped by it, not moved with it,
+// IsChild false).
 bool reparent(QWidget& window, quint32 hostId) {
     const HWND child = reinterpret_cast<HWND>(window.winId());
     const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);

@@ -75,6 +75,8 @@ grep -q "^hija si" "$work/host.out" 2>/dev/null || {
     grep -q "^hija si" "$work/host.out" || fail "la ventana de la herramienta no es hija de la anfitriona"
 }
 echo "ok: la herramienta está dentro de la ventana anfitriona"
+sleep 1
+shot dentro
 
 dialog=$(wait_window "^Asignación de Niveles y Cursos\$") ||
     fail "no apareció el diálogo de niveles y cursos"
@@ -100,6 +102,7 @@ xdotool key Return
 wait_gone "^Planillas, Marcos o Jornadas Horarias\$"
 
 box=$(wait_window "^VeltraTempolan\$") || fail "no apareció el mensaje final"
+sleep 1
 shot final
 xdotool windowfocus --sync "$box" 2>/dev/null || true
 xdotool key Return

@@ -65,8 +65,9 @@ int wmain(int argc, wchar_t** argv) {
     wc.lpszClassName = L"TempolanAnfitrion";
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     RegisterClassW(&wc);
-    HWND host = CreateWindowExW(0, wc.lpszClassName, L"Tempolan anfitrion", WS_OVERLAPPEDWINDOW, 20,
-                                20, 760, 460, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND host = CreateWindowExW(0, wc.lpszClassName, L"Tempolan anfitrion",
+                                WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 20, 20, 760, 460, nullptr,
+                                nullptr, wc.hInstance, nullptr);
     if (!host) {
         std::fprintf(stderr, "no se pudo crear la ventana anfitriona\n");
         return 1;
@@ -101,11 +102,20 @@ int wmain(int argc, wchar_t** argv) {
         if (s.found) {
             seen = true;
             child = IsChild(host, s.found) && GetAncestor(s.found, GA_ROOT) == host;
+            if (!child)
+                std::printf("dentro %d raiz %llx estilo %lx\n", int(IsChild(host, s.found)),
+                            static_cast<unsigned long long>(
+                                reinterpret_cast<UINT_PTR>(GetAncestor(s.found, GA_ROOT))),
+                            static_cast<unsigned long>(GetWindowLongPtrW(s.found, GWL_STYLE)));
         } else {
             Search top;
             EnumWindows(findTool, reinterpret_cast<LPARAM>(&top));
-            if (top.found && IsWindowVisible(top.found))
+            if (top.found && IsWindowVisible(top.found)) {
                 seen = true; // a top-level window of its own: not embedded
+                std::printf("propia %llx estilo %lx\n",
+                            static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(top.found)),
+                            static_cast<unsigned long>(GetWindowLongPtrW(top.found, GWL_STYLE)));
+            }
         }
         if (WaitForSingleObject(pi.hProcess, 100) == WAIT_OBJECT_0)
             break;
