@@ -1,4 +1,5 @@
 #include "run/Durable.h"
+#include "run/SystemError.h"
 
 #include <windows.h>
 
@@ -10,7 +11,8 @@ bool syncFile(const QString& path, QString* error) {
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE || !FlushFileBuffers(h)) {
         if (error)
-            *error = QStringLiteral("error del sistema %1").arg(GetLastError());
+            *error = systemReasonAndAdvice(
+                std::error_code(static_cast<int>(GetLastError()), std::system_category()));
         if (h != INVALID_HANDLE_VALUE)
             CloseHandle(h);
         return false;

@@ -6,8 +6,61 @@ namespace run {
 
 namespace {
 
+#ifdef _WIN32
+// Windows reports its own codes (GetLastError, and std::filesystem's system_category): the
+// ones a run meets on a disk or a network drive, as the condition our phrases name.
+struct WindowsCode {
+    int code;
+    std::errc meaning;
+};
+constexpr WindowsCode kWindowsCodes[] = {
+    {2, std::errc::no_such_file_or_directory}, // ERROR_FILE_NOT_FOUND
+    {3, std::errc::no_such_file_or_directory}, // ERROR_PATH_NOT_FOUND
+    {4, std::errc::too_many_files_open},       // ERROR_TOO_MANY_OPEN_FILES
+    {5, std::errc::permission_denied},         // ERROR_ACCESS_DENIED
+    {6, std::errc::bad_file_descriptor},       // ERROR_INVALID_HANDLE
+    {8, std::errc::not_enough_memory},         // ERROR_NOT_ENOUGH_MEMORY
+    {14, std::errc::not_enough_memory},        // ERROR_OUTOFMEMORY
+    {17, std::errc::cross_device_link},        // ERROR_NOT_SAME_DEVICE
+    {19, std::errc::read_only_file_system},    // ERROR_WRITE_PROTECT
+    {21, std::errc::no_such_device},           // ERROR_NOT_READY
+    {23, std::errc::io_error},                 // ERROR_CRC
+    {25, std::errc::io_error},                 // ERROR_SEEK
+    {29, std::errc::io_error},                 // ERROR_WRITE_FAULT
+    {30, std::errc::io_error},                 // ERROR_READ_FAULT
+    {31, std::errc::io_error},                 // ERROR_GEN_FAILURE
+    {32, std::errc::device_or_resource_busy},  // ERROR_SHARING_VIOLATION
+    {33, std::errc::no_lock_available},        // ERROR_LOCK_VIOLATION
+    {39, std::errc::no_space_on_device},       // ERROR_HANDLE_DISK_FULL
+    {53, std::errc::timed_out},                // ERROR_BAD_NETPATH
+    {59, std::errc::io_error},                 // ERROR_UNEXP_NET_ERR
+    {64, std::errc::timed_out},                // ERROR_NETNAME_DELETED
+    {80, std::errc::file_exists},              // ERROR_FILE_EXISTS
+    {112, std::errc::no_space_on_device},      // ERROR_DISK_FULL
+    {121, std::errc::timed_out},               // ERROR_SEM_TIMEOUT
+    {145, std::errc::directory_not_empty},     // ERROR_DIR_NOT_EMPTY
+    {183, std::errc::file_exists},             // ERROR_ALREADY_EXISTS
+    {206, std::errc::filename_too_long},       // ERROR_FILENAME_EXCED_RANGE
+    {1117, std::errc::io_error},               // ERROR_IO_DEVICE
+    {1392, std::errc::io_error},               // ERROR_FILE_CORRUPT
+};
+#endif
+
+// The condition a code stands for, whichever system gave it.
+std::error_condition meaning(const std::error_code& code) {
+#ifdef _WIN32
+    if (code.category() == std::system_category()) {
+        for (const WindowsCode& w : kWindowsCodes) {
+            if (w.code == code.value())
+                return std::make_error_condition(w.meaning);
+        }
+    }
+#endif
+    return code.default_error_condition();
+}
+
 bool is(const std::error_code& code, std::errc e) {
-    return code.default_error_condition() == std::make_error_condition(e);
+    return meaning(code) == std::make_error_condition(e);
 }
 
 } // namespace
@@ -103,6 +156,13 @@ QString inOurWords(const QString& systemText) {
         if (systemText == QString::fromLocal8Bit(std::strerror(code)))
             return systemReasonAndAdvice(std::error_code(code, std::generic_category()));
     }
+#ifdef _WIN32
+    // On Windows Qt words it with the system's text for its code, in the system's language.
+    for (const WindowsCode& w : kWindowsCodes) {
+        if (systemText.trimmed() == qt_error_string(w.code).trimmed())
+            return systemReasonAndAdvice(std::error_code(w.code, std::system_category()));
+    }
+#endif
     return systemText;
 }
 

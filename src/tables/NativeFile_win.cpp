@@ -1,3 +1,4 @@
+#include "run/SystemError.h"
 #include "tables/NativeFile.h"
 
 #ifndef NOMINMAX
@@ -12,15 +13,10 @@ HANDLE handle(qintptr h) {
     return reinterpret_cast<HANDLE>(h);
 }
 
+// In the words of our messages, as on every system.
 QString lastError() {
-    wchar_t* text = nullptr;
-    const DWORD code = GetLastError();
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    QString s = text ? QString::fromWCharArray(text).trimmed() : QString::number(code);
-    LocalFree(text);
-    return s;
+    return run::systemReasonAndAdvice(
+        std::error_code(static_cast<int>(GetLastError()), std::system_category()));
 }
 } // namespace
 

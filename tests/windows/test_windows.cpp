@@ -8,6 +8,7 @@
 #include "app/ResultFile.h"
 #include "export/ExportInternal.h"
 #include "run/Safekeeping.h"
+#include "run/SystemError.h"
 #include "tables/Folders.h"
 #include "tables/NativeFile.h"
 
@@ -189,6 +190,47 @@ TEST_F(WindowsLocks, ATableHeldByAnotherProgramStopsTheImportBeforeAnyChange) {
     }
     // Free again: the import goes through.
     EXPECT_EQ(runBatchTool(importArgs(work), home.path()).code, 0);
+}
+
+// ---- The system's errors in our words ---------------------------------------------------
+
+// Windows' own codes get the same Spanish reason and advice as their POSIX counterparts,
+// and Qt's wording of them (the system's text) is recognised too.
+TEST(WindowsErrors, TheSystemCodesInSpanish) {
+    struct Case {
+        DWORD code;
+        const char* reason;
+        const char* advice; // empty: none
+    };
+    const Case cases[] = {
+        {ERROR_DISK_FULL, "no queda espacio en el disco", "espacio"},
+        {ERROR_HANDLE_DISK_FULL, "no queda espacio en el disco", "espacio"},
+        {ERROR_SHARING_VIOLATION, "en uso", "Cierre"},
+        {ERROR_LOCK_VIOLATION, "bloqueado por otro programa", "Cierre"},
+        {ERROR_ACCESS_DENIED, "permiso denegado", "permiso"},
+        {ERROR_WRITE_PROTECT, "solo lectura", "permiso"},
+        {ERROR_CRC, "entrada/salida", "unidad de red"},
+        {ERROR_NETNAME_DELETED, "no responde", "unidad de red"},
+        {ERROR_FILE_NOT_FOUND, "no existe", ""},
+        {ERROR_FILENAME_EXCED_RANGE, "demasiado largo", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        const std::error_code code(int(c.code), std::system_category());
+        EXPECT_TRUE(run::systemReason(code).contains(QString::fromUtf8(c.reason)))
+            << run::systemReason(code).toStdString();
+        const QString advice = run::systemAdvice(code);
+        if (*c.advice)
+            EXPECT_TRUE(advice.contains(QString::fromUtf8(c.advice))) << advice.toStdString();
+        else
+            EXPECT_TRUE(advice.isEmpty()) << advice.toStdString();
+        EXPECT_FALSE(run::systemReason(code).contains(u'['));
+    }
+    // A file that is not there, as Qt words it on this system.
+    QFile missing(QStringLiteral("C:/no-existe-esta-carpeta/archivo.xml"));
+    ASSERT_FALSE(missing.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(run::inOurWords(missing.errorString()).startsWith(QStringLiteral("no existe")))
+        << missing.errorString().toStdString();
 }
 
 // ---- The export's date -----------------------------------------------------------------
