@@ -13,7 +13,7 @@ fail() {
     exit 1
 }
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap '[ -n "${VT_KEEP:-}" ] || rm -rf "$work"' EXIT
 S=$src/samples/escuela
 
 diff <("$lin/veltra-tempolan" --help) <(run "$win/bin/veltra-tempolan.exe" --help | tr -d '\r') >/dev/null ||
@@ -40,6 +40,42 @@ one() { # system, folder
 }
 one linux "$work/linux"
 one windows "$work/windows"
+
+# Bad input says the same on both, the paths aside: a document that is not XML, a missing
+# catalogue, a working folder that does not exist; nothing is written.
+said() { # system, folder, name, arguments...
+    local sys=$1 dir=$2 name=$3 code=0
+    shift 3
+    mkdir -p "$dir/w/veltra"
+    echo "esto no es XML" >"$dir/w/veltra/malo.xml"
+    if [ "$sys" = linux ]; then
+        "$lin/veltra-tempolan" "$@" >"$dir/$name.out" 2>&1 || code=$?
+        sed "s|$dir|@|g" "$dir/$name.out" >"$dir/$name.said"
+    else
+        run "$win/bin/veltra-tempolan.exe" "$@" >"$dir/$name.out" 2>&1 || code=$?
+        local native="Z:${dir//\//\\\\}"
+        tr -d '\r' <"$dir/$name.out" | sed "s|$native|@|g; s|Z:$dir|@|g; s|\\\\|/|g" >"$dir/$name.said"
+    fi
+    echo "exit $code" >>"$dir/$name.said"
+}
+for sys in linux windows; do
+    d=$work/bad-$sys
+    z=""
+    [ $sys = windows ] && z=Z:
+    said $sys "$d" noxml import "$z$d/w/veltra/malo.xml" --workdir "$z$d/w"
+    said $sys "$d" nocatalog import "$z$S/veltra.xml" --workdir "$z$d/w" --catalog "$z$d/NOHAY.DBF"
+    said $sys "$d" nofolder export "$z$S/veltra.xml" --workdir "$z$d/nohay"
+done
+for name in noxml nocatalog nofolder; do
+    if ! diff "$work/bad-linux/$name.said" "$work/bad-windows/$name.said" >&2; then
+        echo "FALLO: el mensaje de $name difiere entre Linux y Windows"
+    elif ! grep -q "^exit [1-9]" "$work/bad-linux/$name.said"; then
+        echo "FALLO: $name no acabó en error"
+    fi
+done >"$work/bad-result"
+cat "$work/bad-result"
+[ -z "${VT_KEEP:-}" ] || echo "$work"
+! grep -q "^FALLO" "$work/bad-result" || exit 1
 
 for f in $(cd "$work/linux/w" && ls *.DBF veltra/*.xml) $(cd "$work/windows/w" && ls *.DBF veltra/*.xml); do
     a=$work/linux/w/$f
