@@ -44,7 +44,7 @@ struct Fixture {
     QTemporaryDir dir;
     exchange::Document doc;
     SilentRunHost host;
-    MainState state;
+    run::RunState state;
 
     explicit Fixture(int records)
         : doc(exchange::Document::fromBytes(MateriasXml(records), QStringLiteral("bench.xml"))) {

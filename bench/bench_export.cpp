@@ -198,9 +198,9 @@ void BM_ExportLargeSchool(benchmark::State& st) {
     QuietHost host;
     host.document = school.input;
     for (auto _ : st) {
-        MainState state;
+        run::RunState state;
         exchange::Document held;
-        BImportarClick(host, state, RunFolders{school.work, {}}, held);
+        runExport(host, state, RunFolders{school.work, {}}, held);
         if (state.resultValue != 1)
             st.SkipWithError("the export did not complete");
     }

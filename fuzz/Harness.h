@@ -9,10 +9,10 @@
 #include "import/CursosLogic.h"
 #include "import/ImportRun.h"
 #include "import/PlantillasLogic.h"
-#include "run/RunError.h"
 #include "tables/Table.h"
 #include "tables/TableIo.h"
 #include "tables/WorkingTables.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,7 +48,7 @@ public:
 
     void showCursos(CursosLogic& dialog) override {
         if (++cursosShown > 2) {
-            dialog.BitBtn2Click();
+            dialog.forceExit();
             return;
         }
         dialog.recover(true);
@@ -57,20 +57,20 @@ public:
             codes.insert(dialog.row(i).clave, {QStringLiteral("ESO"), QString::number(i % 4 + 1)});
         dialog.applyCodes(codes);
         if (!dialog.completeOk())
-            dialog.BitBtn2Click();
+            dialog.forceExit();
     }
 
     void showPlantillas(PlantillasLogic& dialog) override {
         if (++plantillasShown > 2)
             throw RunError(QStringLiteral("Diálogo de marcos horarios mostrado de nuevo."));
         // Through the handlers, as the window's dialog calls them.
-        dialog.FormActivate();
-        dialog.ComboBoxPlantillaChange();
+        dialog.activate();
+        dialog.showFocusedFrame();
         for (int row = 0; row < 2 && row < dialog.marcos().size(); ++row) {
             dialog.setSelected(row, true);
-            dialog.ListBox2Click(row);
+            dialog.focusFrame(row);
         }
-        dialog.BitBtnContinuarClick();
+        dialog.proceed();
     }
 
 private:
@@ -298,9 +298,9 @@ inline void importDocument(const QByteArray& bytes, const QString& scratch,
             return;
     }
     AnsweringHost host(doc);
-    MainState state;
+    run::RunState state;
     exchange::Document held;
-    BExportarClick(host, state, RunFolders{work, catalogPath}, held);
+    runImport(host, state, RunFolders{work, catalogPath}, held);
     const bool completed = state.resultValue == 1;
     if (completed != host.messages.contains(QStringLiteral("Proceso finalizado")))
         abort(); // a run that says it finished must have finished, and the reverse
@@ -331,12 +331,12 @@ inline void exportWithSoluc(const QByteArray& soluc, const QString& scratch) {
             return;
     }
     AnsweringHost host(doc);
-    MainState state;
+    run::RunState state;
     exchange::Document held;
     bool wroteTables = false;
     {
         const WriteWatch watch(&wroteTables);
-        BImportarClick(host, state, RunFolders{work, {}}, held);
+        runExport(host, state, RunFolders{work, {}}, held);
     }
     if (state.resultValue == 1) {
         // A completed export leaves a document that loads.

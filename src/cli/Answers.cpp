@@ -232,9 +232,9 @@ std::optional<int> readImportOptions(const QStringList& args, Streams io, Import
         io.err << "No existe archivo: " << QDir::toNativeSeparators(o.document) << '\n';
         return RunFailed;
     }
-    o.workDir = opts.value(QStringLiteral("workdir"), workingFolder());
+    o.workDir = opts.value(QStringLiteral("workdir"), tables::workingFolder());
     o.catalogPath = opts.value(QStringLiteral("catalog"),
-                               QDir(programFolder()).filePath(tables::VELTMATERIAS::kFile));
+                               QDir(tables::programFolder()).filePath(tables::VELTMATERIAS::kFile));
     o.recover = !opts.has(QStringLiteral("no-recover"));
     o.reportPath = opts.value(QStringLiteral("report"));
     if (opts.has(QStringLiteral("codes"))) {

@@ -2,11 +2,11 @@
 #include "cli/StepLinesHost.h"
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportRun.h"
-#include "run/RunError.h"
 #include "run/RunReport.h"
 #include "run/Safekeeping.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -203,7 +203,7 @@ int runCheck(const QStringList& args, Streams io) {
                 host.needsAnswer = true;
                 host.missing << QStringLiteral("nivel y curso de %1 ofertas de curso (--codes)")
                                     .arg(host.lacking.size());
-                dialog.BitBtn2Click();
+                dialog.forceExit();
             };
             host.onPlantillas = [&](PlantillasLogic& dialog) {
                 if (dialog.chooseByCodes(o.frames).status != PlantillasLogic::Choice::Ok) {
@@ -213,19 +213,19 @@ int runCheck(const QStringList& args, Streams io) {
                                                   "Horarios"));
                 }
             };
-            MainState state;
+            run::RunState state;
             host.runState = &state;
             exchange::Document held;
-            BExportarClick(host, state, RunFolders{scratchWork, o.catalogPath}, held,
-                           [&](const exchange::Document& loaded) {
-                               const FrameChoice c = chooseFrames(loaded, o.frames);
-                               if (c.asked && !c.answered) {
-                                   host.needsAnswer = true;
-                                   host.missing << QStringLiteral("los marcos horarios (--frames)");
-                                   host.notes << c.problem;
-                                   throw RunError(c.problem);
-                               }
-                           });
+            ::runImport(host, host, state, RunFolders{scratchWork, o.catalogPath}, held,
+                        [&](const exchange::Document& loaded) {
+                            const FrameChoice c = chooseFrames(loaded, o.frames);
+                            if (c.asked && !c.answered) {
+                                host.needsAnswer = true;
+                                host.missing << QStringLiteral("los marcos horarios (--frames)");
+                                host.notes << c.problem;
+                                throw RunError(c.problem);
+                            }
+                        });
 
             // Messages name the scratch copy; the user knows the real folders.
             const auto real = [&](QString s) {

@@ -237,8 +237,8 @@ bool TablasExport::abrir(const QString& carpeta) {
     return true;
 }
 
-void BImportarClick(RunHost& host, MainState& state, const RunFolders& folders,
-                    exchange::Document& held) {
+void runExport(RunHost& host, run::RunState& state, const RunFolders& folders,
+               exchange::Document& held) {
     run::runInFrame(host, state, folders, held, run::FolderUse::ReadsOnly, [&](run::Run& r) {
         r.report.run = QStringLiteral("export");
         r.report.document = state.filenameXML;

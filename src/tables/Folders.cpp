@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 
+namespace tables {
+
 QString programFolder() {
     if (QCoreApplication::instance())
         return QCoreApplication::applicationDirPath();
@@ -12,3 +14,5 @@ QString programFolder() {
 QString toolFolder(const QString& workDir) {
     return QDir(workDir).filePath(QStringLiteral("VELTRA_RESPALDO"));
 }
+
+} // namespace tables

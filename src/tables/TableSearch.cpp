@@ -1,8 +1,8 @@
 #include "tables/Table.h"
 
-#include "run/RunError.h"
 #include "tables/FieldCodec.h"
 #include "tables/TablePrivate.h"
+#include "text/RunError.h"
 
 namespace tables {
 

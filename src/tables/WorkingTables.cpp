@@ -176,4 +176,11 @@ QList<FieldDef> SOLUC::fields(DayAndSlot dayAndSlot) {
     };
 }
 
+int widthOf(const QList<FieldDef>& layout, const QString& field) {
+    for (const FieldDef& f : layout)
+        if (f.name == field)
+            return f.width;
+    return 0;
+}
+
 } // namespace tables

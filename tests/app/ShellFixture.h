@@ -55,13 +55,13 @@ struct Shell {
         o.folders = RunFolders{dir.filePath(QStringLiteral("tltemp")),
                                dir.filePath(QStringLiteral("VELTMATERIAS.DBF"))};
         o.quit = [this] { ++quits; };
-        o.importRun = [this, importRun](RunHost& h, MainState& s, const RunFolders& f,
+        o.importRun = [this, importRun](RunHost& h, run::RunState& s, const RunFolders& f,
                                         exchange::Document& d) {
             runs << QStringLiteral("import");
             if (importRun)
                 importRun(h, s, f, d);
         };
-        o.exportRun = [this, exportRun](RunHost& h, MainState& s, const RunFolders& f,
+        o.exportRun = [this, exportRun](RunHost& h, run::RunState& s, const RunFolders& f,
                                         exchange::Document& d) {
             runs << QStringLiteral("export");
             if (exportRun)

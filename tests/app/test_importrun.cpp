@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 #include "import/ImportRun.h"
 #include "import/ImportSteps.h"
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -60,7 +60,7 @@ class ImportFrame : public testing::Test {
 protected:
     QTemporaryDir dir;
     FrameHost host;
-    MainState state;
+    run::RunState state;
     exchange::Document held;
     RunFolders folders{dir.filePath(QStringLiteral("tltemp")),
                        dir.filePath(QStringLiteral("VELTMATERIAS.DBF"))};
@@ -89,7 +89,7 @@ protected:
         return list;
     }
 
-    void run(const std::vector<ImportStep>& s) { BExportarClick(host, state, folders, held, s); }
+    void run(const std::vector<ImportStep>& s) { runImport(host, state, folders, held, s); }
 };
 
 const QStringList kAllSteps{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
@@ -268,7 +268,7 @@ TEST_F(ImportFrame, RealStepsStopAtTheFirstFailure) {
     folders.workDir = dir.filePath(QStringLiteral("bloqueo/tltemp"));
     state.embedded = true;
     host.documents.push_back(document);
-    BExportarClick(host, state, folders, held);
+    runImport(host, state, folders, held);
     EXPECT_EQ(host.errors.size(), 1);
     EXPECT_FALSE(host.messages.contains(QStringLiteral("Proceso finalizado")));
     EXPECT_EQ(state.resultValue, 0);

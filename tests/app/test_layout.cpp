@@ -150,7 +150,7 @@ TEST(WindowLayout, CourseDialogFitsTheScreen) {
         QTemporaryDir dir;
         writeOfferings(dir.path());
         SilentRunHost host;
-        MainState state;
+        run::RunState state;
         state.result = repeated;
         CursosLogic logic(host, state, dir.path());
         TControlCursos dlg(logic);

@@ -76,7 +76,7 @@ TEST(RecoveryQuestion, OnlyAChosenNoRecuperarDeletesTheSavedCodes) {
         options.quit = [] {};
         TMForm form(std::move(options));
         form.show();
-        MainState state;
+        run::RunState state;
         QStringList buttons;
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -91,7 +91,7 @@ TEST(RecoveryQuestion, OnlyAChosenNoRecuperarDeletesTheSavedCodes) {
         });
         {
             CursosLogic logic(form.host(), state, dir.path());
-            logic.FormShow();
+            logic.show();
             logic.close();
         }
         // The buttons say what they do.

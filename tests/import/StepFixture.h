@@ -119,5 +119,5 @@ protected:
     QTemporaryDir dir_;
     exchange::Document doc_;
     ScriptedHost host_;
-    MainState state_;
+    run::RunState state_;
 };

@@ -123,7 +123,7 @@ struct StepRun {
     QString programDir = dir.filePath(QStringLiteral("programa"));
     QString catalogPath = programDir + QStringLiteral("/VELTMATERIAS.DBF");
     ScriptedHost host;
-    MainState state;
+    run::RunState state;
     run::RunReport report; // what the steps note
 
     StepRun() {

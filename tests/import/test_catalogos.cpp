@@ -1,5 +1,5 @@
 #include "import/ImportSteps.h"
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include "FramesFixture.h"
 #include "TestSupport.h"
@@ -19,7 +19,7 @@ class Catalogos : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     ScriptedHost host;
-    MainState state;
+    run::RunState state;
 
     void run(const QList<Group>& groups) {
         const exchange::Document doc = document(groups);

@@ -6,9 +6,9 @@
 #include "exchange/ExchangeDocument.h"
 #include "import/CursosLogic.h"
 #include "import/ImportSteps.h"
-#include "run/RunError.h"
 #include "tables/Table.h"
 #include "tables/TableIo.h"
+#include "text/RunError.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -48,7 +48,7 @@ protected:
     QTemporaryDir tmp;
     exchange::Document doc;
     ScriptedHost host;
-    MainState state;
+    run::RunState state;
 };
 
 const QList<QStringList> kThree = {
@@ -66,7 +66,7 @@ TEST_F(CursosTest, StepWritesOneRowPerOfferingAndTheCloseBoxLetsTheImportGoOn) {
             {"K1", "Repetida"},
         },
         {[](CursosLogic& logic) {
-            logic.FormShow();
+            logic.show();
             ASSERT_EQ(logic.rowCount(), 3);
             EXPECT_EQ(logic.row(0).clave, "K1");
             EXPECT_EQ(logic.row(0).estud, "1º ESO");
@@ -75,7 +75,7 @@ TEST_F(CursosTest, StepWritesOneRowPerOfferingAndTheCloseBoxLetsTheImportGoOn) {
             EXPECT_FALSE(logic.showForzar());
             EXPECT_FALSE(logic.showIncidencias());
             // The user types one level and closes the window through its frame.
-            logic.CursosTDBGridEnter();
+            logic.enterGrid();
             logic.setNivel(0, "ESO");
         }});
 
@@ -99,11 +99,11 @@ TEST_F(CursosTest, StepWritesOneRowPerOfferingAndTheCloseBoxLetsTheImportGoOn) {
 
 TEST_F(CursosTest, StepWithoutCoursesShowsAnEmptyGridWhoseOkCompletesAtOnce) {
     const bool forced = runStep({}, {[](CursosLogic& logic) {
-                                    logic.FormShow();
+                                    logic.show();
                                     EXPECT_EQ(logic.rowCount(), 0);
-                                    logic.CursosTDBGridEnter(); // nothing to edit, nothing added
-                                    logic.CursosTDBGridExit();
-                                    logic.BitBtn1Click();
+                                    logic.enterGrid(); // nothing to edit, nothing added
+                                    logic.leaveGrid();
+                                    logic.confirm();
                                     EXPECT_FALSE(logic.result);
                                 }});
     EXPECT_FALSE(forced);
@@ -116,17 +116,17 @@ TEST_F(CursosTest, OkWithAGapThenCompletingItInTheNewDialogSavesEveryRow) {
     const bool forced = runStep(
         kThree, {
                     [this](CursosLogic& logic) {
-                        logic.FormShow();
+                        logic.show();
                         EXPECT_FALSE(logic.showForzar());
-                        logic.CursosTDBGridEnter();
+                        logic.enterGrid();
                         logic.setNivel(0, "ESO");
                         logic.setCurso(0, "1");
                         logic.setNivel(1, "ESO");
                         logic.setCurso(1, "2");
                         logic.setNivel(2, "   "); // blanks only: still missing
                         logic.setCurso(2, "1");
-                        logic.CursosTDBGridExit();
-                        logic.BitBtn1Click();
+                        logic.leaveGrid();
+                        logic.confirm();
                         EXPECT_TRUE(logic.result);
                         EXPECT_TRUE(logic.showIncidencias());
                         EXPECT_TRUE(logic.showForzar());
@@ -136,14 +136,14 @@ TEST_F(CursosTest, OkWithAGapThenCompletingItInTheNewDialogSavesEveryRow) {
                     },
                     [this](CursosLogic& logic) {
                         EXPECT_TRUE(state.result);
-                        logic.FormShow();
+                        logic.show();
                         EXPECT_TRUE(logic.showForzar()); // from the start of a repeated showing
                         EXPECT_FALSE(logic.showIncidencias());
                         EXPECT_EQ(logic.row(0).nivel, "ESO"); // typed before, kept in CURSOST
-                        logic.CursosTDBGridColEnter();
+                        logic.enterColumn();
                         EXPECT_FALSE(logic.showForzar());
                         logic.setNivel(2, "BCT");
-                        logic.BitBtn1Click();
+                        logic.confirm();
                         EXPECT_FALSE(logic.result);
                     },
                 });
@@ -168,7 +168,7 @@ TEST_F(CursosTest, RecoveryTakesSavedCodesByExactKeyAndAgainOnARepeatedShowing) 
         runStep({{"K1", "1º ESO"}, {"K2", "2º ESO"}, {"K1", "1º ESO bis"}},
                 {
                     [this](CursosLogic& logic) {
-                        logic.FormShow();
+                        logic.show();
                         EXPECT_EQ(host.messages, QStringList{kCaption});
                         EXPECT_EQ(host.questions, QStringList{kQuestion});
                         // Both rows of K1 take the first saved K1; k2 differs in case only.
@@ -177,17 +177,17 @@ TEST_F(CursosTest, RecoveryTakesSavedCodesByExactKeyAndAgainOnARepeatedShowing) 
                         EXPECT_EQ(logic.row(1).nivel, "");
                         EXPECT_EQ(logic.keysLackingCodes(), QStringList{"K2"});
                         logic.setNivel(0, "OTRO"); // overwritten by the next recovery
-                        logic.BitBtn1Click();
+                        logic.confirm();
                         EXPECT_TRUE(logic.result);
                     },
                     [this](CursosLogic& logic) {
-                        logic.FormShow();
+                        logic.show();
                         EXPECT_EQ(host.questions.size(), 2); // asked again while CURSOST2 exists
                         EXPECT_EQ(logic.row(0).nivel, "ESO");
                         logic.setNivel(1, "ESO");
                         logic.setCurso(1, "2");
                         logic.setCurso(2, "3"); // same key as row 0: the later row's codes win
-                        logic.BitBtn1Click();
+                        logic.confirm();
                         EXPECT_FALSE(logic.result);
                     },
                 });
@@ -206,14 +206,14 @@ TEST_F(CursosTest, DecliningRecoveryDeletesTheSavedCodesEvenWhenTheExitIsForced)
     state.result = true; // an earlier dialog of this program had to be repeated
     const bool forced =
         runStep(kThree, {[this](CursosLogic& logic) {
-                    logic.FormShow();
+                    logic.show();
                     EXPECT_FALSE(QFile::exists(cursos2Path(dir())));
                     EXPECT_EQ(logic.row(0).nivel, "");
                     EXPECT_TRUE(logic.showForzar());
                     EXPECT_FALSE(releasedTable(dir(), "CURSOST")); // held while shown
-                    logic.CursosTDBGridEnter();
+                    logic.enterGrid();
                     logic.setNivel(0, "ESO");
-                    logic.BitBtn2Click();
+                    logic.forceExit();
                     EXPECT_EQ(logic.result2, "fuera");
                     EXPECT_FALSE(logic.result);
                 }});
@@ -235,9 +235,9 @@ TEST_F(CursosTest, DecliningDeletesTheSavedCodesWhateverTheLetterCaseOfTheirFile
 
         ScriptedHost h;
         h.answers = {false};
-        MainState s;
+        run::RunState s;
         CursosLogic logic(h, s, dir());
-        logic.FormShow();
+        logic.show();
         EXPECT_EQ(h.questions.size(), 1);
         EXPECT_FALSE(QFile::exists(dir() + u'/' + saved));
         EXPECT_FALSE(tables::FileExists(cursos2Path(dir())));
@@ -249,8 +249,8 @@ TEST_F(CursosTest, DecliningDeletesTheSavedCodesWhateverTheLetterCaseOfTheirFile
 
 TEST_F(CursosTest, AFailureInsideTheDialogEndsTheStepWithTheTablesClosed) {
     EXPECT_THROW(runStep(kThree, {[](CursosLogic& logic) {
-                             logic.FormShow();
-                             logic.CursosTDBGridEnter();
+                             logic.show();
+                             logic.enterGrid();
                              logic.setNivel(0, "ESO");
                              throw RunError(QStringLiteral("fallo simulado"));
                          }}),
@@ -269,9 +269,9 @@ TEST_F(CursosTest, WaysOutPostTheRowInEditAndReportAFailure) {
         std::function<void(CursosLogic&)> out;
     } ways[] = {
         {"close box", [](CursosLogic& l) { l.close(); }},
-        {"OK", [](CursosLogic& l) { l.BitBtn1Click(); }},
-        {"forced exit", [](CursosLogic& l) { l.BitBtn2Click(); }},
-        {"leaving the grid", [](CursosLogic& l) { l.CursosTDBGridExit(); }},
+        {"OK", [](CursosLogic& l) { l.confirm(); }},
+        {"forced exit", [](CursosLogic& l) { l.forceExit(); }},
+        {"leaving the grid", [](CursosLogic& l) { l.leaveGrid(); }},
         {"none: the destructor", nullptr},
     };
     for (const auto& way : ways) {
@@ -281,8 +281,8 @@ TEST_F(CursosTest, WaysOutPostTheRowInEditAndReportAFailure) {
             QString error;
             {
                 CursosLogic logic(host, state, dir());
-                logic.FormShow();
-                logic.CursosTDBGridEnter();
+                logic.show();
+                logic.enterGrid();
                 logic.setNivel(0, "ESO");
                 if (diskFull)
                     tables::detail::ioHooks().write = [](auto&, qint64, const char*, qint64,
@@ -340,12 +340,12 @@ TEST_F(CursosTest, OkTrimsControlCharactersAndBlanksWhenLookingForGaps) {
         QFile::remove(cursos2Path(dir()));
         writeCursosTable(dir(), "CURSOST", {{"K1", "", ""}});
         ScriptedHost h;
-        MainState s;
+        run::RunState s;
         CursosLogic logic(h, s, dir());
-        logic.FormShow();
+        logic.show();
         logic.setNivel(0, c.nivel);
         logic.setCurso(0, c.curso);
-        logic.BitBtn1Click();
+        logic.confirm();
         EXPECT_EQ(logic.result, c.gap);
         EXPECT_EQ(h.messages.size(), c.gap ? 1 : 0);
         EXPECT_EQ(QFile::exists(cursos2Path(dir())), !c.gap);
@@ -397,7 +397,7 @@ TEST_F(CursosTest, WithoutAScreenCodesAreRecoveredGivenAndSavedAsTheOkDoes) {
 TEST_F(CursosTest, NavigatorPostsOnMovingAndCancelDropsTheRowInEdit) {
     writeCursosTable(dir(), "CURSOST", {{"K1", "", ""}, {"K2", "", ""}});
     CursosLogic logic(host, state, dir());
-    logic.FormShow();
+    logic.show();
     logic.setCurrentRow(1);
     logic.edit();
     logic.setNivel(1, "ESO");

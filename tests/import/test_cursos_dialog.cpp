@@ -8,7 +8,7 @@
 #include "import/CursosLogic.h"
 #include "import/ImportSteps.h"
 #include "import/dialogs/Cursos.h"
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -86,7 +86,7 @@ protected:
     QTemporaryDir tmp;
     exchange::Document doc;
     DialogHost host;
-    MainState state;
+    run::RunState state;
 };
 
 const QList<QStringList> kTwo = {{"K1", "1º ESO"}, {"K2", "2º ESO"}};
@@ -280,7 +280,7 @@ TEST_F(CursosDialogTest, EnterPressesTheButtonInFocus) {
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         DialogHost dialogs;
-        MainState st;
+        run::RunState st;
         const char* target = c.button;
         dialogs.scripts = {
             [](TControlCursos& dlg) {

@@ -1,6 +1,6 @@
 #include "import/ImportSteps.h"
 #include "import/PlantillasLogic.h"
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include "FramesFixture.h"
 #include "TestSupport.h"
@@ -18,7 +18,7 @@ class DiasHoras : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     ScriptedHost host;
-    MainState state;
+    run::RunState state;
 
     // Runs the step on a document; the host answers the dialog with chooseRows, if given.
     void run(const QList<Group>& groups) {
@@ -30,9 +30,9 @@ protected:
     // Selects these rows of the dialog's list and presses Continuar, on every showing.
     void answer(QList<int> selected) {
         host.onPlantillas = [selected](PlantillasLogic& dialog) {
-            dialog.FormActivate();
+            dialog.activate();
             dialog.setSelection(selected);
-            dialog.BitBtnContinuarClick();
+            dialog.proceed();
         };
     }
 
@@ -264,13 +264,13 @@ TEST_F(DiasHoras, InvalidChoiceShowsANewDialog) {
     int showing = 0;
     host.onPlantillas = [&showing](PlantillasLogic& dialog) {
         ++showing;
-        dialog.FormActivate();
+        dialog.activate();
         EXPECT_TRUE(dialog.selectedRows().isEmpty()); // each showing starts afresh
         if (showing == 1)
             dialog.setSelection({0, 1, 2});
         else if (showing == 3)
             dialog.setSelection({1});
-        dialog.BitBtnContinuarClick();
+        dialog.proceed();
     };
     run({{"JORNADAS_ESCOLARES", {frame("A"), frame("B"), frame("C")}},
          {"TRAMOS_HORARIOS",
@@ -284,7 +284,7 @@ TEST_F(DiasHoras, InvalidChoiceShowsANewDialog) {
 }
 
 TEST_F(DiasHoras, HostThatNeverClosesTheDialogEndsTheRun) {
-    host.onPlantillas = [](PlantillasLogic& dialog) { dialog.FormActivate(); };
+    host.onPlantillas = [](PlantillasLogic& dialog) { dialog.activate(); };
     try {
         run({{"JORNADAS_ESCOLARES", {frame("A"), frame("B")}}});
         FAIL() << "no error";

@@ -1,7 +1,7 @@
 #include "import/ImportSteps.h"
 #include "import/PlantillasLogic.h"
 #include "import/dialogs/Plantihoras.h"
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include "FramesFixture.h"
 #include "TestSupport.h"
@@ -113,7 +113,7 @@ class PlantillasDialog : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     DialogHost host;
-    MainState state;
+    run::RunState state;
     exchange::Document doc = document(threeFrames());
 
     QList<Row> runStep() {
@@ -341,7 +341,7 @@ TEST_F(PlantillasDialog, TheWayOutAsksAndOnlyAChosenLeaveLeaves) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         DialogHost dialogs;
-        MainState st;
+        run::RunState st;
         QTemporaryDir folder;
         dialogs.scripts.push_back([&c](TPlantillas& dlg) {
             answerLeaving(c.button, c.finish);

@@ -72,9 +72,9 @@ inline Outcome importRun(const QString& document, const QString& workDir,
     if (tweak)
         tweak(host);
     host.documents.push_back(document);
-    MainState state;
+    run::RunState state;
     exchange::Document held;
-    BExportarClick(host, state, RunFolders{workDir, catalog}, held);
+    runImport(host, state, RunFolders{workDir, catalog}, held);
     EXPECT_EQ(host.busyDepth, 0);
     return {host.errors, host.messages, state.resultValue};
 }
@@ -82,9 +82,9 @@ inline Outcome importRun(const QString& document, const QString& workDir,
 inline Outcome exportRun(const QString& document, const QString& workDir) {
     ScriptedHost host;
     host.documents.push_back(document);
-    MainState state;
+    run::RunState state;
     exchange::Document held;
-    BImportarClick(host, state, RunFolders{workDir, {}}, held);
+    runExport(host, state, RunFolders{workDir, {}}, held);
     EXPECT_EQ(host.busyDepth, 0);
     return {host.errors, host.messages, state.resultValue};
 }

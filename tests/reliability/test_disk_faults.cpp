@@ -265,7 +265,7 @@ TEST_F(DiskFaults, DecliningTheRecoveryInAnImportThatDoesNotFinishKeepsTheCodes)
     const Outcome o = importRun(other, work, catalogPath(), [](ScriptedHost& host) {
         host.onCursos = [](CursosLogic& dialog) {
             dialog.recover(false); // CURSOST2 deleted
-            dialog.BitBtn2Click(); // and left without a code typed
+            dialog.forceExit();    // and left without a code typed
         };
     });
     EXPECT_NE(o.resultValue, 1);

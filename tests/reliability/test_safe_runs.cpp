@@ -130,7 +130,7 @@ TEST_F(SafeRun, ForcedExitPutsTheTablesBackAndKeepsTheTypedCodes) {
             dialog.applyCodes(
                 {{QStringLiteral("500"), {QStringLiteral("BACH"), QStringLiteral("2")}},
                  {QStringLiteral("600"), {QStringLiteral("ESO"), QString()}}});
-            dialog.BitBtn2Click();
+            dialog.forceExit();
         };
     });
     EXPECT_EQ(o.resultValue, 0);

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "TestSupport.h"
-#include "run/RunError.h"
 #include "tables/Table.h"
+#include "text/RunError.h"
 
 #include <QDate>
 #include <QDir>

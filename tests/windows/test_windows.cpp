@@ -64,8 +64,8 @@ QStringList importArgs(const QString& work) {
 // Tempolan's folder is C:\TLTEMP whatever the environment says; the catalogue comes from
 // the program's own folder.
 TEST(WindowsFolders, WorkingFolderIsCTltempAndTheCatalogueIsBesideTheProgram) {
-    EXPECT_EQ(QDir::toNativeSeparators(workingFolder()), QStringLiteral("C:\\TLTEMP"));
-    EXPECT_EQ(programFolder(), QCoreApplication::applicationDirPath());
+    EXPECT_EQ(QDir::toNativeSeparators(tables::workingFolder()), QStringLiteral("C:\\TLTEMP"));
+    EXPECT_EQ(tables::programFolder(), QCoreApplication::applicationDirPath());
 
     const QString tltemp = QStringLiteral("C:/TLTEMP");
     QDir(tltemp).removeRecursively();
@@ -136,7 +136,7 @@ protected:
 // The lock file of a run is held without sharing: a second run is refused at once, and the
 // folder stays as it was.
 TEST_F(WindowsLocks, ASecondRunOnTheFolderIsRefused) {
-    const QString lockPath = toolFolder(work) + QStringLiteral("/BLOQUEO");
+    const QString lockPath = tables::toolFolder(work) + QStringLiteral("/BLOQUEO");
     tables::detail::NativeFile lock;
     QString why;
     ASSERT_EQ(lock.open(lockPath, tables::detail::LockKind::Exclusive, true, &why),
