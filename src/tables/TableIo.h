@@ -20,7 +20,20 @@ struct IoHooks {
     std::function<bool(NativeFile& file, qint64 size, QString* error)> truncate;
 };
 
-IoHooks& ioHooks();
-void resetIoHooks();
+// The hooks in place; none by default.
+const IoHooks& ioHooks();
+
+// Puts hooks in place for as long as it lives; the ones before come back on every way
+// out, so a test that fails half way leaves the next one the real disk.
+class ScopedIoHooks {
+public:
+    explicit ScopedIoHooks(IoHooks hooks);
+    ~ScopedIoHooks();
+    ScopedIoHooks(const ScopedIoHooks&) = delete;
+    ScopedIoHooks& operator=(const ScopedIoHooks&) = delete;
+
+private:
+    IoHooks previous_;
+};
 
 } // namespace tables::detail
