@@ -4,6 +4,7 @@
 #include "import/ImportRun.h"
 #include "run/RunReport.h"
 #include "run/Safekeeping.h"
+#include "tables/Folders.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
 #include "text/RunError.h"
@@ -159,8 +160,7 @@ int runCheck(const QStringList& args, Streams io) {
         if (QFileInfo(workDir).isDir())
             lock.emplace(workDir, run::FolderLock::Need::IfWritable);
         if (!lock)
-            errors << QStringLiteral("No existe la carpeta de trabajo %1.")
-                          .arg(QDir::toNativeSeparators(workDir));
+            errors << tables::missingWorkingFolder(workDir) + u'.';
         else
             // The import stops here, before it copies anything aside.
             errors << problemsBeforeImport(doc, path, RunFolders{workDir, o.catalogPath});

@@ -23,8 +23,7 @@ int runExport(const QStringList& args, Streams io) {
     RunFolders folders;
     folders.workDir = opts.value(QStringLiteral("workdir"), tables::workingFolder());
     if (!QFileInfo(folders.workDir).isDir()) {
-        io.err << "No existe la carpeta de trabajo " << QDir::toNativeSeparators(folders.workDir)
-               << '\n';
+        io.err << tables::missingWorkingFolder(folders.workDir) << '\n';
         return RunFailed;
     }
 

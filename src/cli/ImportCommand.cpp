@@ -2,6 +2,7 @@
 #include "cli/StepLinesHost.h"
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportRun.h"
+#include "tables/Folders.h"
 #include "text/RunError.h"
 
 #include <QDir>
@@ -14,7 +15,7 @@ int runImport(const QStringList& args, Streams io) {
     if (const auto failed = readImportOptions(args, io, o))
         return *failed;
     if (!QFileInfo(o.workDir).isDir()) {
-        io.err << "No existe la carpeta de trabajo " << QDir::toNativeSeparators(o.workDir) << '\n';
+        io.err << tables::missingWorkingFolder(o.workDir) << '\n';
         return RunFailed;
     }
     const QString& doc = o.document;

@@ -17,7 +17,7 @@ int runRestore(const QStringList& args, Streams io) {
     if (workDir.isEmpty())
         return usageError(io, QStringLiteral("--workdir necesita una carpeta."));
     if (!QFileInfo(workDir).isDir()) {
-        io.err << "No existe la carpeta de trabajo " << QDir::toNativeSeparators(workDir) << '\n';
+        io.err << tables::missingWorkingFolder(workDir) << '\n';
         return RunFailed;
     }
     try {

@@ -22,7 +22,7 @@ const QString& kNivel = tables::CURSOST::NIVEL;
 const QString& kCurso = tables::CURSOST::CURSO;
 
 QString cursos2Path(const QString& folder) {
-    return QDir(folder).filePath(QStringLiteral("CURSOST2.DBF"));
+    return tables::tableFile(folder, kCursos2);
 }
 
 // Removes the characters U+0000 to U+0020 at both ends.
@@ -302,7 +302,7 @@ void CursosLogic::saveTypedCodes(const QString& workDir) {
 
 QList<CursosLogic::Row> CursosLogic::typedRows(const QString& workDir) {
     QList<Row> rows;
-    if (!tables::FileExists(QDir(workDir).filePath(QStringLiteral("CURSOST.DBF"))))
+    if (!tables::FileExists(tables::tableFile(workDir, kCursos)))
         return rows;
     Table cursos;
     cursos.open(workDir, kCursos, tables::OpenMode::Shared);

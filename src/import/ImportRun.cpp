@@ -4,6 +4,7 @@
 #include "import/ImportSteps.h"
 #include "run/RunFrame.h"
 #include "run/Safekeeping.h"
+#include "tables/Folders.h"
 #include "tables/WorkingTables.h"
 #include "text/Allocator.h"
 #include "text/RunError.h"
@@ -22,10 +23,11 @@ template <void (*Step)(ImportContext&)> bool plain(ImportContext& ctx) {
 // Every step deletes its tables before it writes them: without the working folder the
 // first one would fail on a file it cannot create, so say what is missing instead.
 void requireWorkingFolder(const QString& workDir) {
-    if (!QFileInfo(workDir).isDir())
-        throw RunError(
-            QStringLiteral("No existe la carpeta de trabajo %1.\nNo se ha importado nada.")
-                .arg(QDir::toNativeSeparators(workDir)));
+    if (QFileInfo(workDir).isDir())
+        return;
+    const QString why =
+        QStringLiteral("%1.\nNo se ha importado nada.").arg(tables::missingWorkingFolder(workDir));
+    throw RunError(why);
 }
 
 const QString kNothingImported =

@@ -8,6 +8,10 @@ namespace tables {
 // named by TLTEMP, or TLTEMP in the home folder.
 QString workingFolder();
 
+// What every run and command says of a working folder that is not there, without a
+// full stop: "No existe la carpeta de trabajo" and the folder.
+QString missingWorkingFolder(const QString& workDir);
+
 // The folder of the running executable (Tempolan.ini, VELTMATERIAS.DBF, VELTRA.chm).
 QString programFolder();
 
