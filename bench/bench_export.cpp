@@ -30,8 +30,6 @@ public:
         std::fprintf(stderr, "%s\n", qPrintable(text));
     }
     void setBusy(bool) override {}
-    void showCursos(CursosLogic&) override {}
-    void showPlantillas(PlantillasLogic&) override {}
     void closeMainWindow() override {}
     void disableRunButtons() override {}
 };

@@ -21,13 +21,14 @@
 // which posts a row left in edit and lets a failure through to the caller. The destructor
 // only releases the table: a row nobody posted is dropped.
 //
-// Names as the help pages know them (the program this tool replaces) and here:
-//   show                  show()          the dialog comes up, recovery question
-//   enterGrid / Exit enterGrid() / leaveGrid()
-//   enterColumn     enterColumn()   hides the forced-exit warning
-//   confirm (OK)         confirm()
-//   forceExit              forceExit()     "Forzar salida"
-//   result / result2 "fuera"  ending          Ending::Incomplete / Ending::ForcedExit
+// The dialog's handlers were once named after its controls, as the older documents of
+// the dialog still name them; here they are named by what they do:
+//   FormShow                   show()         the dialog comes up, recovery question
+//   CursosTDBGridEnter / Exit  enterGrid() / leaveGrid()
+//   CursosTDBGridColEnter      enterColumn()  hides the forced-exit warning
+//   BitBtn1Click (OK)          confirm()
+//   BitBtn2Click               forceExit()    "Forzar Salida Sin Terminar Proceso"
+//   result / result2 "fuera"   ending         Ending::Incomplete / Ending::ForcedExit
 class CursosLogic {
 public:
     struct Codes {

@@ -17,7 +17,8 @@ class RunHost;
 // Frames and slots come from the document the import run already holds, so the lists
 // are the ones the import step itself works with.
 //
-// Names as the help pages know them (the program this tool replaces) and here:
+// The dialog's handlers were once named after its controls, as the older documents of
+// the dialog still name them; here they are named by what they do:
 //   FormActivate             activate()          refills the lists
 //   ComboBoxPlantillaChange  showFocusedFrame()  (the hidden combo box is focusRow())
 //   ListBox2Click            focusFrame(row)     ListBox2: the frame list

@@ -50,6 +50,7 @@ struct Shell {
         ShellOptions o;
         o.parameters = parameters;
         o.host = &host;
+        o.questions = &host;
         o.help = &help;
         o.resultFile = resultFile.isEmpty() ? ini() : resultFile;
         o.folders = RunFolders{dir.filePath(QStringLiteral("tltemp")),

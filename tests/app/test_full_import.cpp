@@ -80,6 +80,7 @@ protected:
     std::unique_ptr<TMForm> window(ScriptedHost& host) {
         ShellOptions options;
         options.host = &host;
+        options.questions = &host;
         options.folders = RunFolders{work, kCatalog};
         options.resultFile = dir.filePath(QStringLiteral("Tempolan.ini"));
         options.quit = [] {};
@@ -107,7 +108,7 @@ protected:
                 dialog.setCurso(2, QStringLiteral("1"));
                 dialog.leaveGrid();
                 dialog.confirm();
-                EXPECT_TRUE(dialog.result);
+                EXPECT_EQ(dialog.ending, CursosLogic::Ending::Incomplete);
             } else {
                 EXPECT_TRUE(dialog.showForzar()); // the repeated showing offers the way out
                 EXPECT_EQ(dialog.keysLackingCodes(), QStringList{QStringLiteral("2001")});
@@ -141,7 +142,6 @@ TEST_F(FullImport, TenStepsFillEveryTableThenTheTimetableGoesBackToVeltra) {
     EXPECT_EQ(host.busyDepth, 0);
     EXPECT_EQ(host.closed, 0); // standalone: the window stays
     EXPECT_EQ(importState.resultValue, 1);
-    EXPECT_TRUE(importState.result);
     EXPECT_EQ(QDir::cleanPath(importState.filenameXML), QDir::cleanPath(document));
 
     // Step by step, what the school's document became.
@@ -321,7 +321,7 @@ TEST_F(FullImport, ASecondImportRecoversTheCodesTypedTheFirstTime) {
             dialog.forceExit(); // already a failure: leave the run
         else
             dialog.confirm();
-        EXPECT_FALSE(dialog.result);
+        EXPECT_NE(dialog.ending, CursosLogic::Ending::Incomplete);
     };
     again.onPlantillas = [](PlantillasLogic& dialog) {
         dialog.activate();
@@ -381,7 +381,7 @@ TEST_F(FullImport, TheTimeFrameWayOutLeavesTheTablesAsTheyWere) {
         before.insert(f, readFile(work + "/" + f));
 
     struct RealFrames : ScriptedHost {
-        void showPlantillas(PlantillasLogic& logic) override {
+        void askFrames(PlantillasLogic& logic) override {
             ++plantillasShown;
             TPlantillas dlg(logic);
             QTimer::singleShot(0, &dlg, [&dlg] {
@@ -455,6 +455,7 @@ TEST(SampleSchool, ImportThroughTheWindowThenExportEveryKeyedTeacher) {
         host.documents.push_back(document);
         ShellOptions options;
         options.host = &host;
+        options.questions = &host;
         options.folders = RunFolders{work, kCatalog};
         options.resultFile = dir.filePath(QStringLiteral("Tempolan.ini"));
         options.quit = [] {};

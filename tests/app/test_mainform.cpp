@@ -38,7 +38,8 @@ ShellOptions::Run importWith(Steps how) {
             steps[5] = [](ImportContext&) -> bool {
                 throw RunError(QStringLiteral("No se puede crear la tabla AULAT"));
             };
-        runImport(h, s, f, d, steps);
+        UnansweredQuestions nobody;
+        runImport(h, nobody, s, f, d, steps);
     };
 }
 

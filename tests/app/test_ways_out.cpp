@@ -76,7 +76,6 @@ TEST(RecoveryQuestion, OnlyAChosenNoRecuperarDeletesTheSavedCodes) {
         options.quit = [] {};
         TMForm form(std::move(options));
         form.show();
-        run::RunState state;
         QStringList buttons;
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -90,7 +89,7 @@ TEST(RecoveryQuestion, OnlyAChosenNoRecuperarDeletesTheSavedCodes) {
             c.answer(*box);
         });
         {
-            CursosLogic logic(form.host(), state, dir.path());
+            CursosLogic logic(form.host(), form.questions(), dir.path());
             logic.show();
             logic.close();
         }

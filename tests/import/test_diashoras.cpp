@@ -18,13 +18,14 @@ class DiasHoras : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     ScriptedHost host;
-    run::RunState state;
+    bool repeated = false; // the step had to show its dialog again
 
     // Runs the step on a document; the host answers the dialog with chooseRows, if given.
     void run(const QList<Group>& groups) {
         doc = document(groups);
-        ImportContext ctx{doc, host, state, dir.path(), QString()};
+        ImportContext ctx{doc, host, host, dir.path(), QString()};
         CrearDiasHoras(ctx);
+        repeated = ctx.dialogRepeated;
     }
     QList<Row> rows() { return readRows(dir.path(), "DIASHORAST"); }
     // Selects these rows of the dialog's list and presses Continuar, on every showing.
@@ -65,7 +66,7 @@ TEST_F(DiasHoras, OneFrameIsTakenWithoutDialog) {
           slot("105", "Tercera", "1005", "1000", "A")}},
     });
     EXPECT_EQ(host.plantillasShown, 0);
-    EXPECT_FALSE(state.result);
+    EXPECT_FALSE(repeated);
 
     const QList<Row> all = rows();
     ASSERT_EQ(all.size(), 21);
@@ -115,7 +116,7 @@ TEST_F(DiasHoras, TwoFramesAreNumberedApartAndInterleaved) {
     run({{"JORNADAS_ESCOLARES", {frame("A"), frame("B")}}, {"TRAMOS_HORARIOS", slots}});
 
     EXPECT_EQ(host.plantillasShown, 1);
-    EXPECT_FALSE(state.result);
+    EXPECT_FALSE(repeated);
     const QList<Row> all = rows();
     ASSERT_EQ(all.size(), 70);
     for (int day = 1; day <= 7; ++day) {
@@ -276,7 +277,7 @@ TEST_F(DiasHoras, InvalidChoiceShowsANewDialog) {
          {"TRAMOS_HORARIOS",
           {slot("a1", "a", "480", "540", "A"), slot("b1", "b", "480", "540", "B")}}});
     EXPECT_EQ(host.plantillasShown, 3);
-    EXPECT_TRUE(state.result);
+    EXPECT_TRUE(repeated);
     ASSERT_EQ(host.messages.size(), 2);
     EXPECT_TRUE(host.messages[0].startsWith("Demasiados Marcos Horarios seleccionados."));
     EXPECT_EQ(host.messages[1], "Debe al menos seleccionar 1 Marco Horario.");

@@ -444,7 +444,7 @@ TEST_P(EndToEnd, ImportTimetableAndExport) {
     };
     run::RunState importState;
     exchange::Document held;
-    runImport(importHost, importState, folders, held);
+    runImport(importHost, importHost, importState, folders, held);
     ASSERT_TRUE(importHost.errors.isEmpty())
         << importHost.errors.join(QLatin1Char('\n')).toStdString();
     ASSERT_EQ(importState.resultValue, 1);
@@ -574,7 +574,7 @@ TEST(SampleSchool, ExportReportAccountsForEveryEntry) {
     };
     run::RunState importState;
     exchange::Document held;
-    runImport(importHost, importState, folders, held);
+    runImport(importHost, importHost, importState, folders, held);
     ASSERT_EQ(importState.resultValue, 1) << importHost.errors.join(u'\n').toStdString();
     ASSERT_TRUE(
         QFile::copy(samples + QStringLiteral("/SOLUC.DBF"), work + QStringLiteral("/SOLUC.DBF")));

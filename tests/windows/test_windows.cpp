@@ -39,15 +39,9 @@ std::wstring wide(const QString& path) {
     return QDir::toNativeSeparators(path).toStdWString();
 }
 
-// Every file of a folder (subfolders too) and its bytes.
+// Every file of a folder (subfolders and hidden files too) and its bytes.
 QMap<QString, QByteArray> snapshot(const QString& folder) {
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(folder).relativeFilePath(path), readFile(path));
-    }
-    return files;
+    return testing_support::snapshot(folder, {true, false, true});
 }
 
 QStringList importArgs(const QString& work) {
