@@ -10,14 +10,21 @@
 namespace tables::detail {
 
 struct IoHooks {
+    using Write = std::function<bool(NativeFile& file, qint64 offset, const char* data, qint64 size,
+                                     QString* error)>;
     // Writes size bytes at offset; returns false with a reason in *error.
-    std::function<bool(NativeFile& file, qint64 offset, const char* data, qint64 size,
-                       QString* error)>
-        write;
+    Write write;
     // Reads the whole file into *out.
     std::function<bool(const NativeFile& file, QByteArray* out, QString* error)> read;
     // Cuts or extends the file to size bytes.
     std::function<bool(NativeFile& file, qint64 size, QString* error)> truncate;
+
+    // Hooks that change the writes only.
+    static IoHooks writes(Write hook) {
+        IoHooks hooks;
+        hooks.write = std::move(hook);
+        return hooks;
+    }
 };
 
 // The hooks in place; none by default.

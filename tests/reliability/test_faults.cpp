@@ -96,11 +96,11 @@ TEST_F(SchoolTest, DiskFullAtEveryPointOfAnImport) {
     std::optional<tables::detail::ScopedIoHooks> diskHooks; // the disk's faults, while set
     int writes = 0;
     diskHooks.emplace(
-        tables::detail::IoHooks{.write = [&](tables::detail::NativeFile& f, qint64 offset,
-                                             const char* data, qint64 size, QString* error) {
+        tables::detail::IoHooks::writes([&](tables::detail::NativeFile& f, qint64 offset,
+                                            const char* data, qint64 size, QString* error) {
             ++writes;
             return f.nativeWriteAt(offset, data, size, error);
-        }});
+        }));
     ASSERT_TRUE(importRun(document, work).completed());
     diskHooks.reset();
     ASSERT_GT(writes, 20);
@@ -116,15 +116,15 @@ TEST_F(SchoolTest, DiskFullAtEveryPointOfAnImport) {
         QDir().mkpath(folder);
         int n = 0;
         diskHooks.emplace(
-            tables::detail::IoHooks{.write = [&](tables::detail::NativeFile& f, qint64 offset,
-                                                 const char* data, qint64 size, QString* error) {
+            tables::detail::IoHooks::writes([&](tables::detail::NativeFile& f, qint64 offset,
+                                                const char* data, qint64 size, QString* error) {
                 if (++n < failAt)
                     return f.nativeWriteAt(offset, data, size, error);
                 if (n == failAt && size > 1)
                     f.nativeWriteAt(offset, data, size / 2, error);
                 *error = QStringLiteral("no queda espacio en el disco");
                 return false;
-            }});
+            }));
         const Outcome o = importRun(document, folder);
         diskHooks.reset();
         expectEndedWith(o, {QStringLiteral("no queda espacio en el disco")});
@@ -147,11 +147,11 @@ TEST_F(SchoolTest, DiskFullAtEveryPointOfAnImport) {
 // A file whose header never reached the disk is not left behind as a table.
 TEST_F(SchoolTest, TableWhoseHeaderCannotBeWrittenIsNotLeft) {
     std::optional<tables::detail::ScopedIoHooks> diskHooks; // the disk's faults, while set
-    diskHooks.emplace(tables::detail::IoHooks{
-        .write = [](tables::detail::NativeFile&, qint64, const char*, qint64, QString* error) {
+    diskHooks.emplace(tables::detail::IoHooks::writes(
+        [](tables::detail::NativeFile&, qint64, const char*, qint64, QString* error) {
             *error = QStringLiteral("permiso denegado");
             return false;
-        }});
+        }));
     const Outcome o = importRun(document, work);
     diskHooks.reset();
     expectEndedWith(o, {QStringLiteral("PERIODOS"), QStringLiteral("permiso denegado")});

@@ -73,14 +73,14 @@ TEST_F(SafeRun, DiskFullInTheAssignmentsStepPutsEveryTableBack) {
     std::optional<tables::detail::ScopedIoHooks> diskHooks; // the disk's faults, while set
     // Step 8 writes ASIGT: its first row fails as on a full disk.
     diskHooks.emplace(
-        tables::detail::IoHooks{.write = [](tables::detail::NativeFile& f, qint64 offset,
-                                            const char* data, qint64 size, QString* error) {
+        tables::detail::IoHooks::writes([](tables::detail::NativeFile& f, qint64 offset,
+                                           const char* data, qint64 size, QString* error) {
             if (f.path().endsWith(QLatin1String("ASIGT.DBF"), Qt::CaseInsensitive) && offset > 0) {
                 *error = QStringLiteral("No queda espacio en el disco");
                 return false;
             }
             return f.nativeWriteAt(offset, data, size, error);
-        }});
+        }));
     const Outcome o = importRun(document, work);
     diskHooks.reset();
     expectEndedWith(o, {QStringLiteral("espacio")});
@@ -94,8 +94,8 @@ TEST_F(SafeRun, TablesThatCannotGoBackAtOnceAreSaidAndPutBackByTheNextRun) {
     // rollback cannot put that table back.
     const QString aulat = work + QStringLiteral("/AULAT.DBF");
     diskHooks.emplace(
-        tables::detail::IoHooks{.write = [&](tables::detail::NativeFile& f, qint64 offset,
-                                             const char* data, qint64 size, QString* error) {
+        tables::detail::IoHooks::writes([&](tables::detail::NativeFile& f, qint64 offset,
+                                            const char* data, qint64 size, QString* error) {
             if (f.path().endsWith(QLatin1String("ASIGT.DBF"), Qt::CaseInsensitive) && offset > 0) {
                 QFile::remove(aulat);
                 QDir().mkpath(aulat + QStringLiteral("/dentro"));
@@ -103,7 +103,7 @@ TEST_F(SafeRun, TablesThatCannotGoBackAtOnceAreSaidAndPutBackByTheNextRun) {
                 return false;
             }
             return f.nativeWriteAt(offset, data, size, error);
-        }});
+        }));
     const Outcome o = importRun(document, work);
     diskHooks.reset();
     // Both faults are told: the one that stopped the run first.

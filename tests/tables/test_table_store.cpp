@@ -321,12 +321,12 @@ TEST_F(TableStore, HeldRowsReachTheDiskTogether) {
     writer.holdWrites();
     addProf(writer, QStringLiteral("Pilar"), QStringLiteral("PI"), 4);
     addProf(writer, QStringLiteral("Rosa"), QStringLiteral("RO"), 5);
-    diskHooks.emplace(detail::IoHooks{.write = [](detail::NativeFile& f, qint64 offset,
-                                                  const char* data, qint64 size, QString* error) {
-        f.nativeWriteAt(offset, data, size / 2, error);
-        *error = QStringLiteral("No queda espacio en el disco");
-        return false;
-    }});
+    diskHooks.emplace(detail::IoHooks::writes(
+        [](detail::NativeFile& f, qint64 offset, const char* data, qint64 size, QString* error) {
+            f.nativeWriteAt(offset, data, size / 2, error);
+            *error = QStringLiteral("No queda espacio en el disco");
+            return false;
+        }));
     QString message;
     try {
         writer.close();
@@ -606,8 +606,8 @@ TEST_F(TableStore, FullDiskLeavesAReadableTable) {
         SCOPED_TRACE(limit);
         budget = limit;
         diskHooks.emplace(
-            detail::IoHooks{.write = [&](detail::NativeFile& f, qint64 offset, const char* data,
-                                         qint64 size, QString* error) {
+            detail::IoHooks::writes([&](detail::NativeFile& f, qint64 offset, const char* data,
+                                        qint64 size, QString* error) {
                 const qint64 n = qMin(size, budget);
                 budget -= n;
                 if (n > 0 && !f.nativeWriteAt(offset, data, n, error))
@@ -616,7 +616,7 @@ TEST_F(TableStore, FullDiskLeavesAReadableTable) {
                     return true;
                 *error = QStringLiteral("No queda espacio en el disco");
                 return false;
-            }});
+            }));
         DeleteTable(folder(), QStringLiteral("LLENA"));
         int posted = 0;
         QString message;
