@@ -1,5 +1,5 @@
 #include "cli/Answers.h"
-#include "run/SystemError.h"
+#include "text/SystemError.h"
 
 #include "exchange/ExchangeDocument.h"
 #include "text/Clipper.h"
@@ -73,7 +73,7 @@ bool readCodes(const QString& path, CodesByKey& codes, QString& error) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("No se puede leer el archivo de códigos %1: %2")
-                    .arg(path, run::inOurWords(f.errorString()));
+                    .arg(path, text::inOurWords(f.errorString()));
         return false;
     }
     const QStringList lines = decodeCodesFile(f.readAll()).split(u'\n');

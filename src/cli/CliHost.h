@@ -4,7 +4,7 @@
 #include "import/ImportQuestions.h"
 #include "run/RunHost.h"
 #include "run/RunReport.h"
-#include "run/SystemError.h"
+#include "text/SystemError.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -69,7 +69,7 @@ public:
         if (!f.open(QIODevice::WriteOnly) || f.write(json) != json.size() || !f.commit())
             io_.err << "No se ha podido escribir el informe "
                     << QDir::toNativeSeparators(reportPath) << ": "
-                    << run::inOurWords(f.errorString()) << '\n'
+                    << text::inOurWords(f.errorString()) << '\n'
                     << Qt::flush;
     }
 

@@ -1,10 +1,10 @@
 #include "run/Safekeeping.h"
 
 #include "run/Durable.h"
-#include "run/SystemError.h"
 #include "tables/Folders.h"
 #include "tables/LockedFile.h"
 #include "text/RunError.h"
+#include "text/SystemError.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -48,7 +48,7 @@ fs::path fsPath(const QString& path) {
 }
 
 [[noreturn]] void failSystem(const QString& what, const std::error_code& code) {
-    fail(what + QStringLiteral(": ") + systemReasonAndAdvice(code) + u'.');
+    fail(what + QStringLiteral(": ") + text::systemReasonAndAdvice(code) + u'.');
 }
 
 [[noreturn]] void failFile(const QString& what, const QString& why) {

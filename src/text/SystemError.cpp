@@ -1,8 +1,8 @@
-#include "run/SystemError.h"
+#include "text/SystemError.h"
 
 #include <cstring>
 
-namespace run {
+namespace text {
 
 namespace {
 
@@ -106,4 +106,4 @@ QString inOurWords(const QString& systemText) {
     return systemText;
 }
 
-} // namespace run
+} // namespace text
