@@ -44,7 +44,7 @@ struct Fixture {
     QTemporaryDir dir;
     exchange::Document doc;
     SilentRunHost host;
-    MainState state;
+    UnansweredQuestions questions;
 
     explicit Fixture(int records)
         : doc(exchange::Document::fromBytes(MateriasXml(records), QStringLiteral("bench.xml"))) {
@@ -71,7 +71,7 @@ struct Fixture {
     }
 
     ImportContext context() {
-        return {doc, host, state, dir.path(), dir.filePath(QStringLiteral("VELTMATERIAS.DBF"))};
+        return {doc, host, questions, dir.path(), dir.filePath(QStringLiteral("VELTMATERIAS.DBF"))};
     }
 };
 

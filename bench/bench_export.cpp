@@ -30,8 +30,6 @@ public:
         std::fprintf(stderr, "%s\n", qPrintable(text));
     }
     void setBusy(bool) override {}
-    void showCursos(CursosLogic&) override {}
-    void showPlantillas(PlantillasLogic&) override {}
     void closeMainWindow() override {}
     void disableRunButtons() override {}
 };
@@ -198,9 +196,9 @@ void BM_ExportLargeSchool(benchmark::State& st) {
     QuietHost host;
     host.document = school.input;
     for (auto _ : st) {
-        MainState state;
+        run::RunState state;
         exchange::Document held;
-        BImportarClick(host, state, RunFolders{school.work, {}}, held);
+        runExport(host, state, RunFolders{school.work, {}}, held);
         if (state.resultValue != 1)
             st.SkipWithError("the export did not complete");
     }

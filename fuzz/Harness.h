@@ -9,10 +9,10 @@
 #include "import/CursosLogic.h"
 #include "import/ImportRun.h"
 #include "import/PlantillasLogic.h"
-#include "run/RunError.h"
 #include "tables/Table.h"
 #include "tables/TableIo.h"
 #include "tables/WorkingTables.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,6 +22,7 @@
 #include <QStringList>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace fuzzing {
@@ -29,7 +30,7 @@ namespace fuzzing {
 // A user who answers everything: every course offering gets a level and a course, the
 // first one or two time frames are chosen. A dialog shown a third time is given up, so a
 // run can never wait for ever.
-class AnsweringHost : public RunHost {
+class AnsweringHost : public RunHost, public ImportQuestions {
 public:
     explicit AnsweringHost(QString document) : document_(std::move(document)) {}
 
@@ -46,9 +47,10 @@ public:
     void closeMainWindow() override {}
     void disableRunButtons() override {}
 
-    void showCursos(CursosLogic& dialog) override {
+    bool recoverSavedCodes() override { return true; }
+    void askCourseCodes(CursosLogic& dialog) override {
         if (++cursosShown > 2) {
-            dialog.BitBtn2Click();
+            dialog.forceExit();
             return;
         }
         dialog.recover(true);
@@ -57,20 +59,20 @@ public:
             codes.insert(dialog.row(i).clave, {QStringLiteral("ESO"), QString::number(i % 4 + 1)});
         dialog.applyCodes(codes);
         if (!dialog.completeOk())
-            dialog.BitBtn2Click();
+            dialog.forceExit();
     }
 
-    void showPlantillas(PlantillasLogic& dialog) override {
+    void askFrames(PlantillasLogic& dialog) override {
         if (++plantillasShown > 2)
             throw RunError(QStringLiteral("Diálogo de marcos horarios mostrado de nuevo."));
         // Through the handlers, as the window's dialog calls them.
-        dialog.FormActivate();
-        dialog.ComboBoxPlantillaChange();
+        dialog.activate();
+        dialog.showFocusedFrame();
         for (int row = 0; row < 2 && row < dialog.marcos().size(); ++row) {
             dialog.setSelected(row, true);
-            dialog.ListBox2Click(row);
+            dialog.focusFrame(row);
         }
-        dialog.BitBtnContinuarClick();
+        dialog.proceed();
     }
 
 private:
@@ -168,10 +170,9 @@ inline QString unreadableTable(const QString& folder) {
 // goes.
 class MemoryTable {
 public:
-    MemoryTable(QString path, QByteArray bytes)
-        : path_(std::move(path)), bytes_(std::move(bytes)), saved_(tables::detail::ioHooks()) {
+    MemoryTable(QString path, QByteArray bytes) : path_(std::move(path)), bytes_(std::move(bytes)) {
         using tables::detail::NativeFile;
-        tables::detail::IoHooks& hooks = tables::detail::ioHooks();
+        tables::detail::IoHooks hooks;
         hooks.read = [this](const NativeFile& f, QByteArray* out, QString* error) {
             if (f.path() != path_)
                 return f.nativeReadAll(out, error);
@@ -193,15 +194,15 @@ public:
             bytes_.resize(size, '\0');
             return true;
         };
+        installed_.emplace(std::move(hooks));
     }
-    ~MemoryTable() { tables::detail::ioHooks() = saved_; }
     MemoryTable(const MemoryTable&) = delete;
     MemoryTable& operator=(const MemoryTable&) = delete;
 
 private:
     QString path_;
     QByteArray bytes_;
-    tables::detail::IoHooks saved_;
+    std::optional<tables::detail::ScopedIoHooks> installed_;
 };
 
 // Sets *wrote when the table store writes or cuts a file while it lives, and passes the
@@ -210,7 +211,7 @@ class WriteWatch {
 public:
     explicit WriteWatch(bool* wrote) : saved_(tables::detail::ioHooks()) {
         using tables::detail::NativeFile;
-        tables::detail::IoHooks& hooks = tables::detail::ioHooks();
+        tables::detail::IoHooks hooks = saved_;
         hooks.write = [wrote, this](NativeFile& f, qint64 offset, const char* data, qint64 size,
                                     QString* error) {
             *wrote = true;
@@ -222,13 +223,14 @@ public:
             return saved_.truncate ? saved_.truncate(f, size, error)
                                    : f.nativeTruncate(size, error);
         };
+        installed_.emplace(std::move(hooks));
     }
-    ~WriteWatch() { tables::detail::ioHooks() = saved_; }
     WriteWatch(const WriteWatch&) = delete;
     WriteWatch& operator=(const WriteWatch&) = delete;
 
 private:
     tables::detail::IoHooks saved_;
+    std::optional<tables::detail::ScopedIoHooks> installed_;
 };
 
 // (b) A table of any level from bytes: read it all, then append one row and read again.
@@ -298,9 +300,9 @@ inline void importDocument(const QByteArray& bytes, const QString& scratch,
             return;
     }
     AnsweringHost host(doc);
-    MainState state;
+    run::RunState state;
     exchange::Document held;
-    BExportarClick(host, state, RunFolders{work, catalogPath}, held);
+    runImport(host, host, state, RunFolders{work, catalogPath}, held);
     const bool completed = state.resultValue == 1;
     if (completed != host.messages.contains(QStringLiteral("Proceso finalizado")))
         abort(); // a run that says it finished must have finished, and the reverse
@@ -331,12 +333,12 @@ inline void exportWithSoluc(const QByteArray& soluc, const QString& scratch) {
             return;
     }
     AnsweringHost host(doc);
-    MainState state;
+    run::RunState state;
     exchange::Document held;
     bool wroteTables = false;
     {
         const WriteWatch watch(&wroteTables);
-        BImportarClick(host, state, RunFolders{work, {}}, held);
+        runExport(host, state, RunFolders{work, {}}, held);
     }
     if (state.resultValue == 1) {
         // A completed export leaves a document that loads.

@@ -1,9 +1,9 @@
 #include "GenSchool.h"
 
 #include "exchange/ExchangeDocument.h"
-#include "run/RunError.h"
 #include "tables/Table.h"
 #include "tables/WorkingTables.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // and a Tempolan timetable for the working tables an import built from one.
 #include "GenSchool.h"
 
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include <QCoreApplication>
 #include <QDir>

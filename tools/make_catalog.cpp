@@ -3,10 +3,10 @@
 //
 //     make_catalog <catalogue.csv> <output folder>
 
-#include "run/RunError.h"
 #include "tables/Table.h"
 #include "tables/WorkingTables.h"
 #include "text/Clipper.h"
+#include "text/RunError.h"
 
 #include <QFile>
 #include <QStringList>

@@ -82,7 +82,7 @@ void SystemHelpViewer::showContents() {
 }
 
 void SystemHelpViewer::showPage(const QString& page, bool contents) {
-    const QString dir = programDir_.isEmpty() ? programFolder() : programDir_;
+    const QString dir = programDir_.isEmpty() ? tables::programFolder() : programDir_;
     const QString chm = QDir(dir).filePath(help::helpFile());
     const bool haveChm = QFileInfo(chm).isFile();
 

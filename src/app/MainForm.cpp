@@ -64,12 +64,10 @@ QPushButton* okButton(const QString& name, QWidget* parent) {
 TMForm::TMForm(ShellOptions options, QWidget* parent)
     : QWidget(parent), options_(std::move(options)) {
     setObjectName(QStringLiteral("MForm"));
-    if (options_.host) {
-        host_ = options_.host;
-    } else {
+    if (!options_.host || !options_.questions)
         ownHost_ = std::make_unique<QtRunHost>(*this);
-        host_ = ownHost_.get();
-    }
+    host_ = options_.host ? options_.host : ownHost_.get();
+    questions_ = options_.questions ? options_.questions : ownHost_.get();
     if (options_.help) {
         help_ = options_.help;
     } else {
@@ -79,7 +77,7 @@ TMForm::TMForm(ShellOptions options, QWidget* parent)
     }
     helpKeys_ = std::make_unique<HelpKeyFilter>(*help_);
     resultFile_ = options_.resultFile.isEmpty()
-                      ? QDir(programFolder()).filePath(QStringLiteral("Tempolan.ini"))
+                      ? QDir(tables::programFolder()).filePath(QStringLiteral("Tempolan.ini"))
                       : options_.resultFile;
     if (!options_.quit)
         options_.quit = [] { QCoreApplication::exit(0); };
@@ -162,10 +160,10 @@ void TMForm::buildLayout() {
     row->addWidget(Button1);
     outer->addWidget(strip);
 
-    connect(BExportar, &QPushButton::clicked, this, &TMForm::BExportarClick);
-    connect(BImportar, &QPushButton::clicked, this, &TMForm::BImportarClick);
+    connect(BExportar, &QPushButton::clicked, this, &TMForm::runImport);
+    connect(BImportar, &QPushButton::clicked, this, &TMForm::runExport);
     connect(BClose, &QPushButton::clicked, this, &QWidget::close);
-    connect(Button1, &QPushButton::clicked, this, &TMForm::Button1Click);
+    connect(Button1, &QPushButton::clicked, this, &TMForm::openHelp);
 
     setProperty("helpContext", kHelpContext);
     for (QWidget* w : findChildren<QWidget*>())
@@ -225,23 +223,22 @@ void TMForm::startAction() {
     if (!isVisible())
         return;
     if (commandLine_.action == CommandLine::Action::Export)
-        BImportarClick();
+        runExport();
     if (commandLine_.action == CommandLine::Action::Import && isVisible())
-        BExportarClick();
+        runImport();
 }
 
-void TMForm::BExportarClick() {
+void TMForm::runImport() {
     if (options_.importRun) {
         runGuarded(options_.importRun);
     } else {
-        runGuarded([](RunHost& h, MainState& s, const RunFolders& f, exchange::Document& d) {
-            ::BExportarClick(h, s, f, d);
-        });
+        runGuarded([this](RunHost& h, run::RunState& s, const RunFolders& f,
+                          exchange::Document& d) { ::runImport(h, *questions_, s, f, d); });
     }
 }
 
-void TMForm::BImportarClick() {
-    runGuarded(options_.exportRun ? options_.exportRun : ShellOptions::Run(::BImportarClick));
+void TMForm::runExport() {
+    runGuarded(options_.exportRun ? options_.exportRun : ShellOptions::Run(::runExport));
 }
 
 void TMForm::runGuarded(const ShellOptions::Run& run) {
@@ -284,7 +281,7 @@ void TMForm::runGuarded(const ShellOptions::Run& run) {
         BClose->click();
 }
 
-void TMForm::Button1Click() {
+void TMForm::openHelp() {
     help::setHelpFile(QStringLiteral("VELTRA.chm"));
     help_->showContents();
 }
@@ -353,7 +350,8 @@ void TMForm::repaintNow() {
 RunFolders TMForm::runFolders() const {
     if (options_.folders)
         return *options_.folders;
-    return RunFolders{workingFolder(), QDir(programFolder()).filePath(tables::VELTMATERIAS::kFile)};
+    return RunFolders{tables::workingFolder(),
+                      QDir(tables::programFolder()).filePath(tables::VELTMATERIAS::kFile)};
 }
 
 bool TMForm::FormClose() {

@@ -16,20 +16,23 @@ class QPushButton;
 class HelpViewer;
 class HelpKeyFilter;
 class HostEmbedding;
+class QtRunHost;
 
 // What the main window is built from. The program passes its command line only; tests
 // put their own user, help, result file, runs and exit in place.
 struct ShellOptions {
-    using Run = std::function<void(RunHost&, MainState&, const RunFolders&, exchange::Document&)>;
+    using Run =
+        std::function<void(RunHost&, run::RunState&, const RunFolders&, exchange::Document&)>;
 
-    QStringList parameters;            // the command line after the program's name
-    RunHost* host = nullptr;           // null: message boxes and dialogs of the window itself
-    HelpViewer* help = nullptr;        // null: the system's help viewer
-    QString resultFile;                // empty: Tempolan.ini beside the program
-    std::optional<RunFolders> folders; // empty: the working folder and the program's catalogue
-    Run importRun;                     // empty: BExportarClick
-    Run exportRun;                     // empty: BImportarClick
-    std::function<void()> quit;        // empty: end the event loop
+    QStringList parameters;               // the command line after the program's name
+    RunHost* host = nullptr;              // null: message boxes of the window itself
+    ImportQuestions* questions = nullptr; // null: the window's own dialogs
+    HelpViewer* help = nullptr;           // null: the system's help viewer
+    QString resultFile;                   // empty: Tempolan.ini beside the program
+    std::optional<RunFolders> folders;    // empty: the working folder and the program's catalogue
+    Run importRun;                        // empty: runImport
+    Run exportRun;                        // empty: runExport
+    std::function<void()> quit;           // empty: end the event loop
 };
 
 // The main window: two runs, help and, when Tempolan starts the tool, its place inside
@@ -40,14 +43,15 @@ public:
     explicit TMForm(ShellOptions options = {}, QWidget* parent = nullptr);
     ~TMForm() override;
 
-    MainState& state() { return state_; }
+    run::RunState& state() { return state_; }
     const exchange::Document& document() const { return held_; }
     RunHost& host() { return *host_; }
+    ImportQuestions& questions() { return *questions_; }
 
     // The two runs, as their buttons start them.
-    void BExportarClick();
-    void BImportarClick();
-    void Button1Click();
+    void runImport();
+    void runExport();
+    void openHelp(); // "F1 AYUDA"
     void disableRunButtons();
 
     // During a run: what it is doing, in the lower strip; and a repaint of the window,
@@ -75,10 +79,11 @@ private:
 
     ShellOptions options_;
     CommandLine commandLine_;
-    MainState state_;
+    run::RunState state_;
     exchange::Document held_;
     RunHost* host_ = nullptr;
-    std::unique_ptr<RunHost> ownHost_;
+    ImportQuestions* questions_ = nullptr;
+    std::unique_ptr<QtRunHost> ownHost_;
     HelpViewer* help_ = nullptr;
     std::unique_ptr<HelpViewer> ownHelp_;
     std::unique_ptr<HelpKeyFilter> helpKeys_;

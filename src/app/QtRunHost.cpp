@@ -1,6 +1,7 @@
 #include "app/QtRunHost.h"
 
 #include "app/MainForm.h"
+#include "import/CursosLogic.h"
 #include "import/dialogs/Cursos.h"
 #include "import/dialogs/Plantihoras.h"
 #include "run/RunReport.h"
@@ -115,7 +116,8 @@ QWidget* QtRunHost::dialogParent() const {
 
 std::optional<QString> QtRunHost::chooseDocument() {
     NormalCursor normal(busy_);
-    std::unique_ptr<QFileDialog> dialog(createOpenDialogXML(dialogParent(), workingFolder()));
+    std::unique_ptr<QFileDialog> dialog(
+        createOpenDialogXML(dialogParent(), tables::workingFolder()));
     const bool chosen = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
     const QString path = chosen ? dialog->selectedFiles().constFirst() : QString();
     // The chooser goes now, and the window is painted again where it was, before a long
@@ -193,14 +195,19 @@ void QtRunHost::setBusy(bool busy) {
     }
 }
 
-void QtRunHost::showCursos(CursosLogic& logic) {
+bool QtRunHost::recoverSavedCodes() {
+    return askKeepOrDrop(CursosLogic::kRecoveryCaption, CursosLogic::kRecoveryText,
+                         CursosLogic::kRecoverButton, CursosLogic::kNoRecoverButton);
+}
+
+void QtRunHost::askCourseCodes(CursosLogic& logic) {
     NormalCursor normal(busy_);
     TControlCursos dlg(logic, dialogParent());
     setDefaultHelpContext(dlg, 1);
     dlg.exec();
 }
 
-void QtRunHost::showPlantillas(PlantillasLogic& logic) {
+void QtRunHost::askFrames(PlantillasLogic& logic) {
     NormalCursor normal(busy_);
     TPlantillas dlg(logic, dialogParent());
     setDefaultHelpContext(dlg, 3);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/ImportQuestions.h"
 #include "run/RunHost.h"
 
 #include <QString>
@@ -11,19 +12,22 @@ class TMForm;
 
 // The runs' user on screen: the document chooser, message boxes, the busy cursor and the
 // two dialogs of the import, all modal over the main window.
-class QtRunHost : public RunHost {
+class QtRunHost : public RunHost, public ImportQuestions {
 public:
     explicit QtRunHost(TMForm& mainWindow);
 
     std::optional<QString> chooseDocument() override;
     void showMessage(const QString& text) override;
     bool askOkCancel(const QString& caption, const QString& text) override;
+    // A question whose second answer throws something away: buttons `keep` and `drop`,
+    // true for keep. Escape and the close box keep; only choosing `drop` drops.
     bool askKeepOrDrop(const QString& caption, const QString& text, const QString& keep,
-                       const QString& drop) override;
+                       const QString& drop);
     void reportError(const QString& text) override;
     void setBusy(bool busy) override;
-    void showCursos(CursosLogic& dialog) override;
-    void showPlantillas(PlantillasLogic& dialog) override;
+    bool recoverSavedCodes() override;
+    void askCourseCodes(CursosLogic& dialog) override;
+    void askFrames(PlantillasLogic& dialog) override;
     void closeMainWindow() override;
     void disableRunButtons() override;
     void stepStarted(int index, int count, const QString& label) override;

@@ -1,5 +1,5 @@
 #include "cli/Answers.h"
-#include "run/SystemError.h"
+#include "text/SystemError.h"
 
 #include "exchange/ExchangeDocument.h"
 #include "text/Clipper.h"
@@ -73,7 +73,7 @@ bool readCodes(const QString& path, CodesByKey& codes, QString& error) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("No se puede leer el archivo de códigos %1: %2")
-                    .arg(path, run::inOurWords(f.errorString()));
+                    .arg(path, text::inOurWords(f.errorString()));
         return false;
     }
     const QStringList lines = decodeCodesFile(f.readAll()).split(u'\n');
@@ -232,9 +232,9 @@ std::optional<int> readImportOptions(const QStringList& args, Streams io, Import
         io.err << "No existe archivo: " << QDir::toNativeSeparators(o.document) << '\n';
         return RunFailed;
     }
-    o.workDir = opts.value(QStringLiteral("workdir"), workingFolder());
+    o.workDir = opts.value(QStringLiteral("workdir"), tables::workingFolder());
     o.catalogPath = opts.value(QStringLiteral("catalog"),
-                               QDir(programFolder()).filePath(tables::VELTMATERIAS::kFile));
+                               QDir(tables::programFolder()).filePath(tables::VELTMATERIAS::kFile));
     o.recover = !opts.has(QStringLiteral("no-recover"));
     o.reportPath = opts.value(QStringLiteral("report"));
     if (opts.has(QStringLiteral("codes"))) {

@@ -2,11 +2,12 @@
 #include "cli/StepLinesHost.h"
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportRun.h"
-#include "run/RunError.h"
 #include "run/RunReport.h"
 #include "run/Safekeeping.h"
+#include "tables/Folders.h"
 #include "tables/Table.h"
 #include "text/Clipper.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -159,8 +160,7 @@ int runCheck(const QStringList& args, Streams io) {
         if (QFileInfo(workDir).isDir())
             lock.emplace(workDir, run::FolderLock::Need::IfWritable);
         if (!lock)
-            errors << QStringLiteral("No existe la carpeta de trabajo %1.")
-                          .arg(QDir::toNativeSeparators(workDir));
+            errors << tables::missingWorkingFolder(workDir) + u'.';
         else
             // The import stops here, before it copies anything aside.
             errors << problemsBeforeImport(doc, path, RunFolders{workDir, o.catalogPath});
@@ -203,7 +203,7 @@ int runCheck(const QStringList& args, Streams io) {
                 host.needsAnswer = true;
                 host.missing << QStringLiteral("nivel y curso de %1 ofertas de curso (--codes)")
                                     .arg(host.lacking.size());
-                dialog.BitBtn2Click();
+                dialog.forceExit();
             };
             host.onPlantillas = [&](PlantillasLogic& dialog) {
                 if (dialog.chooseByCodes(o.frames).status != PlantillasLogic::Choice::Ok) {
@@ -213,19 +213,19 @@ int runCheck(const QStringList& args, Streams io) {
                                                   "Horarios"));
                 }
             };
-            MainState state;
+            run::RunState state;
             host.runState = &state;
             exchange::Document held;
-            BExportarClick(host, state, RunFolders{scratchWork, o.catalogPath}, held,
-                           [&](const exchange::Document& loaded) {
-                               const FrameChoice c = chooseFrames(loaded, o.frames);
-                               if (c.asked && !c.answered) {
-                                   host.needsAnswer = true;
-                                   host.missing << QStringLiteral("los marcos horarios (--frames)");
-                                   host.notes << c.problem;
-                                   throw RunError(c.problem);
-                               }
-                           });
+            ::runImport(host, host, state, RunFolders{scratchWork, o.catalogPath}, held,
+                        [&](const exchange::Document& loaded) {
+                            const FrameChoice c = chooseFrames(loaded, o.frames);
+                            if (c.asked && !c.answered) {
+                                host.needsAnswer = true;
+                                host.missing << QStringLiteral("los marcos horarios (--frames)");
+                                host.notes << c.problem;
+                                throw RunError(c.problem);
+                            }
+                        });
 
             // Messages name the scratch copy; the user knows the real folders.
             const auto real = [&](QString s) {

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "cli/Cli.h"
+#include "import/ImportQuestions.h"
 #include "run/RunHost.h"
 #include "run/RunReport.h"
-#include "run/SystemError.h"
+#include "text/SystemError.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -13,9 +14,9 @@
 namespace cli {
 
 // The runs' user interface without a screen: the document comes from the command line,
-// messages go to standard output, errors to standard error, and the two dialogs are
-// answered from options.
-class CliHost : public RunHost {
+// messages go to standard output, errors to standard error, and the import's questions
+// are answered from options.
+class CliHost : public RunHost, public ImportQuestions {
 public:
     CliHost(Streams io, QString document) : io_(io), document_(std::move(document)) {}
 
@@ -29,7 +30,7 @@ public:
     bool closed = false;
     // The run's state: a message shown once the run has completed is its completion
     // message and goes to standard output; any other ended the run short of it.
-    const MainState* runState = nullptr;
+    const run::RunState* runState = nullptr;
 
     std::optional<QString> chooseDocument() override { return document_; }
     void showMessage(const QString& text) override {
@@ -45,11 +46,12 @@ public:
             io_.err << text << '\n' << Qt::flush;
     }
     void setBusy(bool) override {}
-    void showCursos(CursosLogic& dialog) override {
+    bool recoverSavedCodes() override { return recoverAnswer; }
+    void askCourseCodes(CursosLogic& dialog) override {
         if (onCursos)
             onCursos(dialog);
     }
-    void showPlantillas(PlantillasLogic& dialog) override {
+    void askFrames(PlantillasLogic& dialog) override {
         if (onPlantillas)
             onPlantillas(dialog);
     }
@@ -67,12 +69,12 @@ public:
         if (!f.open(QIODevice::WriteOnly) || f.write(json) != json.size() || !f.commit())
             io_.err << "No se ha podido escribir el informe "
                     << QDir::toNativeSeparators(reportPath) << ": "
-                    << run::inOurWords(f.errorString()) << '\n'
+                    << text::inOurWords(f.errorString()) << '\n'
                     << Qt::flush;
     }
 
     // The exit code a finished run earns.
-    int exitCode(const MainState& state) const {
+    int exitCode(const run::RunState& state) const {
         if (needsAnswer)
             return NeedsAnswer;
         if (failed)

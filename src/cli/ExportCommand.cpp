@@ -21,19 +21,18 @@ int runExport(const QStringList& args, Streams io) {
         return RunFailed;
     }
     RunFolders folders;
-    folders.workDir = opts.value(QStringLiteral("workdir"), workingFolder());
+    folders.workDir = opts.value(QStringLiteral("workdir"), tables::workingFolder());
     if (!QFileInfo(folders.workDir).isDir()) {
-        io.err << "No existe la carpeta de trabajo " << QDir::toNativeSeparators(folders.workDir)
-               << '\n';
+        io.err << tables::missingWorkingFolder(folders.workDir) << '\n';
         return RunFailed;
     }
 
     CliHost host(io, doc);
     host.reportPath = opts.value(QStringLiteral("report"));
-    MainState state;
+    run::RunState state;
     host.runState = &state;
     exchange::Document held;
-    BImportarClick(host, state, folders, held);
+    ::runExport(host, state, folders, held);
     const int code = host.exitCode(state);
     if (code == Done)
         io.out << QDir::toNativeSeparators(RutaResultado(doc)) << '\n';

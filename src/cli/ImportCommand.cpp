@@ -2,7 +2,8 @@
 #include "cli/StepLinesHost.h"
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportRun.h"
-#include "run/RunError.h"
+#include "tables/Folders.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,7 +15,7 @@ int runImport(const QStringList& args, Streams io) {
     if (const auto failed = readImportOptions(args, io, o))
         return *failed;
     if (!QFileInfo(o.workDir).isDir()) {
-        io.err << "No existe la carpeta de trabajo " << QDir::toNativeSeparators(o.workDir) << '\n';
+        io.err << tables::missingWorkingFolder(o.workDir) << '\n';
         return RunFailed;
     }
     const QString& doc = o.document;
@@ -36,7 +37,7 @@ int runImport(const QStringList& args, Streams io) {
                    << lacking.join(QStringLiteral(", "))
                    << "\nLa importación se ha detenido en CURSOST, como al forzar la salida.\n"
                    << Qt::flush;
-            dialog.BitBtn2Click();
+            dialog.forceExit();
             return;
         }
         dialog.completeOk();
@@ -52,13 +53,13 @@ int runImport(const QStringList& args, Streams io) {
         throw RunError(QStringLiteral("DIASHORAST: no se eligieron los Marcos Horarios"));
     };
 
-    MainState state;
+    run::RunState state;
     host.runState = &state;
     exchange::Document held;
     // The frame choice is settled on the loaded document before the first step deletes
     // anything: the window's dialog cannot be left without a valid choice, so a run must
     // not stop at the ninth step for want of one, with most tables already rebuilt.
-    BExportarClick(host, state, folders, held, [&](const exchange::Document& loaded) {
+    ::runImport(host, host, state, folders, held, [&](const exchange::Document& loaded) {
         const FrameChoice choice = chooseFrames(loaded, frames);
         if (choice.asked && !choice.answered) {
             host.needsAnswer = true;

@@ -1,7 +1,7 @@
 #include "cli/Cli.h"
-#include "run/RunError.h"
 #include "run/Safekeeping.h"
 #include "tables/Folders.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,11 +13,11 @@ int runRestore(const QStringList& args, Streams io) {
     if (!opts.ok() || !opts.positional().isEmpty())
         return usageError(io,
                           opts.ok() ? QStringLiteral("restore no lleva documento.") : opts.error());
-    const QString workDir = opts.value(QStringLiteral("workdir"), workingFolder());
+    const QString workDir = opts.value(QStringLiteral("workdir"), tables::workingFolder());
     if (workDir.isEmpty())
         return usageError(io, QStringLiteral("--workdir necesita una carpeta."));
     if (!QFileInfo(workDir).isDir()) {
-        io.err << "No existe la carpeta de trabajo " << QDir::toNativeSeparators(workDir) << '\n';
+        io.err << tables::missingWorkingFolder(workDir) << '\n';
         return RunFailed;
     }
     try {

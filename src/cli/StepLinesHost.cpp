@@ -3,6 +3,7 @@
 #include "import/ImportRun.h"
 #include "tables/Folders.h"
 #include "tables/Table.h"
+#include "tables/WorkingTables.h"
 
 namespace cli {
 
@@ -10,7 +11,7 @@ namespace {
 
 // Rows of a working table, or -1 when its file does not exist.
 int rowsOf(const QString& workDir, const QString& name) {
-    if (!tables::FileExists(QDir(workDir).filePath(name + QStringLiteral(".DBF"))))
+    if (!tables::FileExists(tables::tableFile(workDir, name)))
         return -1;
     tables::Table t;
     t.open(workDir, name, tables::OpenMode::Shared);

@@ -1,7 +1,7 @@
 #include "cli/Cli.h"
-#include "run/RunError.h"
 #include "tables/Folders.h"
 #include "tables/Table.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -56,7 +56,7 @@ int runTable(const QStringList& args, Streams io) {
     }
     // A path names the file itself; a bare name is a table of the working folder.
     const QString arg = opts.positional().first();
-    QString folder = opts.value(QStringLiteral("workdir"), workingFolder());
+    QString folder = opts.value(QStringLiteral("workdir"), tables::workingFolder());
     QString name = arg;
     if (arg.contains(u'/') || arg.contains(u'\\') ||
         (!opts.has(QStringLiteral("workdir")) && QFileInfo(arg).isFile())) {

@@ -31,7 +31,7 @@ bool& EscrituraEnArbol() {
 
 // Whether NAME.DBF is in the folder, found as the table store opens it.
 bool ExisteTabla(const QString& carpeta, const QString& nombre) {
-    return tables::FileExists(QDir(carpeta).filePath(nombre + QStringLiteral(".DBF")));
+    return tables::FileExists(tables::tableFile(carpeta, nombre));
 }
 
 bool EsEspacioXml(QChar c) {
@@ -219,7 +219,7 @@ bool TablasExport::abrir(const QString& carpeta) {
                            .arg(QDir::toNativeSeparators(carpeta)));
     soluc.open(carpeta, tables::SOLUC::kName, OpenMode::Exclusive);
     grupost.open(carpeta, tables::GRUPOST::kName, OpenMode::Exclusive);
-    cursost.open(carpeta, QStringLiteral("CursosT"), OpenMode::Exclusive);
+    cursost.open(carpeta, tables::CURSOST::kName, OpenMode::Exclusive);
     proft.open(carpeta, tables::PROFT::kName, OpenMode::Exclusive);
     aulat.open(carpeta, tables::AULAT::kName, OpenMode::Exclusive);
     asignomt.open(carpeta, tables::ASIGNOMT::kName, OpenMode::Exclusive);
@@ -227,18 +227,18 @@ bool TablasExport::abrir(const QString& carpeta) {
     diashorast.open(carpeta, tables::DIASHORAST::kName, OpenMode::Exclusive);
     asigt.open(carpeta, tables::ASIGT::kName, OpenMode::Exclusive);
 
-    if (!ExisteTabla(carpeta, QStringLiteral("ORIGENES_C")))
+    if (!ExisteTabla(carpeta, tables::ORIGENES_C::kName))
         return false;
-    origenes.open(carpeta, QStringLiteral("ORIGENES_C.DBF"), OpenMode::Shared);
+    origenes.open(carpeta, tables::ORIGENES_C::kName, OpenMode::Shared);
     if (origenes.rowCount() < 1)
         return false;
-    curniv.open(carpeta, QStringLiteral("CUR_NIV_C.DBF"), OpenMode::Shared);
-    autoriza.open(carpeta, QStringLiteral("AUTORIZA_C.DBF"), OpenMode::Shared);
+    curniv.open(carpeta, tables::CUR_NIV_C::kName, OpenMode::Shared);
+    autoriza.open(carpeta, tables::AUTORIZA_C::kName, OpenMode::Shared);
     return true;
 }
 
-void BImportarClick(RunHost& host, MainState& state, const RunFolders& folders,
-                    exchange::Document& held) {
+void runExport(RunHost& host, run::RunState& state, const RunFolders& folders,
+               exchange::Document& held) {
     run::runInFrame(host, state, folders, held, run::FolderUse::ReadsOnly, [&](run::Run& r) {
         r.report.run = QStringLiteral("export");
         r.report.document = state.filenameXML;

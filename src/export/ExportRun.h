@@ -9,8 +9,8 @@
 // The export run: chooser, the working tables and SOLUC, the new document saved as
 // "ResultadoTempolan" + the chosen file's name beside it. `held` receives the documents
 // the run loads. Errors end the run through host.reportError.
-void BImportarClick(RunHost& host, MainState& state, const RunFolders& folders,
-                    exchange::Document& held);
+void runExport(RunHost& host, run::RunState& state, const RunFolders& folders,
+               exchange::Document& held);
 
 // What the window's lower strip says during the export's three phases, in order: short,
 // as the import's step labels, so that "Paso N de 3: …" fits the strip.

@@ -1,11 +1,11 @@
 #include "import/ImportSteps.h"
 
 #include "import/Materias.h"
-#include "run/RunError.h"
 #include "tables/Cp1252.h"
 #include "tables/Table.h"
 #include "tables/WorkingTables.h"
 #include "text/Clipper.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "exchange/ExchangeDocument.h"
 #include "import/ImportSteps.h"
-#include "run/RunError.h"
 #include "tables/Table.h"
 #include "tables/WorkingTables.h"
+#include "text/RunError.h"
 #include "text/WholeNumber.h"
 
 #include <variant>

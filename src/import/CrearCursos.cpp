@@ -33,13 +33,13 @@ bool CrearCursos(ImportContext& ctx) {
     // A new dialog for every showing, until the user completes every row, forces the
     // exit or closes the dialog through its frame.
     for (;;) {
-        CursosLogic dialog(ctx.host, ctx.state, ctx.workDir);
-        ctx.host.showCursos(dialog);
+        CursosLogic dialog(ctx.host, ctx.questions, ctx.workDir, ctx.dialogRepeated);
+        ctx.questions.askCourseCodes(dialog);
         dialog.close();
-        if (dialog.result) {
-            ctx.state.result = true;
+        if (dialog.ending == CursosLogic::Ending::Incomplete) {
+            ctx.dialogRepeated = true;
             continue;
         }
-        return dialog.result2 == QStringLiteral("fuera");
+        return dialog.ending == CursosLogic::Ending::ForcedExit;
     }
 }

@@ -2,11 +2,11 @@
 #include "import/ImportChecks.h"
 #include "import/ImportSteps.h"
 #include "import/PlantillasLogic.h"
-#include "run/RunError.h"
 #include "tables/Cp1252.h"
 #include "tables/Table.h"
 #include "tables/WorkingTables.h"
 #include "text/Clipper.h"
+#include "text/RunError.h"
 #include "text/WholeNumber.h"
 
 #include <optional>
@@ -60,7 +60,7 @@ qint32 timeMinutes(const QString& hhmm) {
 std::optional<QString> askFrames(ImportContext& ctx) {
     for (;;) {
         PlantillasLogic dialog(ctx.host, ctx.doc);
-        ctx.host.showPlantillas(dialog);
+        ctx.questions.askFrames(dialog);
         // A real dialog always runs its closing; a host that returns without it would
         // otherwise keep this loop going for ever.
         if (!dialog.closed())
@@ -70,7 +70,7 @@ std::optional<QString> askFrames(ImportContext& ctx) {
             return std::nullopt;
         if (dialog.resultMH)
             return dialog.resultado;
-        ctx.state.result = true;
+        ctx.dialogRepeated = true;
     }
 }
 

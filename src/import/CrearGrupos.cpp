@@ -28,7 +28,7 @@ void CrearGrupos(ImportContext& ctx) {
     tables::DeleteTable(ctx.workDir, name);
 
     tables::Table cursos;
-    cursos.open(ctx.workDir, QStringLiteral("CursosT"), tables::OpenMode::Exclusive);
+    cursos.open(ctx.workDir, tables::CURSOST::kName, tables::OpenMode::Exclusive);
     tables::CreateTable(ctx.workDir, name, tables::GRUPOST::fields());
 
     // The courses table is held exclusively for the whole step, so it is read once; the

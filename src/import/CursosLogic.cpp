@@ -22,7 +22,7 @@ const QString& kNivel = tables::CURSOST::NIVEL;
 const QString& kCurso = tables::CURSOST::CURSO;
 
 QString cursos2Path(const QString& folder) {
-    return QDir(folder).filePath(QStringLiteral("CURSOST2.DBF"));
+    return tables::tableFile(folder, kCursos2);
 }
 
 // Removes the characters U+0000 to U+0020 at both ends.
@@ -49,8 +49,8 @@ const QString CursosLogic::kNoRecoverButton =
     QStringLiteral("&No recuperar (borrar los códigos guardados)");
 const QString CursosLogic::kMissingMessage = QStringLiteral("¡Atención! Falta algún Dato");
 
-CursosLogic::CursosLogic(RunHost& host, MainState& state, QString workDir)
-    : host_(host), state_(state), workDir_(std::move(workDir)) {}
+CursosLogic::CursosLogic(RunHost& host, ImportQuestions& questions, QString workDir, bool repeated)
+    : host_(host), questions_(questions), workDir_(std::move(workDir)), repeated_(repeated) {}
 
 CursosLogic::~CursosLogic() {
     // Only releases the table. Every way out of the dialog posts, where a failure is
@@ -79,12 +79,8 @@ void CursosLogic::notify() {
 
 // ---- Showing ----
 
-void CursosLogic::FormShow() {
-    // Escape or the close box keep the saved codes: only a deliberate choice deletes them.
-    openAndRecover([this] {
-        return host_.askKeepOrDrop(kRecoveryCaption, kRecoveryText, kRecoverButton,
-                                   kNoRecoverButton);
-    });
+void CursosLogic::show() {
+    openAndRecover([this] { return questions_.recoverSavedCodes(); });
 }
 
 void CursosLogic::recover(bool accept) {
@@ -119,7 +115,7 @@ void CursosLogic::openAndRecover(const std::function<bool()>& askRecovery) {
             tables::DeleteTableFile(cursos2Path(workDir_));
         }
     }
-    if (state_.result)
+    if (repeated_)
         showForzar_ = true;
     loadRows();
     notify();
@@ -234,19 +230,19 @@ void CursosLogic::setCurso(int i, const QString& value) {
     setCode(i, kCurso, value);
 }
 
-void CursosLogic::CursosTDBGridEnter() {
+void CursosLogic::enterGrid() {
     // An empty table has no row to edit; nothing is appended.
     if (!cursos_.isOpen() || rows_.isEmpty() || cursos_.isEditing())
         return;
     edit();
 }
 
-void CursosLogic::CursosTDBGridExit() {
+void CursosLogic::leaveGrid() {
     if (isEditing())
         postPending();
 }
 
-void CursosLogic::CursosTDBGridColEnter() {
+void CursosLogic::enterColumn() {
     if (!showForzar_)
         return;
     showForzar_ = false;
@@ -306,7 +302,7 @@ void CursosLogic::saveTypedCodes(const QString& workDir) {
 
 QList<CursosLogic::Row> CursosLogic::typedRows(const QString& workDir) {
     QList<Row> rows;
-    if (!tables::FileExists(QDir(workDir).filePath(QStringLiteral("CURSOST.DBF"))))
+    if (!tables::FileExists(tables::tableFile(workDir, kCursos)))
         return rows;
     Table cursos;
     cursos.open(workDir, kCursos, tables::OpenMode::Shared);
@@ -342,13 +338,12 @@ void CursosLogic::saveTypedRows(const QString& workDir, const QList<Row>& rows) 
     saved.close();
 }
 
-void CursosLogic::BitBtn1Click() {
+void CursosLogic::confirm() {
     if (!cursos_.isOpen())
         return;
     postPending();
-    result = false;
     if (findGap()) {
-        result = true;
+        ending = Ending::Incomplete;
         showIncidencias_ = true;
         notify();
         host_.showMessage(kMissingMessage);
@@ -356,14 +351,14 @@ void CursosLogic::BitBtn1Click() {
         notify();
     } else {
         saveCodes();
+        ending = Ending::Saved;
     }
     close();
 }
 
-void CursosLogic::BitBtn2Click() {
+void CursosLogic::forceExit() {
     close();
-    result = false;
-    result2 = QStringLiteral("fuera");
+    ending = Ending::ForcedExit;
 }
 
 void CursosLogic::close() {
@@ -409,7 +404,7 @@ bool CursosLogic::completeOk() {
     postPending();
     if (findGap())
         return false;
-    BitBtn1Click();
+    confirm();
     return true;
 }
 

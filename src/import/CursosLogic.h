@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/ImportQuestions.h"
 #include "run/RunHost.h"
 #include "tables/Table.h"
 
@@ -16,9 +17,18 @@
 // handlers below as its controls fire; the batch front end drives the same object without
 // a screen through recover(), applyCodes(), keysLackingCodes() and completeOk().
 //
-// CURSOST stays open (shared) from FormShow until OK, the forced exit or close(), each of
+// CURSOST stays open (shared) from show() until confirm(), forceExit() or close(), each of
 // which posts a row left in edit and lets a failure through to the caller. The destructor
 // only releases the table: a row nobody posted is dropped.
+//
+// The dialog's handlers were once named after its controls, as the older documents of
+// the dialog still name them; here they are named by what they do:
+//   FormShow                   show()         the dialog comes up, recovery question
+//   CursosTDBGridEnter / Exit  enterGrid() / leaveGrid()
+//   CursosTDBGridColEnter      enterColumn()  hides the forced-exit warning
+//   BitBtn1Click (OK)          confirm()
+//   BitBtn2Click               forceExit()    "Forzar Salida Sin Terminar Proceso"
+//   result / result2 "fuera"   ending         Ending::Incomplete / Ending::ForcedExit
 class CursosLogic {
 public:
     struct Codes {
@@ -32,26 +42,33 @@ public:
         QString curso;
     };
 
-    CursosLogic(RunHost& host, MainState& state, QString workDir);
+    // `repeated`: an earlier dialog of this run had to be shown again, so the forced exit
+    // is offered from the start.
+    CursosLogic(RunHost& host, ImportQuestions& questions, QString workDir, bool repeated = false);
     ~CursosLogic();
     CursosLogic(const CursosLogic&) = delete;
     CursosLogic& operator=(const CursosLogic&) = delete;
 
-    // Read by the courses step after the dialog has closed.
-    bool result = false; // OK found a row without level or course
-    QString result2;     // "fuera" after the forced exit
+    // How the dialog ended; read by the courses step after it has closed.
+    enum class Ending {
+        Open,       // not ended by a button (nobody answered)
+        Saved,      // OK with every code: saved into CURSOST2
+        Incomplete, // OK found a row without level or course: shown again
+        ForcedExit, // the user forced the exit: the import ends
+    };
+    Ending ending = Ending::Open;
 
     // Called whenever what the dialog shows changes (labels, buttons, rows), so a window
     // can update itself before a message box comes up.
     std::function<void()> changed;
 
     // Handlers of the dialog.
-    void FormShow();
-    void CursosTDBGridEnter();
-    void CursosTDBGridExit();
-    void CursosTDBGridColEnter();
-    void BitBtn1Click(); // OK; the dialog closes after it whatever its outcome
-    void BitBtn2Click(); // forced exit; the dialog closes after it
+    void show();        // opens CURSOST and asks whether to recover the saved codes
+    void enterGrid();   // puts the current row in edit
+    void leaveGrid();   // posts the row in edit
+    void enterColumn(); // the forced-exit warning goes once the user works on the grid
+    void confirm();     // OK; the dialog closes after it whatever its outcome
+    void forceExit();   // the dialog closes after it and the import ends
 
     // The dialog went away (close box or after a button): CURSOST is closed, posting a
     // row still in edit. Safe to call more than once.
@@ -59,7 +76,7 @@ public:
 
     // State the window shows.
     bool showIncidencias() const { return showIncidencias_; } // the two red/yellow labels
-    bool showForzar() const { return showForzar_; }           // BitBtn2 and its warning
+    bool showForzar() const { return showForzar_; }           // the forced exit, its warning
     bool isOpen() const;                                      // CURSOST open
 
     // The grid's rows, in table order (cached; refresh() reads them again).
@@ -80,7 +97,7 @@ public:
     void cancel();  // drop the unposted changes of the row in edit
     void refresh(); // post, then read the rows again
 
-    // Without a screen: FormShow with the recovery question answered in advance (true
+    // Without a screen: show() with the recovery question answered in advance (true
     // takes the codes saved in CURSOST2, false deletes CURSOST2.DBF). No question is
     // asked when CURSOST2.DBF does not exist.
     void recover(bool accept);
@@ -90,7 +107,7 @@ public:
     // Keys of the rows whose level or course is missing, each once, in table order.
     QStringList keysLackingCodes() const;
     // OK when no code is missing: saves into CURSOST2 and closes CURSOST exactly as
-    // BitBtn1Click does, and returns true. With a gap it changes nothing and returns
+    // confirm() does, and returns true. With a gap it changes nothing and returns
     // false (no message).
     bool completeOk();
 
@@ -128,8 +145,9 @@ private:
     void notify();
 
     RunHost& host_;
-    MainState& state_;
+    ImportQuestions& questions_;
     QString workDir_;
+    bool repeated_ = false;
     tables::Table cursos_;
     QList<Row> rows_;
     int current_ = 0;

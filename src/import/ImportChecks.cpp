@@ -2,11 +2,11 @@
 
 #include "import/ImportRun.h"
 #include "import/ImportSteps.h"
-#include "run/RunError.h"
 #include "tables/NativeFile.h"
 #include "tables/Table.h"
 #include "tables/TableFiles.h"
 #include "tables/WorkingTables.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,11 +2,12 @@
 
 #include "import/ImportChecks.h"
 #include "import/ImportSteps.h"
-#include "run/RunError.h"
 #include "run/RunFrame.h"
 #include "run/Safekeeping.h"
+#include "tables/Folders.h"
 #include "tables/WorkingTables.h"
 #include "text/Allocator.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,10 +23,11 @@ template <void (*Step)(ImportContext&)> bool plain(ImportContext& ctx) {
 // Every step deletes its tables before it writes them: without the working folder the
 // first one would fail on a file it cannot create, so say what is missing instead.
 void requireWorkingFolder(const QString& workDir) {
-    if (!QFileInfo(workDir).isDir())
-        throw RunError(
-            QStringLiteral("No existe la carpeta de trabajo %1.\nNo se ha importado nada.")
-                .arg(QDir::toNativeSeparators(workDir)));
+    if (QFileInfo(workDir).isDir())
+        return;
+    const QString why =
+        QStringLiteral("%1.\nNo se ha importado nada.").arg(tables::missingWorkingFolder(workDir));
+    throw RunError(why);
 }
 
 const QString kNothingImported =
@@ -99,9 +101,10 @@ QString messageOf(const std::exception_ptr& fault) {
     }
 }
 
-void runImport(RunHost& host, MainState& state, const RunFolders& folders, exchange::Document& held,
-               const std::vector<ImportStep>& steps, bool realSteps,
-               const DocumentCheck& beforeSteps) {
+void runSteps(RunHost& host, ImportQuestions& questions, run::RunState& state,
+              const RunFolders& folders, exchange::Document& held,
+              const std::vector<ImportStep>& steps, bool realSteps,
+              const DocumentCheck& beforeSteps) {
     const run::FolderUse use = realSteps ? run::FolderUse::Writes : run::FolderUse::Unlocked;
     run::runInFrame(host, state, folders, held, use, [&](run::Run& r) {
         r.report.run = QStringLiteral("import");
@@ -135,7 +138,7 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders, excha
         std::optional<run::TableSafekeeping> kept;
         if (realSteps)
             kept.emplace(folders.workDir, tablesRewritten());
-        ImportContext ctx{held, host, state, folders.workDir, folders.catalogPath};
+        ImportContext ctx{held, host, questions, folders.workDir, folders.catalogPath};
         ctx.report = &r.report;
         const int count = int(steps.size());
         const auto& table = importSteps();
@@ -210,12 +213,14 @@ void runImport(RunHost& host, MainState& state, const RunFolders& folders, excha
 
 } // namespace
 
-void BExportarClick(RunHost& host, MainState& state, const RunFolders& folders,
-                    exchange::Document& held, const DocumentCheck& beforeSteps) {
-    runImport(host, state, folders, held, runnersOf(importSteps()), true, beforeSteps);
+void runImport(RunHost& host, ImportQuestions& questions, run::RunState& state,
+               const RunFolders& folders, exchange::Document& held,
+               const DocumentCheck& beforeSteps) {
+    runSteps(host, questions, state, folders, held, runnersOf(importSteps()), true, beforeSteps);
 }
 
-void BExportarClick(RunHost& host, MainState& state, const RunFolders& folders,
-                    exchange::Document& held, const std::vector<ImportStep>& steps) {
-    runImport(host, state, folders, held, steps, false, {});
+void runImport(RunHost& host, ImportQuestions& questions, run::RunState& state,
+               const RunFolders& folders, exchange::Document& held,
+               const std::vector<ImportStep>& steps) {
+    runSteps(host, questions, state, folders, held, steps, false, {});
 }

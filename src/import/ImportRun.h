@@ -6,6 +6,7 @@
 #include "exchange/ExchangeDocument.h"
 #include "import/CursosLogic.h"
 #include "import/ImportChecks.h"
+#include "import/ImportQuestions.h"
 #include "import/PlantillasLogic.h"
 #include "run/RunHost.h"
 
@@ -34,12 +35,15 @@ const std::vector<ImportStepInfo>& importSteps();
 // RunError to end the run there.
 using DocumentCheck = std::function<void(const exchange::Document&)>;
 
-// The import run: chooser, load, the ten steps, completion. `held` receives the loaded
-// document and keeps it until the next run. Errors end the run through host.reportError.
-void BExportarClick(RunHost& host, MainState& state, const RunFolders& folders,
-                    exchange::Document& held, const DocumentCheck& beforeSteps = {});
+// The import run: chooser, load, the ten steps, completion; `questions` answers what the
+// steps ask. `held` receives the loaded document and keeps it until the next run. Errors
+// end the run through host.reportError.
+void runImport(RunHost& host, ImportQuestions& questions, run::RunState& state,
+               const RunFolders& folders, exchange::Document& held,
+               const DocumentCheck& beforeSteps = {});
 
 // The same run over another sequence of steps, so that its frame (messages, cursor,
 // result value, closing) can be exercised on its own.
-void BExportarClick(RunHost& host, MainState& state, const RunFolders& folders,
-                    exchange::Document& held, const std::vector<ImportStep>& steps);
+void runImport(RunHost& host, ImportQuestions& questions, run::RunState& state,
+               const RunFolders& folders, exchange::Document& held,
+               const std::vector<ImportStep>& steps);

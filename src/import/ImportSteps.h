@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/ExchangeDocument.h"
+#include "import/ImportQuestions.h"
 #include "run/RunHost.h"
 #include "run/RunReport.h"
 
@@ -11,12 +12,12 @@
 
 struct Materia;
 
-// What every import step works with: the loaded document, the user, the main window's
-// state and the folders. Steps throw RunError to end the run.
+// What every import step works with: the loaded document, the user and the answers to
+// the import's questions, and the folders. Steps throw RunError to end the run.
 struct ImportContext {
     const exchange::Document& doc;
     RunHost& host;
-    MainState& state;
+    ImportQuestions& questions;
     QString workDir;     // Tempolan's working tables
     QString catalogPath; // VELTMATERIAS.DBF
     // The MATERIAS records, read from the document by the first step that needs them and
@@ -25,6 +26,9 @@ struct ImportContext {
     // Where the steps note what they leave out or fill with a default; none in runs that
     // keep no report.
     run::RunReport* report = nullptr;
+    // A dialog of this run had to be shown again: the course dialog then offers the
+    // forced exit from its first showing.
+    bool dialogRepeated = false;
 };
 
 // Notes a report item, when the run keeps a report.

@@ -24,13 +24,13 @@ const QString PlantillasLogic::kStayButton = QStringLiteral("S&eguir eligiendo")
 PlantillasLogic::PlantillasLogic(RunHost& host, const exchange::Document& doc)
     : host_(host), doc_(doc) {}
 
-QString PlantillasLogic::plantillaText() const {
-    if (plantillaIndex_ < 0 || plantillaIndex_ >= marcos_.size())
+QString PlantillasLogic::focusedFrame() const {
+    if (focusRow_ < 0 || focusRow_ >= marcos_.size())
         return {};
-    return marcos_.at(plantillaIndex_);
+    return marcos_.at(focusRow_);
 }
 
-void PlantillasLogic::FormActivate() {
+void PlantillasLogic::activate() {
     const exchange::NodeList frames = doc_.recordsOf(kFrames);
     if (frames.size() > 1) {
         marcos_.clear();
@@ -38,12 +38,12 @@ void PlantillasLogic::FormActivate() {
             marcos_ << exchange::itemText(exchange::dataItems(frame), 0);
         selected_ = QList<bool>(marcos_.size(), false);
     }
-    plantillaIndex_ = marcos_.isEmpty() ? -1 : 0;
-    ComboBoxPlantillaChange();
+    focusRow_ = marcos_.isEmpty() ? -1 : 0;
+    showFocusedFrame();
 }
 
-void PlantillasLogic::ComboBoxPlantillaChange() {
-    const QString focus = plantillaText();
+void PlantillasLogic::showFocusedFrame() {
+    const QString focus = focusedFrame();
 
     nombre_ = planFec1_ = planFec2_ = QStringLiteral("-");
     const exchange::NodeList frames = doc_.recordsOf(kFrames);
@@ -71,16 +71,16 @@ void PlantillasLogic::ComboBoxPlantillaChange() {
     }
 }
 
-void PlantillasLogic::ListBox2Click(int focusRow) {
-    plantillaIndex_ = (focusRow >= 0 && focusRow < marcos_.size()) ? focusRow : -1;
-    ComboBoxPlantillaChange();
+void PlantillasLogic::focusFrame(int row) {
+    focusRow_ = (row >= 0 && row < marcos_.size()) ? row : -1;
+    showFocusedFrame();
 }
 
-void PlantillasLogic::BitBtnContinuarClick() {
-    FormClose();
+void PlantillasLogic::proceed() {
+    chooseFrames();
 }
 
-void PlantillasLogic::FormClose() {
+void PlantillasLogic::chooseFrames() {
     closed_ = true;
     resultMH = true;
     resultado.clear();
@@ -166,7 +166,7 @@ PlantillasLogic::ChoiceOutcome PlantillasLogic::chooseByCodes(const QStringList&
         return outcome;
     }
 
-    FormActivate();
+    activate();
     QList<int> rows;
     QSet<QString> matched;
     for (int row = 0; row < marcos_.size(); ++row) {
@@ -191,6 +191,6 @@ PlantillasLogic::ChoiceOutcome PlantillasLogic::chooseByCodes(const QStringList&
 
     // The same closing as the dialog's; with one or two rows it shows no message.
     setSelection(rows);
-    FormClose();
+    chooseFrames();
     return outcome;
 }

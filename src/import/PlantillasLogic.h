@@ -10,12 +10,21 @@ class Document;
 class RunHost;
 
 // Widget-free logic of the time-frame selection dialog (TPlantillas). One object serves
-// one showing of the dialog: the caller creates it, hands it to RunHost::showPlantillas,
-// and reads resultMH and resultado afterwards. The window's dialog mirrors its state;
-// the batch front end drives it through chooseByCodes().
+// one showing of the dialog: the caller creates it, hands it to
+// ImportQuestions::askFrames, and reads resultMH and resultado afterwards. The window's
+// dialog mirrors its state; the batch front end drives it through chooseByCodes().
 //
 // Frames and slots come from the document the import run already holds, so the lists
 // are the ones the import step itself works with.
+//
+// The dialog's handlers were once named after its controls, as the older documents of
+// the dialog still name them; here they are named by what they do:
+//   FormActivate             activate()          refills the lists
+//   ComboBoxPlantillaChange  showFocusedFrame()  (the hidden combo box is focusRow())
+//   ListBox2Click            focusFrame(row)     ListBox2: the frame list
+//   BitBtnContinuarClick     proceed()           "Continuar"
+//   FormClose                chooseFrames()      validates and composes the choice
+//   ListBox1                 horas()             the slots of the frame in focus
 class PlantillasLogic {
 public:
     PlantillasLogic(RunHost& host, const exchange::Document& doc);
@@ -28,17 +37,17 @@ public:
 
     // The dialog became the active window: refill the frame lists (which empties the
     // selection), put the first frame in focus and show its details.
-    void FormActivate();
-    // The frame in focus changed (ComboBoxPlantilla's current entry).
-    void ComboBoxPlantillaChange();
-    // A click in the frame list; focusRow is the entry that has the focus, whether the
+    void activate();
+    // The frame in focus changed: shows its details and slots.
+    void showFocusedFrame();
+    // A click in the frame list; `row` is the entry that has the focus, whether the
     // click selected or deselected it.
-    void ListBox2Click(int focusRow);
-    // Continuar: the dialog closes, so this runs FormClose. The window's dialog closes
-    // itself instead and runs FormClose from there.
-    void BitBtnContinuarClick();
+    void focusFrame(int row);
+    // Continuar: the dialog closes, so this runs chooseFrames. The window's dialog closes
+    // itself instead and runs chooseFrames from there.
+    void proceed();
     // The dialog closes, whatever the reason: validates and composes the choice.
-    void FormClose();
+    void chooseFrames();
     // The user left the dialog (Escape or the close box, confirmed): no frame is chosen
     // and the import ends as after the course dialog's forced exit.
     void leave();
@@ -50,23 +59,23 @@ public:
 
     // --- State the dialog shows -------------------------------------------------------
 
-    // Entries of ListBox2 and of the hidden ComboBoxPlantilla: item 0 of every time
-    // frame, untrimmed, in document order (filled only when there are two or more).
+    // Entries of the frame list: item 0 of every time frame, untrimmed, in document
+    // order (filled only when there are two or more).
     const QStringList& marcos() const { return marcos_; }
-    int plantillaIndex() const { return plantillaIndex_; } // ComboBoxPlantilla; -1 none
-    QString plantillaText() const;                         // the frame in focus
-    const QString& nombre() const { return nombre_; }      // LabelNombre
-    const QString& planFec1() const { return planFec1_; }  // LabelPlanFec1
-    const QString& planFec2() const { return planFec2_; }  // LabelPlanFec2
-    const QStringList& horas() const { return horas_; }    // ListBox1
+    int focusRow() const { return focusRow_; }            // the entry in focus; -1 none
+    QString focusedFrame() const;                         // the frame in focus
+    const QString& nombre() const { return nombre_; }     // its name
+    const QString& planFec1() const { return planFec1_; } // its first date
+    const QString& planFec2() const { return planFec2_; } // its last date
+    const QStringList& horas() const { return horas_; }   // its slots
 
-    // The selection of ListBox2, as row numbers.
+    // The selection of the frame list, as row numbers.
     void setSelection(const QList<int>& rows);
     void setSelected(int row, bool selected);
     bool isSelected(int row) const;
     QList<int> selectedRows() const; // ascending
 
-    // True once FormClose has run for this showing.
+    // True once chooseFrames has run for this showing.
     bool closed() const { return closed_; }
 
     // --- Choice without a screen (batch front end) -------------------------------------
@@ -105,7 +114,7 @@ private:
 
     QStringList marcos_;
     QList<bool> selected_;
-    int plantillaIndex_ = -1;
+    int focusRow_ = -1;
     QString nombre_ = QStringLiteral("-");
     QString planFec1_ = QStringLiteral("-");
     QString planFec2_ = QStringLiteral("-");

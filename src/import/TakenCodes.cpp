@@ -1,6 +1,6 @@
 #include "import/TakenCodes.h"
 
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include <QChar>
 #include <QList>

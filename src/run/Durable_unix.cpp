@@ -1,5 +1,5 @@
 #include "run/Durable.h"
-#include "run/SystemError.h"
+#include "text/SystemError.h"
 
 #include <QFile>
 
@@ -13,7 +13,7 @@ bool syncFile(const QString& path, QString* error) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0 || ::fsync(fd) != 0) {
         if (error)
-            *error = systemReasonAndAdvice(std::error_code(errno, std::generic_category()));
+            *error = text::systemReasonAndAdvice(std::error_code(errno, std::generic_category()));
         if (fd >= 0)
             ::close(fd);
         return false;

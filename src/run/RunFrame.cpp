@@ -1,7 +1,7 @@
 #include "run/RunFrame.h"
 
-#include "run/RunError.h"
 #include "run/Safekeeping.h"
+#include "text/RunError.h"
 
 #include <QFileInfo>
 
@@ -13,8 +13,8 @@ bool isRegularFile(const QString& path) {
     return !path.isEmpty() && QFileInfo(path).isFile();
 }
 
-void runInFrame(RunHost& host, MainState& state, const RunFolders& folders,
-                exchange::Document& held, FolderUse use, const Body& body) {
+void runInFrame(RunHost& host, RunState& state, const RunFolders& folders, exchange::Document& held,
+                FolderUse use, const Body& body) {
     if (std::optional<QString> chosen = host.chooseDocument())
         state.filenameXML = *chosen;
 

@@ -21,11 +21,11 @@ enum class Ending {
 // What a body works with.
 class Run {
 public:
-    Run(RunHost& h, MainState& s, const RunFolders& f, exchange::Document& d)
+    Run(RunHost& h, RunState& s, const RunFolders& f, exchange::Document& d)
         : host(h), state(s), folders(f), held(d) {}
 
     RunHost& host;
-    MainState& state;
+    RunState& state;
     const RunFolders& folders;
     exchange::Document& held; // the documents the run loads, kept until the next run
     QString detail;           // informative text of the completion message, if any
@@ -55,8 +55,8 @@ enum class FolderUse {
 // Runs a body in the frame: after the chosen file is checked, the working folder is
 // locked and what a killed run left is finished, then the body runs. Errors end the run
 // through host.reportError.
-void runInFrame(RunHost& host, MainState& state, const RunFolders& folders,
-                exchange::Document& held, FolderUse use, const Body& body);
+void runInFrame(RunHost& host, RunState& state, const RunFolders& folders, exchange::Document& held,
+                FolderUse use, const Body& body);
 
 // Whether the path names a regular file (not a folder, a FIFO or a device), following
 // links: the only kind of file a run reads as its document.

@@ -3,19 +3,17 @@
 #include <QString>
 #include <optional>
 
-class CursosLogic;
 namespace run {
 class RunReport;
-}
-class PlantillasLogic;
 
-// State the main window holds for both runs.
-struct MainState {
+// What a front end keeps from one run to the next and lends each run: the window holds
+// one for its life, the batch front end one per run.
+struct RunState {
     QString filenameXML;    // the document chosen last through the chooser
-    bool result = false;    // a dialog of the import had to be shown again
     qint32 resultValue = 0; // what Tempolan.ini receives in embedded mode: 0, 1 or -1
     bool embedded = false;
 };
+} // namespace run
 
 // Folders a run works with.
 struct RunFolders {
@@ -35,20 +33,9 @@ public:
     virtual void showMessage(const QString& text) = 0;
     // A warning message box with OK and Cancel; true for OK.
     virtual bool askOkCancel(const QString& caption, const QString& text) = 0;
-    // A question whose second answer throws something away: buttons `keep` and `drop`,
-    // true for keep. Escape and the close box keep; only choosing `drop` drops.
-    virtual bool askKeepOrDrop(const QString& caption, const QString& text, const QString& keep,
-                               const QString& drop) {
-        (void)keep, (void)drop;
-        return askOkCancel(caption, text);
-    }
     // The application's error report: the error's own text.
     virtual void reportError(const QString& text) = 0;
     virtual void setBusy(bool busy) = 0;
-
-    // The two dialogs of the import, shown modally over their widget-free logic.
-    virtual void showCursos(CursosLogic& dialog) = 0;
-    virtual void showPlantillas(PlantillasLogic& dialog) = 0;
 
     // What the main window offers the runs.
     virtual void closeMainWindow() = 0;
@@ -84,14 +71,8 @@ public:
     std::optional<QString> chooseDocument() override { return std::nullopt; }
     void showMessage(const QString&) override {}
     bool askOkCancel(const QString&, const QString&) override { return false; }
-    // Nobody chose to drop anything.
-    bool askKeepOrDrop(const QString&, const QString&, const QString&, const QString&) override {
-        return true;
-    }
     void reportError(const QString&) override {}
     void setBusy(bool) override {}
-    void showCursos(CursosLogic&) override {}
-    void showPlantillas(PlantillasLogic&) override {}
     void closeMainWindow() override {}
     void disableRunButtons() override {}
 };

@@ -1,10 +1,10 @@
 #include "run/Safekeeping.h"
 
 #include "run/Durable.h"
-#include "run/RunError.h"
-#include "run/SystemError.h"
 #include "tables/Folders.h"
-#include "tables/NativeFile.h"
+#include "tables/LockedFile.h"
+#include "text/RunError.h"
+#include "text/SystemError.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -48,7 +48,7 @@ fs::path fsPath(const QString& path) {
 }
 
 [[noreturn]] void failSystem(const QString& what, const std::error_code& code) {
-    fail(what + QStringLiteral(": ") + systemReasonAndAdvice(code) + u'.');
+    fail(what + QStringLiteral(": ") + text::systemReasonAndAdvice(code) + u'.');
 }
 
 [[noreturn]] void failFile(const QString& what, const QString& why) {
@@ -131,12 +131,12 @@ void renamePath(const QString& from, const QString& to) {
 }
 
 QByteArray readWhole(const QString& path) {
-    using tables::detail::NativeFile;
-    NativeFile f;
+    using tables::LockedFile;
+    LockedFile f;
     QString why;
     QByteArray bytes;
-    if (f.open(path, tables::detail::LockKind::Shared, false, &why) != NativeFile::OpenResult::Ok ||
-        !f.nativeReadAll(&bytes, &why))
+    if (f.open(path, LockedFile::Lock::Shared, false, &why) != LockedFile::OpenResult::Ok ||
+        !f.readAll(&bytes, &why))
         failFile(QStringLiteral("No se puede leer %1").arg(native(path)), why);
     return bytes;
 }
@@ -151,13 +151,12 @@ QString checksum(const QString& path) {
 
 // Writes the bytes as the whole file and pushes them to the disk.
 void writeWhole(const QString& path, const QByteArray& bytes) {
-    using tables::detail::NativeFile;
-    NativeFile f;
+    using tables::LockedFile;
+    LockedFile f;
     QString why;
     const QString what = QStringLiteral("No se puede escribir %1").arg(native(path));
-    if (f.open(path, tables::detail::LockKind::Exclusive, true, &why) !=
-            NativeFile::OpenResult::Ok ||
-        !f.nativeTruncate(0, &why) || !f.nativeWriteAt(0, bytes.constData(), bytes.size(), &why)) {
+    if (f.open(path, LockedFile::Lock::Exclusive, true, &why) != LockedFile::OpenResult::Ok ||
+        !f.replaceAll(bytes, &why)) {
         f.close();
         std::error_code ignored;
         fs::remove(fsPath(path), ignored);
@@ -464,13 +463,13 @@ QStringList changedSince(const QString& workDir, const Manifest& m, const Journa
 } // namespace
 
 QString backupFolder(const QString& workDir) {
-    return toolFolder(workDir);
+    return tables::toolFolder(workDir);
 }
 
 // ---- The lock ----------------------------------------------------------------------
 
 struct FolderLock::Impl {
-    tables::detail::NativeFile file;
+    tables::LockedFile file;
 };
 
 FolderLock::FolderLock(const QString& workDir, Need need) : d(std::make_unique<Impl>()) {
@@ -501,17 +500,16 @@ FolderLock::FolderLock(const QString& workDir, Need need) : d(std::make_unique<I
         return;
     }
     QString why;
-    using tables::detail::NativeFile;
-    switch (
-        d->file.open(join(backup, kLockFile), tables::detail::LockKind::Exclusive, true, &why)) {
-    case NativeFile::OpenResult::Ok:
+    using tables::LockedFile;
+    switch (d->file.open(join(backup, kLockFile), LockedFile::Lock::Exclusive, true, &why)) {
+    case LockedFile::OpenResult::Ok:
         return;
-    case NativeFile::OpenResult::Locked:
+    case LockedFile::OpenResult::Locked:
         fail(QStringLiteral("Otra transformación está usando la carpeta de trabajo %1; espere a "
                             "que termine.")
                  .arg(native(workDir)));
-    case NativeFile::OpenResult::Missing:
-    case NativeFile::OpenResult::Failed:
+    case LockedFile::OpenResult::Missing:
+    case LockedFile::OpenResult::Failed:
         withoutLock(
             QStringLiteral("no se puede abrir %1: %2.").arg(native(join(backup, kLockFile)), why));
         return;

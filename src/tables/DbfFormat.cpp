@@ -1,7 +1,7 @@
 #include "tables/DbfFormat.h"
 
-#include "run/RunError.h"
 #include "tables/Cp1252.h"
+#include "text/RunError.h"
 
 #include <bit>
 #include <cstring>

@@ -1,8 +1,8 @@
 #include "tables/FieldCodec.h"
 
-#include "run/RunError.h"
 #include "tables/Cp1252.h"
 #include "tables/TablePrivate.h"
+#include "text/RunError.h"
 #include "text/WholeNumber.h"
 
 #include <QLocale>

@@ -1,5 +1,9 @@
 #include "tables/Folders.h"
 
+namespace tables {
+
 QString workingFolder() {
     return QStringLiteral("C:/TLTEMP");
 }
+
+} // namespace tables

@@ -1,15 +1,28 @@
 #include "tables/NativeFile.h"
 #include "tables/TableIo.h"
 
+#include <utility>
+
 namespace tables::detail {
 
-IoHooks& ioHooks() {
+namespace {
+
+IoHooks& installedHooks() {
     static IoHooks hooks;
     return hooks;
 }
 
-void resetIoHooks() {
-    ioHooks() = IoHooks{};
+} // namespace
+
+const IoHooks& ioHooks() {
+    return installedHooks();
+}
+
+ScopedIoHooks::ScopedIoHooks(IoHooks hooks)
+    : previous_(std::exchange(installedHooks(), std::move(hooks))) {}
+
+ScopedIoHooks::~ScopedIoHooks() {
+    installedHooks() = std::move(previous_);
 }
 
 NativeFile::~NativeFile() {

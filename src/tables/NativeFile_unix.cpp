@@ -1,6 +1,6 @@
 #include "tables/NativeFile.h"
 
-#include "run/SystemError.h"
+#include "text/SystemError.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -17,7 +17,7 @@ int fd(qintptr handle) {
 
 // The system's reason in the words of our messages, with the advice that fits it.
 QString errnoText(int code) {
-    return run::systemReasonAndAdvice(std::error_code(code, std::generic_category()));
+    return text::systemReasonAndAdvice(std::error_code(code, std::generic_category()));
 }
 } // namespace
 

@@ -1,9 +1,9 @@
 #include "tables/Table.h"
 
-#include "run/RunError.h"
 #include "tables/FieldCodec.h"
 #include "tables/TableFiles.h"
 #include "tables/TablePrivate.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QFileInfo>

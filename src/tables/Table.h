@@ -103,8 +103,9 @@ public:
     // row in table order.
     bool locate(const QString& fields, const QStringList& values);
 
-    // "PROF= 'value'" (a quote inside doubled); an empty expression clears it.
-    void setFilter(const QString& expression);
+    // Only the rows whose field holds value, compared as locate compares; clearFilter()
+    // lets every row through again.
+    void setFilter(const QString& field, const QString& value);
     void clearFilter();
 
     int rowCount() const; // the rows the filter lets through

@@ -1,10 +1,10 @@
 #include "tables/Table.h"
 
-#include "run/RunError.h"
 #include "tables/DbfFormat.h"
 #include "tables/Folders.h"
 #include "tables/NativeFile.h"
 #include "tables/TableFiles.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QFile>
@@ -133,7 +133,7 @@ void CreateTable(const QString& folder, const QString& name, const QList<FieldDe
     // other name lives in the tool's own folder when there is one.
     QString writeTo = path;
     if (!replacing) {
-        const QString own = toolFolder(folder);
+        const QString own = tables::toolFolder(folder);
         writeTo = QFileInfo(own).isDir() ? QDir(own).filePath(base + QLatin1String(".nuevo"))
                                          : path + QLatin1String(".nuevo");
         QFile::remove(writeTo);

@@ -10,17 +10,37 @@
 namespace tables::detail {
 
 struct IoHooks {
+    using Write = std::function<bool(NativeFile& file, qint64 offset, const char* data, qint64 size,
+                                     QString* error)>;
     // Writes size bytes at offset; returns false with a reason in *error.
-    std::function<bool(NativeFile& file, qint64 offset, const char* data, qint64 size,
-                       QString* error)>
-        write;
+    Write write;
     // Reads the whole file into *out.
     std::function<bool(const NativeFile& file, QByteArray* out, QString* error)> read;
     // Cuts or extends the file to size bytes.
     std::function<bool(NativeFile& file, qint64 size, QString* error)> truncate;
+
+    // Hooks that change the writes only.
+    static IoHooks writes(Write hook) {
+        IoHooks hooks;
+        hooks.write = std::move(hook);
+        return hooks;
+    }
 };
 
-IoHooks& ioHooks();
-void resetIoHooks();
+// The hooks in place; none by default.
+const IoHooks& ioHooks();
+
+// Puts hooks in place for as long as it lives; the ones before come back on every way
+// out, so a test that fails half way leaves the next one the real disk.
+class ScopedIoHooks {
+public:
+    explicit ScopedIoHooks(IoHooks hooks);
+    ~ScopedIoHooks();
+    ScopedIoHooks(const ScopedIoHooks&) = delete;
+    ScopedIoHooks& operator=(const ScopedIoHooks&) = delete;
+
+private:
+    IoHooks previous_;
+};
 
 } // namespace tables::detail

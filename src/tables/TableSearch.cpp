@@ -1,8 +1,8 @@
 #include "tables/Table.h"
 
-#include "run/RunError.h"
 #include "tables/FieldCodec.h"
 #include "tables/TablePrivate.h"
+#include "text/RunError.h"
 
 namespace tables {
 
@@ -38,45 +38,10 @@ bool Table::locate(const QString& fields, const QStringList& values) {
     return false;
 }
 
-void Table::setFilter(const QString& expression) {
+void Table::setFilter(const QString& field, const QString& value) {
     VT_REQUIRE_OPEN();
     d->post();
-    const QString e = expression.trimmed();
-    if (e.isEmpty()) {
-        clearFilter();
-        return;
-    }
-    // FIELD = 'value', a quote inside the value doubled.
-    auto bad = [&]() -> RunError {
-        return RunError(
-            QStringLiteral("Filtro no válido en la tabla %1: %2").arg(d->name, expression));
-    };
-    const qsizetype eq = e.indexOf(u'=');
-    if (eq <= 0)
-        throw bad();
-    const int fi = d->field(e.left(eq).trimmed());
-    qsizetype i = eq + 1;
-    while (i < e.size() && e[i] == u' ')
-        ++i;
-    if (i >= e.size() || e[i] != u'\'')
-        throw bad();
-    QString value;
-    bool closed = false;
-    for (++i; i < e.size(); ++i) {
-        if (e[i] == u'\'') {
-            if (i + 1 < e.size() && e[i + 1] == u'\'') {
-                value += u'\'';
-                ++i;
-                continue;
-            }
-            closed = true;
-            ++i;
-            break;
-        }
-        value += e[i];
-    }
-    if (!closed || i != e.size())
-        throw bad();
+    const int fi = d->field(field);
     std::string key;
     const bool possible = detail::appendValueKey(key, value, d->def(fi), d->name);
     // A value no row can hold gets a key no row has.

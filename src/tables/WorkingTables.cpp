@@ -1,5 +1,7 @@
 #include "tables/WorkingTables.h"
 
+#include <QDir>
+
 namespace tables {
 
 const QList<FieldDef>& VELTMATERIAS::fields() {
@@ -174,6 +176,17 @@ QList<FieldDef> SOLUC::fields(DayAndSlot dayAndSlot) {
         {SOLUC::AULA, FieldType::Text, 10},
         {SOLUC::CCONCIERTO, FieldType::Text, 20},
     };
+}
+
+QString tableFile(const QString& folder, const QString& name) {
+    return QDir(folder).filePath(name + QLatin1String(".DBF"));
+}
+
+int widthOf(const QList<FieldDef>& layout, const QString& field) {
+    for (const FieldDef& f : layout)
+        if (f.name == field)
+            return f.width;
+    return 0;
 }
 
 } // namespace tables

@@ -11,6 +11,12 @@
 // Namespaces carry the tables' own names so that a field reads as TABLE::FIELD.
 namespace tables {
 
+// The path of table NAME's file in a folder: folder/NAME.DBF, spelt as the name is.
+QString tableFile(const QString& folder, const QString& name);
+
+// The width of a text field of a layout; 0 for a field the layout does not hold.
+int widthOf(const QList<FieldDef>& layout, const QString& field);
+
 // The school year and the first and last day of the teaching period.
 namespace PERIODOS {
 inline const QString kName = QStringLiteral("PERIODOS");

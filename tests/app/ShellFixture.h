@@ -50,18 +50,19 @@ struct Shell {
         ShellOptions o;
         o.parameters = parameters;
         o.host = &host;
+        o.questions = &host;
         o.help = &help;
         o.resultFile = resultFile.isEmpty() ? ini() : resultFile;
         o.folders = RunFolders{dir.filePath(QStringLiteral("tltemp")),
                                dir.filePath(QStringLiteral("VELTMATERIAS.DBF"))};
         o.quit = [this] { ++quits; };
-        o.importRun = [this, importRun](RunHost& h, MainState& s, const RunFolders& f,
+        o.importRun = [this, importRun](RunHost& h, run::RunState& s, const RunFolders& f,
                                         exchange::Document& d) {
             runs << QStringLiteral("import");
             if (importRun)
                 importRun(h, s, f, d);
         };
-        o.exportRun = [this, exportRun](RunHost& h, MainState& s, const RunFolders& f,
+        o.exportRun = [this, exportRun](RunHost& h, run::RunState& s, const RunFolders& f,
                                         exchange::Document& d) {
             runs << QStringLiteral("export");
             if (exportRun)

@@ -80,6 +80,7 @@ protected:
     std::unique_ptr<TMForm> window(ScriptedHost& host) {
         ShellOptions options;
         options.host = &host;
+        options.questions = &host;
         options.folders = RunFolders{work, kCatalog};
         options.resultFile = dir.filePath(QStringLiteral("Tempolan.ini"));
         options.quit = [] {};
@@ -92,22 +93,22 @@ protected:
     void firstImport(ScriptedHost& host) {
         host.documents.push_back(document);
         host.onCursos = [&host](CursosLogic& dialog) {
-            dialog.FormShow();
+            dialog.show();
             ASSERT_EQ(dialog.rowCount(), 3);
             if (host.cursosShown > 2) {
                 ADD_FAILURE() << "the course dialog keeps coming back";
-                dialog.BitBtn2Click();
+                dialog.forceExit();
             } else if (host.cursosShown == 1) {
                 EXPECT_FALSE(dialog.showForzar());
-                dialog.CursosTDBGridEnter();
+                dialog.enterGrid();
                 dialog.setNivel(0, QStringLiteral("ESO"));
                 dialog.setCurso(0, QStringLiteral("1"));
                 dialog.setNivel(1, QStringLiteral("ESO"));
                 dialog.setCurso(1, QStringLiteral("2"));
                 dialog.setCurso(2, QStringLiteral("1"));
-                dialog.CursosTDBGridExit();
-                dialog.BitBtn1Click();
-                EXPECT_TRUE(dialog.result);
+                dialog.leaveGrid();
+                dialog.confirm();
+                EXPECT_EQ(dialog.ending, CursosLogic::Ending::Incomplete);
             } else {
                 EXPECT_TRUE(dialog.showForzar()); // the repeated showing offers the way out
                 EXPECT_EQ(dialog.keysLackingCodes(), QStringList{QStringLiteral("2001")});
@@ -122,11 +123,11 @@ protected:
             EXPECT_EQ(outcome.status, PlantillasLogic::Choice::Ok);
         };
         auto form = window(host);
-        form->BExportarClick();
+        form->runImport();
         importState = form->state();
     }
 
-    MainState importState; // the first import's window state once the run is over
+    run::RunState importState; // the first import's window state once the run is over
 };
 
 TEST_F(FullImport, TenStepsFillEveryTableThenTheTimetableGoesBackToVeltra) {
@@ -141,7 +142,6 @@ TEST_F(FullImport, TenStepsFillEveryTableThenTheTimetableGoesBackToVeltra) {
     EXPECT_EQ(host.busyDepth, 0);
     EXPECT_EQ(host.closed, 0); // standalone: the window stays
     EXPECT_EQ(importState.resultValue, 1);
-    EXPECT_TRUE(importState.result);
     EXPECT_EQ(QDir::cleanPath(importState.filenameXML), QDir::cleanPath(document));
 
     // Step by step, what the school's document became.
@@ -217,7 +217,7 @@ TEST_F(FullImport, TenStepsFillEveryTableThenTheTimetableGoesBackToVeltra) {
     ScriptedHost exportHost;
     exportHost.documents.push_back(document);
     auto form = window(exportHost);
-    form->BImportarClick();
+    form->runExport();
     ASSERT_TRUE(exportHost.errors.isEmpty()) << exportHost.errors.join(" | ").toStdString();
     EXPECT_EQ(exportHost.messages, QStringList{"Proceso finalizado"});
     EXPECT_EQ(form->state().resultValue, 1);
@@ -315,21 +315,21 @@ TEST_F(FullImport, ASecondImportRecoversTheCodesTypedTheFirstTime) {
     again.documents.push_back(document);
     again.answers.push_back(true); // recover the saved codes
     again.onCursos = [&again](CursosLogic& dialog) {
-        dialog.FormShow();
+        dialog.show();
         EXPECT_TRUE(dialog.keysLackingCodes().isEmpty());
         if (again.cursosShown > 1)
-            dialog.BitBtn2Click(); // already a failure: leave the run
+            dialog.forceExit(); // already a failure: leave the run
         else
-            dialog.BitBtn1Click();
-        EXPECT_FALSE(dialog.result);
+            dialog.confirm();
+        EXPECT_NE(dialog.ending, CursosLogic::Ending::Incomplete);
     };
     again.onPlantillas = [](PlantillasLogic& dialog) {
-        dialog.FormActivate();
+        dialog.activate();
         dialog.setSelection({1}); // the morning only
-        dialog.BitBtnContinuarClick();
+        dialog.proceed();
     };
     auto form = window(again);
-    form->BExportarClick();
+    form->runImport();
     ASSERT_TRUE(again.errors.isEmpty()) << again.errors.join(" | ").toStdString();
     EXPECT_EQ(again.questions.size(), 1);
     EXPECT_EQ(again.cursosShown, 1);
@@ -354,14 +354,14 @@ TEST_F(FullImport, DecliningTheSavedCodesCanBeUndoneByRestore) {
     again.documents.push_back(document);
     again.answers.push_back(false); // "No recuperar"
     again.onCursos = [](CursosLogic& dialog) {
-        dialog.FormShow();
+        dialog.show();
         dialog.applyCodes({{"1001", {"EE", "1"}}, {"1002", {"EE", "2"}}, {"2001", {"BB", "1"}}});
         EXPECT_TRUE(dialog.completeOk());
     };
     again.onPlantillas = [](PlantillasLogic& dialog) {
         dialog.chooseByCodes({QStringLiteral("MAN")});
     };
-    window(again)->BExportarClick();
+    window(again)->runImport();
     ASSERT_TRUE(again.errors.isEmpty()) << again.errors.join(" | ").toStdString();
     EXPECT_NE(readFile(work + "/CURSOST2.DBF"), saved);
 
@@ -381,7 +381,7 @@ TEST_F(FullImport, TheTimeFrameWayOutLeavesTheTablesAsTheyWere) {
         before.insert(f, readFile(work + "/" + f));
 
     struct RealFrames : ScriptedHost {
-        void showPlantillas(PlantillasLogic& logic) override {
+        void askFrames(PlantillasLogic& logic) override {
             ++plantillasShown;
             TPlantillas dlg(logic);
             QTimer::singleShot(0, &dlg, [&dlg] {
@@ -407,12 +407,12 @@ TEST_F(FullImport, TheTimeFrameWayOutLeavesTheTablesAsTheyWere) {
     again.documents.push_back(document);
     again.answers.push_back(true);
     again.onCursos = [](CursosLogic& dialog) {
-        dialog.FormShow();
+        dialog.show();
         dialog.applyCodes({{"1001", {"EE", "1"}}});
         EXPECT_TRUE(dialog.completeOk());
     };
     auto form = window(again);
-    form->BExportarClick();
+    form->runImport();
     ASSERT_TRUE(again.errors.isEmpty()) << again.errors.join(" | ").toStdString();
     EXPECT_EQ(again.plantillasShown, 1);
     ASSERT_EQ(again.messages.size(), 2); // the question, then what happened
@@ -455,17 +455,18 @@ TEST(SampleSchool, ImportThroughTheWindowThenExportEveryKeyedTeacher) {
         host.documents.push_back(document);
         ShellOptions options;
         options.host = &host;
+        options.questions = &host;
         options.folders = RunFolders{work, kCatalog};
         options.resultFile = dir.filePath(QStringLiteral("Tempolan.ini"));
         options.quit = [] {};
         TMForm form(std::move(options));
-        import ? form.BExportarClick() : form.BImportarClick();
+        import ? form.runImport() : form.runExport();
         EXPECT_EQ(form.state().resultValue, 1);
     };
 
     ScriptedHost importer;
     importer.onCursos = [&codes](CursosLogic& dialog) {
-        dialog.FormShow();
+        dialog.show();
         dialog.applyCodes(codes);
         EXPECT_TRUE(dialog.completeOk()) << dialog.keysLackingCodes().join(' ').toStdString();
     };

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 #include "import/ImportRun.h"
 #include "import/ImportSteps.h"
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -17,6 +17,9 @@ template <class Case> std::string caseName(const testing::TestParamInfo<Case>& p
 }
 
 using testing_support::readFile;
+using testing_support::snapshot;
+// Everything in the working folder, the tool's bookkeeping and empty folders included.
+constexpr testing_support::SnapshotScope kEverything{true, true, false};
 using testing_support::writeFile;
 
 const QByteArray kDocument = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
@@ -44,23 +47,11 @@ public:
     }
 };
 
-// Everything in a folder, name -> bytes, to see that nothing changed.
-QMap<QString, QByteArray> snapshot(const QString& dir) {
-    QMap<QString, QByteArray> files;
-    QDirIterator it(dir, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(dir).relativeFilePath(path), readFile(path));
-    }
-    return files;
-}
-
 class ImportFrame : public testing::Test {
 protected:
     QTemporaryDir dir;
     FrameHost host;
-    MainState state;
+    run::RunState state;
     exchange::Document held;
     RunFolders folders{dir.filePath(QStringLiteral("tltemp")),
                        dir.filePath(QStringLiteral("VELTMATERIAS.DBF"))};
@@ -89,7 +80,7 @@ protected:
         return list;
     }
 
-    void run(const std::vector<ImportStep>& s) { BExportarClick(host, state, folders, held, s); }
+    void run(const std::vector<ImportStep>& s) { runImport(host, host, state, folders, held, s); }
 };
 
 const QStringList kAllSteps{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
@@ -150,7 +141,7 @@ TEST_P(MalformedDocument, RefusedBeforeAnyStep) {
     writeFile(path, GetParam().bytes);
     const QString parserSays = exchange::Document::load(path).errorString();
     ASSERT_FALSE(parserSays.isEmpty());
-    const auto before = snapshot(folders.workDir);
+    const auto before = snapshot(folders.workDir, kEverything);
 
     for (bool embedded : {false, true}) {
         state.embedded = embedded;
@@ -168,7 +159,7 @@ TEST_P(MalformedDocument, RefusedBeforeAnyStep) {
     EXPECT_EQ(host.closed, 0);
     EXPECT_EQ(host.buttonsDisabled, 0);
     EXPECT_EQ(host.busyDepth, 0);
-    EXPECT_EQ(snapshot(folders.workDir), before);
+    EXPECT_EQ(snapshot(folders.workDir, kEverything), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -268,7 +259,7 @@ TEST_F(ImportFrame, RealStepsStopAtTheFirstFailure) {
     folders.workDir = dir.filePath(QStringLiteral("bloqueo/tltemp"));
     state.embedded = true;
     host.documents.push_back(document);
-    BExportarClick(host, state, folders, held);
+    runImport(host, host, state, folders, held);
     EXPECT_EQ(host.errors.size(), 1);
     EXPECT_FALSE(host.messages.contains(QStringLiteral("Proceso finalizado")));
     EXPECT_EQ(state.resultValue, 0);

@@ -150,9 +150,8 @@ TEST(WindowLayout, CourseDialogFitsTheScreen) {
         QTemporaryDir dir;
         writeOfferings(dir.path());
         SilentRunHost host;
-        MainState state;
-        state.result = repeated;
-        CursosLogic logic(host, state, dir.path());
+        UnansweredQuestions nobody;
+        CursosLogic logic(host, nobody, dir.path(), repeated);
         TControlCursos dlg(logic);
         dlg.show();
         if (repeated) {
@@ -165,7 +164,7 @@ TEST(WindowLayout, CourseDialogFitsTheScreen) {
         ASSERT_NE(rule, nullptr);
         EXPECT_TRUE(wholeInWindow(rule)) << "the five-characters rule is out of view";
         EXPECT_GE(rule->height(), rule->heightForWidth(rule->width())) << "the rule is cut";
-        for (const char* name : {"BitBtn1", "BitBtn2"}) {
+        for (const char* name : {"BotonOK", "BotonForzarSalida"}) {
             const auto* b = dlg.findChild<QPushButton*>(QLatin1String(name));
             if (b->isVisible()) {
                 EXPECT_TRUE(wholeInWindow(b)) << name;
@@ -177,7 +176,7 @@ TEST(WindowLayout, CourseDialogFitsTheScreen) {
         EXPECT_EQ(whole->text(), "1000: " + kLongName);
         EXPECT_GE(whole->height(), whole->heightForWidth(whole->width()));
         // The five wide letters of the level and the three of the course, uncut.
-        const auto* grid = dlg.findChild<QTableView*>(QStringLiteral("CursosTDBGrid"));
+        const auto* grid = dlg.findChild<QTableView*>(QStringLiteral("RejillaCursos"));
         const QFontMetrics fm(grid->font());
         EXPECT_GE(grid->columnWidth(TControlCursos::ColNivel),
                   fm.horizontalAdvance(kWideLevel) + 6);
@@ -205,7 +204,7 @@ TEST(WindowLayout, FrameDialogFitsTheScreen) {
     TPlantillas dlg(logic);
     dlg.show();
     expectTidy(&dlg, QStringLiteral("marcos"));
-    const auto* continuar = dlg.findChild<QPushButton*>(QStringLiteral("BitBtnContinuar"));
+    const auto* continuar = dlg.findChild<QPushButton*>(QStringLiteral("BotonContinuar"));
     EXPECT_TRUE(wholeInWindow(continuar));
     dlg.accept();
 }

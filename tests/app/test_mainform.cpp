@@ -1,7 +1,7 @@
 #include "ShellFixture.h"
 #include "app/QtRunHost.h"
 #include "import/ImportSteps.h"
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -30,7 +30,7 @@ const QByteArray kDocument = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
 enum class Steps { Complete, ForceExit, Fail };
 
 ShellOptions::Run importWith(Steps how) {
-    return [how](RunHost& h, MainState& s, const RunFolders& f, exchange::Document& d) {
+    return [how](RunHost& h, run::RunState& s, const RunFolders& f, exchange::Document& d) {
         std::vector<ImportStep> steps(10, [](ImportContext&) { return false; });
         if (how == Steps::ForceExit)
             steps[1] = [](ImportContext&) { return true; };
@@ -38,7 +38,8 @@ ShellOptions::Run importWith(Steps how) {
             steps[5] = [](ImportContext&) -> bool {
                 throw RunError(QStringLiteral("No se puede crear la tabla AULAT"));
             };
-        BExportarClick(h, s, f, d, steps);
+        UnansweredQuestions nobody;
+        runImport(h, nobody, s, f, d, steps);
     };
 }
 
@@ -425,14 +426,14 @@ namespace {
 TEST(MainWindowLook, ButtonsLookDisabledDuringARunAndSayWhichRunTheyStart) {
     Shell* outer = nullptr;
     QStringList enabledDuring;
-    Shell shell({}, [&](RunHost&, MainState&, const RunFolders&, exchange::Document&) {
+    Shell shell({}, [&](RunHost&, run::RunState&, const RunFolders&, exchange::Document&) {
         for (const char* name : {"BExportar", "BImportar", "BClose", "Button1"})
             if (outer->button(name)->isEnabled())
                 enabledDuring << QLatin1String(name);
     });
     outer = &shell;
     shell.show();
-    shell.form->BExportarClick();
+    shell.form->runImport();
     EXPECT_TRUE(enabledDuring.isEmpty()) << enabledDuring.join(' ').toStdString();
     for (const char* name : {"BExportar", "BImportar", "BClose", "Button1"})
         EXPECT_TRUE(shell.button(name)->isEnabled()) << name;

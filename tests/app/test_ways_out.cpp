@@ -76,7 +76,6 @@ TEST(RecoveryQuestion, OnlyAChosenNoRecuperarDeletesTheSavedCodes) {
         options.quit = [] {};
         TMForm form(std::move(options));
         form.show();
-        MainState state;
         QStringList buttons;
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -90,8 +89,8 @@ TEST(RecoveryQuestion, OnlyAChosenNoRecuperarDeletesTheSavedCodes) {
             c.answer(*box);
         });
         {
-            CursosLogic logic(form.host(), state, dir.path());
-            logic.FormShow();
+            CursosLogic logic(form.host(), form.questions(), dir.path());
+            logic.show();
             logic.close();
         }
         // The buttons say what they do.

@@ -100,7 +100,7 @@ TEST(WindowHost, DetailGoesUnderTheNextMessageOnly) {
 TEST(WindowHost, ProgressShowsAndInputWaitsForTheRunToEnd) {
     QStringList progress;
     Shell* self = nullptr;
-    Shell shell({}, [&](RunHost& h, MainState&, const RunFolders&, exchange::Document&) {
+    Shell shell({}, [&](RunHost& h, run::RunState&, const RunFolders&, exchange::Document&) {
         QLabel* label = self->form->findChild<QLabel*>(QStringLiteral("LabelPaso"));
         ASSERT_NE(label, nullptr);
         // The shell's scripted host does not draw; the window's own host does.

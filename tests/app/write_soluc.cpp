@@ -2,7 +2,7 @@
 // tables the import left in the working folder given as the only argument.
 
 #include "SchoolTimetable.h"
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

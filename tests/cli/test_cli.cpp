@@ -33,6 +33,7 @@ template <class Case> std::string caseName(const testing::TestParamInfo<Case>& p
 
 using Outcome = testing_support::ToolRun;
 using testing_support::batchTool;
+using testing_support::snapshot;
 
 Outcome runCli(const QStringList& args, const QString& home) {
     return testing_support::runBatchTool(args, home);
@@ -185,20 +186,6 @@ void writeCursost2(const QString& folder, const Rows& saved) {
     for (const QStringList& s : saved)
         rows << QStringList{"", "", s.at(1), s.at(2), s.at(0), "Estudios " + s.at(0)};
     writeTable(folder, tables::CURSOST2::kName, tables::CURSOST2::fields(), rows);
-}
-
-// Every file of a folder with its bytes, to see that nothing changed.
-// The tool's own bookkeeping (VELTRA_RESPALDO) aside: only what Tempolan reads counts.
-QMap<QString, QByteArray> snapshot(const QString& dir) {
-    QMap<QString, QByteArray> files;
-    QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString name = QDir(dir).relativeFilePath(path);
-        if (!name.startsWith(QLatin1String("VELTRA_RESPALDO/")))
-            files.insert(name, readFile(path));
-    }
-    return files;
 }
 
 // ---------------------------------------------------------------------------------------

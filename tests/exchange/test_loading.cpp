@@ -1,5 +1,5 @@
 #include "exchange/ExchangeDocument.h"
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include "TestSupport.h"
 

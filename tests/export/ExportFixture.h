@@ -223,7 +223,7 @@ protected:
     QString input;
     QString output;
     ScriptedHost host;
-    MainState state;
+    run::RunState state;
     exchange::Document held;
 
     void SetUp() override {
@@ -244,7 +244,7 @@ protected:
 
     void run() {
         host.documents.push_back(input);
-        BImportarClick(host, state, RunFolders{work, {}}, held);
+        runExport(host, state, RunFolders{work, {}}, held);
     }
 
     // The run ended with one error report and left nothing behind.

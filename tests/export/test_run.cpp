@@ -158,10 +158,10 @@ TEST_F(ExportTest, MissingChosenFile) {
     for (const bool embedded : {false, true}) {
         SCOPED_TRACE(embedded ? "embedded" : "standalone");
         ScriptedHost h;
-        MainState st;
+        run::RunState st;
         st.embedded = embedded;
         h.documents.push_back(std::nullopt); // cancelled on the first click
-        BImportarClick(h, st, RunFolders{work, {}}, held);
+        runExport(h, st, RunFolders{work, {}}, held);
         EXPECT_EQ(h.messages, QStringList({"No existe archivo"}));
         EXPECT_EQ(st.resultValue, embedded ? -1 : 0);
         EXPECT_EQ(h.closed, embedded ? 1 : 0);
@@ -174,11 +174,11 @@ TEST_F(ExportTest, SecondClickAfterCancelRunsNormally) {
     School s;
     s.write(work);
     host.documents.push_back(input);
-    BImportarClick(host, state, RunFolders{work, {}}, held);
+    runExport(host, state, RunFolders{work, {}}, held);
     ASSERT_TRUE(QFile::remove(output));
     host.messages.clear();
     host.documents.push_back(std::nullopt); // cancel: the last chosen file is used again
-    BImportarClick(host, state, RunFolders{work, {}}, held);
+    runExport(host, state, RunFolders{work, {}}, held);
     EXPECT_EQ(host.messages, QStringList({"Proceso finalizado"}));
     EXPECT_TRUE(QFile::exists(output));
 }
@@ -333,7 +333,7 @@ TEST_F(ExportTest, NumbersOfSolucAreConvertedOnlyWhereTheyAreRead) {
         work = other.filePath("TLTEMP");
         QDir().mkpath(work);
         host = ScriptedHost();
-        state = MainState();
+        state = run::RunState();
         QFile::remove(output);
         School s;
         s.soluc = c.soluc;

@@ -92,7 +92,7 @@ protected:
         FijarEscrituraEnArbol(tree);
         QFile::remove(output);
         host.documents.push_back(input);
-        BImportarClick(host, state, RunFolders{folder, {}}, held);
+        runExport(host, state, RunFolders{folder, {}}, held);
         EXPECT_TRUE(host.errors.isEmpty()) << host.messages.join(" | ").toStdString();
         return testing_support::readFile(output);
     }

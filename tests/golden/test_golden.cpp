@@ -4,8 +4,8 @@
 // a folder is laid out and how its expectations are regenerated.
 
 #include "TestSupport.h"
-#include "run/RunError.h"
 #include "tables/Table.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -66,7 +66,7 @@ protected:
     }
 
     template <typename Step> void run(Step step) {
-        ImportContext ctx{doc_, host_, state_, workDir(), QString()};
+        ImportContext ctx{doc_, host_, host_, workDir(), QString()};
         step(ctx);
     }
 
@@ -119,5 +119,4 @@ protected:
     QTemporaryDir dir_;
     exchange::Document doc_;
     ScriptedHost host_;
-    MainState state_;
 };

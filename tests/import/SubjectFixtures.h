@@ -123,7 +123,6 @@ struct StepRun {
     QString programDir = dir.filePath(QStringLiteral("programa"));
     QString catalogPath = programDir + QStringLiteral("/VELTMATERIAS.DBF");
     ScriptedHost host;
-    MainState state;
     run::RunReport report; // what the steps note
 
     StepRun() {
@@ -133,7 +132,7 @@ struct StepRun {
     }
 
     template <typename Step> void step(Step fn, const exchange::Document& doc) {
-        ImportContext ctx{doc, host, state, workDir, catalogPath};
+        ImportContext ctx{doc, host, host, workDir, catalogPath};
         ctx.report = &report;
         fn(ctx);
     }

@@ -1,8 +1,8 @@
 #include "SubjectFixtures.h"
 
 #include "import/ImportSteps.h"
-#include "run/RunError.h"
 #include "tables/Table.h"
+#include "text/RunError.h"
 
 #include <QSet>
 #include <gtest/gtest.h>

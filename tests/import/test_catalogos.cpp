@@ -1,5 +1,5 @@
 #include "import/ImportSteps.h"
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include "FramesFixture.h"
 #include "TestSupport.h"
@@ -19,11 +19,10 @@ class Catalogos : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     ScriptedHost host;
-    MainState state;
 
     void run(const QList<Group>& groups) {
         const exchange::Document doc = document(groups);
-        ImportContext ctx{doc, host, state, dir.path(), QString()};
+        ImportContext ctx{doc, host, host, dir.path(), QString()};
         CrearCatalogos(ctx);
     }
     QString dbf(const QString& table) const { return dir.filePath(table + ".DBF"); }

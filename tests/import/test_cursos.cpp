@@ -6,13 +6,14 @@
 #include "exchange/ExchangeDocument.h"
 #include "import/CursosLogic.h"
 #include "import/ImportSteps.h"
-#include "run/RunError.h"
 #include "tables/Table.h"
 #include "tables/TableIo.h"
+#include "text/RunError.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <optional>
 #include <vector>
 
 using namespace cursos_fixture;
@@ -41,14 +42,20 @@ protected:
             ASSERT_LT(k, int(showings.size())) << "dialog shown more often than scripted";
             showings[k](logic);
         };
-        ImportContext ctx{doc, host, state, dir(), QString()};
-        return CrearCursos(ctx);
+        ImportContext ctx{doc, host, host, dir(), QString()};
+        ctx.dialogRepeated = repeated;
+        running = &ctx;
+        const bool forced = CrearCursos(ctx);
+        running = nullptr;
+        repeated = ctx.dialogRepeated;
+        return forced;
     }
 
     QTemporaryDir tmp;
     exchange::Document doc;
     ScriptedHost host;
-    MainState state;
+    bool repeated = false;            // a dialog of the run had to be shown again
+    ImportContext* running = nullptr; // the step's context while it runs
 };
 
 const QList<QStringList> kThree = {
@@ -66,7 +73,7 @@ TEST_F(CursosTest, StepWritesOneRowPerOfferingAndTheCloseBoxLetsTheImportGoOn) {
             {"K1", "Repetida"},
         },
         {[](CursosLogic& logic) {
-            logic.FormShow();
+            logic.show();
             ASSERT_EQ(logic.rowCount(), 3);
             EXPECT_EQ(logic.row(0).clave, "K1");
             EXPECT_EQ(logic.row(0).estud, "1º ESO");
@@ -75,13 +82,13 @@ TEST_F(CursosTest, StepWritesOneRowPerOfferingAndTheCloseBoxLetsTheImportGoOn) {
             EXPECT_FALSE(logic.showForzar());
             EXPECT_FALSE(logic.showIncidencias());
             // The user types one level and closes the window through its frame.
-            logic.CursosTDBGridEnter();
+            logic.enterGrid();
             logic.setNivel(0, "ESO");
         }});
 
     EXPECT_FALSE(forced);
     EXPECT_EQ(host.cursosShown, 1);
-    EXPECT_FALSE(state.result);
+    EXPECT_FALSE(repeated);
     EXPECT_TRUE(host.questions.isEmpty()); // no CURSOST2: nothing to recover
     EXPECT_TRUE(host.messages.isEmpty());
     EXPECT_FALSE(QFile::exists(cursos2Path(dir())));
@@ -99,12 +106,12 @@ TEST_F(CursosTest, StepWritesOneRowPerOfferingAndTheCloseBoxLetsTheImportGoOn) {
 
 TEST_F(CursosTest, StepWithoutCoursesShowsAnEmptyGridWhoseOkCompletesAtOnce) {
     const bool forced = runStep({}, {[](CursosLogic& logic) {
-                                    logic.FormShow();
+                                    logic.show();
                                     EXPECT_EQ(logic.rowCount(), 0);
-                                    logic.CursosTDBGridEnter(); // nothing to edit, nothing added
-                                    logic.CursosTDBGridExit();
-                                    logic.BitBtn1Click();
-                                    EXPECT_FALSE(logic.result);
+                                    logic.enterGrid(); // nothing to edit, nothing added
+                                    logic.leaveGrid();
+                                    logic.confirm();
+                                    EXPECT_EQ(logic.ending, CursosLogic::Ending::Saved);
                                 }});
     EXPECT_FALSE(forced);
     EXPECT_EQ(host.cursosShown, 1);
@@ -116,18 +123,18 @@ TEST_F(CursosTest, OkWithAGapThenCompletingItInTheNewDialogSavesEveryRow) {
     const bool forced = runStep(
         kThree, {
                     [this](CursosLogic& logic) {
-                        logic.FormShow();
+                        logic.show();
                         EXPECT_FALSE(logic.showForzar());
-                        logic.CursosTDBGridEnter();
+                        logic.enterGrid();
                         logic.setNivel(0, "ESO");
                         logic.setCurso(0, "1");
                         logic.setNivel(1, "ESO");
                         logic.setCurso(1, "2");
                         logic.setNivel(2, "   "); // blanks only: still missing
                         logic.setCurso(2, "1");
-                        logic.CursosTDBGridExit();
-                        logic.BitBtn1Click();
-                        EXPECT_TRUE(logic.result);
+                        logic.leaveGrid();
+                        logic.confirm();
+                        EXPECT_EQ(logic.ending, CursosLogic::Ending::Incomplete);
                         EXPECT_TRUE(logic.showIncidencias());
                         EXPECT_TRUE(logic.showForzar());
                         EXPECT_EQ(host.messages, QStringList{kFalta});
@@ -135,22 +142,22 @@ TEST_F(CursosTest, OkWithAGapThenCompletingItInTheNewDialogSavesEveryRow) {
                         EXPECT_FALSE(logic.isOpen());
                     },
                     [this](CursosLogic& logic) {
-                        EXPECT_TRUE(state.result);
-                        logic.FormShow();
+                        EXPECT_TRUE(running->dialogRepeated);
+                        logic.show();
                         EXPECT_TRUE(logic.showForzar()); // from the start of a repeated showing
                         EXPECT_FALSE(logic.showIncidencias());
                         EXPECT_EQ(logic.row(0).nivel, "ESO"); // typed before, kept in CURSOST
-                        logic.CursosTDBGridColEnter();
+                        logic.enterColumn();
                         EXPECT_FALSE(logic.showForzar());
                         logic.setNivel(2, "BCT");
-                        logic.BitBtn1Click();
-                        EXPECT_FALSE(logic.result);
+                        logic.confirm();
+                        EXPECT_EQ(logic.ending, CursosLogic::Ending::Saved);
                     },
                 });
 
     EXPECT_FALSE(forced);
     EXPECT_EQ(host.cursosShown, 2);
-    EXPECT_TRUE(state.result);
+    EXPECT_TRUE(repeated);
     EXPECT_EQ(host.messages, QStringList{kFalta});
     const QList<Codes> expected = {{"K1", "ESO", "1"}, {"K2", "ESO", "2"}, {"K3", "BCT", "1"}};
     EXPECT_EQ(readCodes(dir(), "CURSOST2"), expected);
@@ -168,7 +175,7 @@ TEST_F(CursosTest, RecoveryTakesSavedCodesByExactKeyAndAgainOnARepeatedShowing) 
         runStep({{"K1", "1º ESO"}, {"K2", "2º ESO"}, {"K1", "1º ESO bis"}},
                 {
                     [this](CursosLogic& logic) {
-                        logic.FormShow();
+                        logic.show();
                         EXPECT_EQ(host.messages, QStringList{kCaption});
                         EXPECT_EQ(host.questions, QStringList{kQuestion});
                         // Both rows of K1 take the first saved K1; k2 differs in case only.
@@ -177,18 +184,18 @@ TEST_F(CursosTest, RecoveryTakesSavedCodesByExactKeyAndAgainOnARepeatedShowing) 
                         EXPECT_EQ(logic.row(1).nivel, "");
                         EXPECT_EQ(logic.keysLackingCodes(), QStringList{"K2"});
                         logic.setNivel(0, "OTRO"); // overwritten by the next recovery
-                        logic.BitBtn1Click();
-                        EXPECT_TRUE(logic.result);
+                        logic.confirm();
+                        EXPECT_EQ(logic.ending, CursosLogic::Ending::Incomplete);
                     },
                     [this](CursosLogic& logic) {
-                        logic.FormShow();
+                        logic.show();
                         EXPECT_EQ(host.questions.size(), 2); // asked again while CURSOST2 exists
                         EXPECT_EQ(logic.row(0).nivel, "ESO");
                         logic.setNivel(1, "ESO");
                         logic.setCurso(1, "2");
                         logic.setCurso(2, "3"); // same key as row 0: the later row's codes win
-                        logic.BitBtn1Click();
-                        EXPECT_FALSE(logic.result);
+                        logic.confirm();
+                        EXPECT_EQ(logic.ending, CursosLogic::Ending::Saved);
                     },
                 });
     EXPECT_FALSE(forced);
@@ -203,19 +210,18 @@ TEST_F(CursosTest, RecoveryTakesSavedCodesByExactKeyAndAgainOnARepeatedShowing) 
 TEST_F(CursosTest, DecliningRecoveryDeletesTheSavedCodesEvenWhenTheExitIsForced) {
     writeCursosTable(dir(), "CURSOST2", {{"K1", "ESO", "1"}});
     host.answers = {false};
-    state.result = true; // an earlier dialog of this program had to be repeated
+    repeated = true; // an earlier dialog of this run had to be repeated
     const bool forced =
         runStep(kThree, {[this](CursosLogic& logic) {
-                    logic.FormShow();
+                    logic.show();
                     EXPECT_FALSE(QFile::exists(cursos2Path(dir())));
                     EXPECT_EQ(logic.row(0).nivel, "");
                     EXPECT_TRUE(logic.showForzar());
                     EXPECT_FALSE(releasedTable(dir(), "CURSOST")); // held while shown
-                    logic.CursosTDBGridEnter();
+                    logic.enterGrid();
                     logic.setNivel(0, "ESO");
-                    logic.BitBtn2Click();
-                    EXPECT_EQ(logic.result2, "fuera");
-                    EXPECT_FALSE(logic.result);
+                    logic.forceExit();
+                    EXPECT_EQ(logic.ending, CursosLogic::Ending::ForcedExit);
                 }});
     EXPECT_TRUE(forced);
     EXPECT_EQ(host.cursosShown, 1);
@@ -235,9 +241,8 @@ TEST_F(CursosTest, DecliningDeletesTheSavedCodesWhateverTheLetterCaseOfTheirFile
 
         ScriptedHost h;
         h.answers = {false};
-        MainState s;
-        CursosLogic logic(h, s, dir());
-        logic.FormShow();
+        CursosLogic logic(h, h, dir());
+        logic.show();
         EXPECT_EQ(h.questions.size(), 1);
         EXPECT_FALSE(QFile::exists(dir() + u'/' + saved));
         EXPECT_FALSE(tables::FileExists(cursos2Path(dir())));
@@ -249,8 +254,8 @@ TEST_F(CursosTest, DecliningDeletesTheSavedCodesWhateverTheLetterCaseOfTheirFile
 
 TEST_F(CursosTest, AFailureInsideTheDialogEndsTheStepWithTheTablesClosed) {
     EXPECT_THROW(runStep(kThree, {[](CursosLogic& logic) {
-                             logic.FormShow();
-                             logic.CursosTDBGridEnter();
+                             logic.show();
+                             logic.enterGrid();
                              logic.setNivel(0, "ESO");
                              throw RunError(QStringLiteral("fallo simulado"));
                          }}),
@@ -264,14 +269,15 @@ TEST_F(CursosTest, AFailureInsideTheDialogEndsTheStepWithTheTablesClosed) {
 // Every way out posts the row in edit where a failure reaches the caller; the destructor
 // only releases.
 TEST_F(CursosTest, WaysOutPostTheRowInEditAndReportAFailure) {
+    std::optional<tables::detail::ScopedIoHooks> diskHooks; // the disk's faults, while set
     const struct {
         const char* name;
         std::function<void(CursosLogic&)> out;
     } ways[] = {
         {"close box", [](CursosLogic& l) { l.close(); }},
-        {"OK", [](CursosLogic& l) { l.BitBtn1Click(); }},
-        {"forced exit", [](CursosLogic& l) { l.BitBtn2Click(); }},
-        {"leaving the grid", [](CursosLogic& l) { l.CursosTDBGridExit(); }},
+        {"OK", [](CursosLogic& l) { l.confirm(); }},
+        {"forced exit", [](CursosLogic& l) { l.forceExit(); }},
+        {"leaving the grid", [](CursosLogic& l) { l.leaveGrid(); }},
         {"none: the destructor", nullptr},
     };
     for (const auto& way : ways) {
@@ -280,16 +286,16 @@ TEST_F(CursosTest, WaysOutPostTheRowInEditAndReportAFailure) {
             writeCursosTable(dir(), "CURSOST", {{"K1", "", ""}});
             QString error;
             {
-                CursosLogic logic(host, state, dir());
-                logic.FormShow();
-                logic.CursosTDBGridEnter();
+                CursosLogic logic(host, host, dir());
+                logic.show();
+                logic.enterGrid();
                 logic.setNivel(0, "ESO");
                 if (diskFull)
-                    tables::detail::ioHooks().write = [](auto&, qint64, const char*, qint64,
-                                                         QString* why) {
-                        *why = QStringLiteral("no queda espacio en el disco");
-                        return false;
-                    };
+                    diskHooks.emplace(tables::detail::IoHooks::writes(
+                        [](auto&, qint64, const char*, qint64, QString* why) {
+                            *why = QStringLiteral("no queda espacio en el disco");
+                            return false;
+                        }));
                 try {
                     if (way.out)
                         way.out(logic);
@@ -297,7 +303,7 @@ TEST_F(CursosTest, WaysOutPostTheRowInEditAndReportAFailure) {
                     error = e.message();
                 }
             }
-            tables::detail::resetIoHooks();
+            diskHooks.reset();
             EXPECT_TRUE(releasedTable(dir(), "CURSOST"));
             const QString nivel = readCodes(dir(), "CURSOST").at(0).nivel;
             if (!way.out) {
@@ -340,13 +346,12 @@ TEST_F(CursosTest, OkTrimsControlCharactersAndBlanksWhenLookingForGaps) {
         QFile::remove(cursos2Path(dir()));
         writeCursosTable(dir(), "CURSOST", {{"K1", "", ""}});
         ScriptedHost h;
-        MainState s;
-        CursosLogic logic(h, s, dir());
-        logic.FormShow();
+        CursosLogic logic(h, h, dir());
+        logic.show();
         logic.setNivel(0, c.nivel);
         logic.setCurso(0, c.curso);
-        logic.BitBtn1Click();
-        EXPECT_EQ(logic.result, c.gap);
+        logic.confirm();
+        EXPECT_EQ(logic.ending == CursosLogic::Ending::Incomplete, c.gap);
         EXPECT_EQ(h.messages.size(), c.gap ? 1 : 0);
         EXPECT_EQ(QFile::exists(cursos2Path(dir())), !c.gap);
     }
@@ -362,7 +367,7 @@ TEST_F(CursosTest, WithoutAScreenCodesAreRecoveredGivenAndSavedAsTheOkDoes) {
     EXPECT_EQ(saved.size(), 2);
     EXPECT_EQ(saved.value("K3").nivel, "LS");
 
-    CursosLogic logic(host, state, dir());
+    CursosLogic logic(host, host, dir());
     logic.recover(true);
     EXPECT_TRUE(host.questions.isEmpty()); // answered in advance
     EXPECT_EQ(logic.keysLackingCodes(), (QStringList{"K1", "K2"}));
@@ -378,7 +383,7 @@ TEST_F(CursosTest, WithoutAScreenCodesAreRecoveredGivenAndSavedAsTheOkDoes) {
     EXPECT_TRUE(logic.keysLackingCodes().isEmpty());
     EXPECT_TRUE(logic.completeOk());
     EXPECT_FALSE(logic.isOpen());
-    EXPECT_FALSE(logic.result);
+    EXPECT_EQ(logic.ending, CursosLogic::Ending::Saved);
 
     const QList<Codes> cursos = {
         {"K1", "ESO", "1"}, {"K2", "ABCDE", "123"}, {"K1", "ESO", "1"}, {"K3", "BCT", "2"}};
@@ -387,7 +392,7 @@ TEST_F(CursosTest, WithoutAScreenCodesAreRecoveredGivenAndSavedAsTheOkDoes) {
         {"K3", "BCT", "2"}, {"K9", "GAD", "2"}, {"K1", "ESO", "1"}, {"K2", "ABCDE", "123"}};
     EXPECT_EQ(readCodes(dir(), "CURSOST2"), cursos2);
 
-    CursosLogic declined(host, state, dir());
+    CursosLogic declined(host, host, dir());
     declined.recover(false);
     EXPECT_FALSE(QFile::exists(cursos2Path(dir())));
     EXPECT_TRUE(CursosLogic::savedCodes(dir()).isEmpty());
@@ -396,8 +401,8 @@ TEST_F(CursosTest, WithoutAScreenCodesAreRecoveredGivenAndSavedAsTheOkDoes) {
 // The navigator: moving away from a row posts it; cancel drops unposted codes.
 TEST_F(CursosTest, NavigatorPostsOnMovingAndCancelDropsTheRowInEdit) {
     writeCursosTable(dir(), "CURSOST", {{"K1", "", ""}, {"K2", "", ""}});
-    CursosLogic logic(host, state, dir());
-    logic.FormShow();
+    CursosLogic logic(host, host, dir());
+    logic.show();
     logic.setCurrentRow(1);
     logic.edit();
     logic.setNivel(1, "ESO");

@@ -8,7 +8,7 @@
 #include "import/CursosLogic.h"
 #include "import/ImportSteps.h"
 #include "import/dialogs/Cursos.h"
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -30,7 +30,7 @@ class DialogHost : public ScriptedHost {
 public:
     std::vector<std::function<void(TControlCursos&)>> scripts;
 
-    void showCursos(CursosLogic& logic) override {
+    void askCourseCodes(CursosLogic& logic) override {
         const size_t k = size_t(cursosShown++);
         TControlCursos dlg(logic);
         QTimer::singleShot(0, &dlg, [this, &dlg, k] {
@@ -43,14 +43,14 @@ public:
             }
             // A script that leaves the dialog open leaves the import.
             if (dlg.isVisible())
-                dlg.findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+                dlg.findChild<QPushButton*>(QStringLiteral("BotonForzarSalida"))->click();
         });
         dlg.exec();
     }
 };
 
 QTableView* gridOf(TControlCursos& dlg) {
-    return dlg.findChild<QTableView*>(QStringLiteral("CursosTDBGrid"));
+    return dlg.findChild<QTableView*>(QStringLiteral("RejillaCursos"));
 }
 
 QPushButton* button(TControlCursos& dlg, const char* name) {
@@ -79,14 +79,16 @@ protected:
 
     bool runStep(const QList<QStringList>& records) {
         doc = exchange::Document::fromBytes(cursosDocument(records), QStringLiteral("cursos.xml"));
-        ImportContext ctx{doc, host, state, tmp.path(), QString()};
-        return CrearCursos(ctx);
+        ImportContext ctx{doc, host, host, tmp.path(), QString()};
+        const bool forced = CrearCursos(ctx);
+        repeated = ctx.dialogRepeated;
+        return forced;
     }
 
     QTemporaryDir tmp;
     exchange::Document doc;
     DialogHost host;
-    MainState state;
+    bool repeated = false; // the step had to show its dialog again
 };
 
 const QList<QStringList> kTwo = {{"K1", "1º ESO"}, {"K2", "2º ESO"}};
@@ -117,12 +119,12 @@ TEST_F(CursosDialogTest, ShowsItsControlsWithTheirTexts) {
         for (int c = 0; c < 4; ++c)
             EXPECT_EQ(bool(m->flags(m->index(0, c)) & Qt::ItemIsEditable), c >= 2) << c;
 
-        QPushButton* ok = button(dlg, "BitBtn1");
+        QPushButton* ok = button(dlg, "BotonOK");
         ASSERT_NE(ok, nullptr);
         EXPECT_EQ(ok->text(), "&OK"); // shown as "OK", Alt+O from the keyboard
         EXPECT_FALSE(ok->icon().isNull());
         EXPECT_EQ(ok->property("helpContext").toInt(), 1);
-        QPushButton* forzar = button(dlg, "BitBtn2");
+        QPushButton* forzar = button(dlg, "BotonForzarSalida");
         ASSERT_NE(forzar, nullptr);
         EXPECT_EQ(forzar->text(), "Forzar Salida Sin Terminar Proceso ");
         EXPECT_FALSE(forzar->isVisible());
@@ -162,12 +164,12 @@ TEST_F(CursosDialogTest, TypedCodesReachCursostAndAGapBringsTheForcedExit) {
             type("1");
             press(Qt::Key_Return); // on to the next row
             EXPECT_EQ(gridOf(dlg)->currentIndex().row(), 1);
-            EXPECT_FALSE(button(dlg, "BitBtn2")->isVisible());
-            QTest::mouseClick(button(dlg, "BitBtn1"), Qt::LeftButton); // K2 still lacks codes
+            EXPECT_FALSE(button(dlg, "BotonForzarSalida")->isVisible());
+            QTest::mouseClick(button(dlg, "BotonOK"), Qt::LeftButton); // K2 still lacks codes
             EXPECT_FALSE(dlg.isVisible());
         },
         [](TControlCursos& dlg) {
-            EXPECT_TRUE(button(dlg, "BitBtn2")->isVisible());
+            EXPECT_TRUE(button(dlg, "BotonForzarSalida")->isVisible());
             // The new dialog opens where the code is missing: the second row.
             EXPECT_EQ(gridOf(dlg)->currentIndex(),
                       gridOf(dlg)->model()->index(1, TControlCursos::ColNivel));
@@ -176,13 +178,13 @@ TEST_F(CursosDialogTest, TypedCodesReachCursostAndAGapBringsTheForcedExit) {
             EXPECT_TRUE(labels.front()->isVisible());
             EXPECT_EQ(gridOf(dlg)->model()->index(0, TControlCursos::ColNivel).data().toString(),
                       "ESOXY");
-            QTest::mouseClick(button(dlg, "BitBtn2"), Qt::LeftButton);
+            QTest::mouseClick(button(dlg, "BotonForzarSalida"), Qt::LeftButton);
         },
     };
     EXPECT_TRUE(runStep(kTwo)); // forced exit
     EXPECT_EQ(host.cursosShown, 2);
     EXPECT_EQ(host.messages, QStringList{"¡Atención! Falta algún Dato"});
-    EXPECT_TRUE(state.result);
+    EXPECT_TRUE(repeated);
     const QList<Codes> expected = {{"K1", "ESOXY", "1"}, {"K2", "", ""}};
     EXPECT_EQ(readCodes(tmp.path(), "CURSOST"), expected);
     EXPECT_FALSE(QFile::exists(cursos2Path(tmp.path())));
@@ -191,15 +193,15 @@ TEST_F(CursosDialogTest, TypedCodesReachCursostAndAGapBringsTheForcedExit) {
 
 TEST_F(CursosDialogTest, EnteringAColumnHidesTheForcedExitAndACompleteOkSavesTheCodes) {
     host.scripts = {
-        [](TControlCursos& dlg) { QTest::mouseClick(button(dlg, "BitBtn1"), Qt::LeftButton); },
+        [](TControlCursos& dlg) { QTest::mouseClick(button(dlg, "BotonOK"), Qt::LeftButton); },
         [](TControlCursos& dlg) {
-            ASSERT_TRUE(button(dlg, "BitBtn2")->isVisible());
+            ASSERT_TRUE(button(dlg, "BotonForzarSalida")->isVisible());
             // The cursor starts on the first missing code; entering a column hides the
             // forced exit.
             EXPECT_EQ(gridOf(dlg)->currentIndex(),
                       gridOf(dlg)->model()->index(0, TControlCursos::ColNivel));
             press(Qt::Key_Right);
-            EXPECT_FALSE(button(dlg, "BitBtn2")->isVisible());
+            EXPECT_FALSE(button(dlg, "BotonForzarSalida")->isVisible());
             press(Qt::Key_Left);
             type("ESO");
             press(Qt::Key_Return);
@@ -215,7 +217,7 @@ TEST_F(CursosDialogTest, EnteringAColumnHidesTheForcedExitAndACompleteOkSavesThe
             press(Qt::Key_Tab);
             EXPECT_EQ(QApplication::focusWidget()->objectName(), "AvisosCursos");
             press(Qt::Key_Tab);
-            EXPECT_EQ(QApplication::focusWidget(), button(dlg, "BitBtn1"));
+            EXPECT_EQ(QApplication::focusWidget(), button(dlg, "BotonOK"));
             press(Qt::Key_Return);
         },
     };
@@ -240,7 +242,7 @@ TEST_F(CursosDialogTest, TheCloseBoxChecksTheCodesAsOkDoes) {
             EXPECT_FALSE(dlg.isVisible());
         },
         [](TControlCursos& dlg) {
-            EXPECT_TRUE(button(dlg, "BitBtn2")->isVisible());
+            EXPECT_TRUE(button(dlg, "BotonForzarSalida")->isVisible());
             goToCell(dlg, 0, TControlCursos::ColNivel);
             type("ESO");
             press(Qt::Key_Return);
@@ -273,19 +275,18 @@ TEST_F(CursosDialogTest, EnterPressesTheButtonInFocus) {
         bool forced;        // the step reports the forced exit
         QList<Codes> cursost2;
     } cases[] = {
-        {"OK", true, "BitBtn1", false, {{"K1", "ESO", "1"}, {"K2", "BCT", "2"}}},
-        {"Forzar Salida", false, "BitBtn2", true, {}},
+        {"OK", true, "BotonOK", false, {{"K1", "ESO", "1"}, {"K2", "BCT", "2"}}},
+        {"Forzar Salida", false, "BotonForzarSalida", true, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         DialogHost dialogs;
-        MainState st;
         const char* target = c.button;
         dialogs.scripts = {
             [](TControlCursos& dlg) {
                 // A gap: OK from the keyboard refuses and brings the forced exit.
-                ASSERT_TRUE(tabTo(button(dlg, "BitBtn1")));
+                ASSERT_TRUE(tabTo(button(dlg, "BotonOK")));
                 press(Qt::Key_Return);
                 EXPECT_FALSE(dlg.isVisible());
             },
@@ -312,7 +313,7 @@ TEST_F(CursosDialogTest, EnterPressesTheButtonInFocus) {
         };
         exchange::Document d =
             exchange::Document::fromBytes(cursosDocument(kTwo), QStringLiteral("cursos.xml"));
-        ImportContext ctx{d, dialogs, st, dir.path(), QString()};
+        ImportContext ctx{d, dialogs, dialogs, dir.path(), QString()};
         EXPECT_EQ(CrearCursos(ctx), c.forced);
         EXPECT_EQ(dialogs.cursosShown, 2);
         EXPECT_EQ(QFile::exists(cursos2Path(dir.path())), !c.cursost2.isEmpty());
@@ -353,7 +354,7 @@ TEST_F(CursosDialogTest, TheRuleAndTheWholeNameStayInView) {
 
 TEST_F(CursosDialogTest, ATableFailureClosesTheDialogAndReachesTheStep) {
     // No CURSOST in the folder: opening it fails while the dialog shows.
-    CursosLogic logic(host, state, tmp.path());
+    CursosLogic logic(host, host, tmp.path());
     TControlCursos dlg(logic);
     QTimer watchdog;
     watchdog.setSingleShot(true);

@@ -1,6 +1,6 @@
 #include "import/ImportSteps.h"
 #include "import/PlantillasLogic.h"
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include "FramesFixture.h"
 #include "TestSupport.h"
@@ -18,21 +18,22 @@ class DiasHoras : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     ScriptedHost host;
-    MainState state;
+    bool repeated = false; // the step had to show its dialog again
 
     // Runs the step on a document; the host answers the dialog with chooseRows, if given.
     void run(const QList<Group>& groups) {
         doc = document(groups);
-        ImportContext ctx{doc, host, state, dir.path(), QString()};
+        ImportContext ctx{doc, host, host, dir.path(), QString()};
         CrearDiasHoras(ctx);
+        repeated = ctx.dialogRepeated;
     }
     QList<Row> rows() { return readRows(dir.path(), "DIASHORAST"); }
     // Selects these rows of the dialog's list and presses Continuar, on every showing.
     void answer(QList<int> selected) {
         host.onPlantillas = [selected](PlantillasLogic& dialog) {
-            dialog.FormActivate();
+            dialog.activate();
             dialog.setSelection(selected);
-            dialog.BitBtnContinuarClick();
+            dialog.proceed();
         };
     }
 
@@ -65,7 +66,7 @@ TEST_F(DiasHoras, OneFrameIsTakenWithoutDialog) {
           slot("105", "Tercera", "1005", "1000", "A")}},
     });
     EXPECT_EQ(host.plantillasShown, 0);
-    EXPECT_FALSE(state.result);
+    EXPECT_FALSE(repeated);
 
     const QList<Row> all = rows();
     ASSERT_EQ(all.size(), 21);
@@ -115,7 +116,7 @@ TEST_F(DiasHoras, TwoFramesAreNumberedApartAndInterleaved) {
     run({{"JORNADAS_ESCOLARES", {frame("A"), frame("B")}}, {"TRAMOS_HORARIOS", slots}});
 
     EXPECT_EQ(host.plantillasShown, 1);
-    EXPECT_FALSE(state.result);
+    EXPECT_FALSE(repeated);
     const QList<Row> all = rows();
     ASSERT_EQ(all.size(), 70);
     for (int day = 1; day <= 7; ++day) {
@@ -264,19 +265,19 @@ TEST_F(DiasHoras, InvalidChoiceShowsANewDialog) {
     int showing = 0;
     host.onPlantillas = [&showing](PlantillasLogic& dialog) {
         ++showing;
-        dialog.FormActivate();
+        dialog.activate();
         EXPECT_TRUE(dialog.selectedRows().isEmpty()); // each showing starts afresh
         if (showing == 1)
             dialog.setSelection({0, 1, 2});
         else if (showing == 3)
             dialog.setSelection({1});
-        dialog.BitBtnContinuarClick();
+        dialog.proceed();
     };
     run({{"JORNADAS_ESCOLARES", {frame("A"), frame("B"), frame("C")}},
          {"TRAMOS_HORARIOS",
           {slot("a1", "a", "480", "540", "A"), slot("b1", "b", "480", "540", "B")}}});
     EXPECT_EQ(host.plantillasShown, 3);
-    EXPECT_TRUE(state.result);
+    EXPECT_TRUE(repeated);
     ASSERT_EQ(host.messages.size(), 2);
     EXPECT_TRUE(host.messages[0].startsWith("Demasiados Marcos Horarios seleccionados."));
     EXPECT_EQ(host.messages[1], "Debe al menos seleccionar 1 Marco Horario.");
@@ -284,7 +285,7 @@ TEST_F(DiasHoras, InvalidChoiceShowsANewDialog) {
 }
 
 TEST_F(DiasHoras, HostThatNeverClosesTheDialogEndsTheRun) {
-    host.onPlantillas = [](PlantillasLogic& dialog) { dialog.FormActivate(); };
+    host.onPlantillas = [](PlantillasLogic& dialog) { dialog.activate(); };
     try {
         run({{"JORNADAS_ESCOLARES", {frame("A"), frame("B")}}});
         FAIL() << "no error";

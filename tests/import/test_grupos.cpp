@@ -1,7 +1,7 @@
 #include "StepFixture.h"
 
-#include "run/RunError.h"
 #include "tables/WorkingTables.h"
+#include "text/RunError.h"
 
 using step_docs::group;
 using step_docs::Items;

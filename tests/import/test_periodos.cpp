@@ -1,6 +1,6 @@
 #include "StepFixture.h"
 
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include <QFileInfo>
 

@@ -29,11 +29,11 @@ TEST(PlantillasLogic, ActivationFillsListsAndShowsFirstFrame) {
     ScriptedHost host;
     const auto doc = threeFrames();
     PlantillasLogic logic(host, doc);
-    logic.FormActivate();
+    logic.activate();
 
     EXPECT_EQ(logic.marcos(), QStringList({"A", " B ", "C"})); // untrimmed
-    EXPECT_EQ(logic.plantillaIndex(), 0);
-    EXPECT_EQ(logic.plantillaText(), "A");
+    EXPECT_EQ(logic.focusRow(), 0);
+    EXPECT_EQ(logic.focusedFrame(), "A");
     EXPECT_EQ(logic.nombre(), QStringLiteral("Mañana"));
     EXPECT_EQ(logic.planFec1(), "01/09/2024");
     EXPECT_EQ(logic.planFec2(), "30/06/2025");
@@ -47,10 +47,10 @@ TEST(PlantillasLogic, FocusShowsUntrimmedDetailsAndExactlyMatchingSlots) {
     ScriptedHost host;
     const auto doc = threeFrames();
     PlantillasLogic logic(host, doc);
-    logic.FormActivate();
+    logic.activate();
 
-    logic.ListBox2Click(1);
-    EXPECT_EQ(logic.plantillaText(), " B ");
+    logic.focusFrame(1);
+    EXPECT_EQ(logic.focusedFrame(), " B ");
     EXPECT_EQ(logic.nombre(), " Tarde ");
     EXPECT_EQ(logic.planFec1(), " desde 1 ");
     EXPECT_EQ(logic.planFec2(), " hasta 2 ");
@@ -58,13 +58,13 @@ TEST(PlantillasLogic, FocusShowsUntrimmedDetailsAndExactlyMatchingSlots) {
     EXPECT_EQ(logic.horas(), QStringList({QStringLiteral("1ª B")}));
 
     // A frame that no slot names leaves the slot list empty.
-    logic.ListBox2Click(2);
+    logic.focusFrame(2);
     EXPECT_EQ(logic.nombre(), "Noche");
     EXPECT_TRUE(logic.horas().isEmpty());
 
     // No entry in focus: nothing matches.
-    logic.ListBox2Click(-1);
-    EXPECT_EQ(logic.plantillaIndex(), -1);
+    logic.focusFrame(-1);
+    EXPECT_EQ(logic.focusRow(), -1);
     EXPECT_EQ(logic.nombre(), "-");
     EXPECT_EQ(logic.planFec1(), "-");
     EXPECT_EQ(logic.planFec2(), "-");
@@ -78,7 +78,7 @@ TEST(PlantillasLogic, RepeatedCodeShowsTheLastFrame) {
         {"TRAMOS_HORARIOS", {slot("1", "x", "480", "540", "A"), slot("2", "y", "480", "540", "B")}},
     });
     PlantillasLogic logic(host, doc);
-    logic.FormActivate();
+    logic.activate();
     EXPECT_EQ(logic.nombre(), QStringLiteral("Último"));
     EXPECT_EQ(logic.planFec1(), "u1");
     EXPECT_EQ(logic.planFec2(), "");
@@ -91,7 +91,7 @@ TEST(PlantillasLogic, SingleSlotDocumentNeverFillsTheSlotList) {
         {"TRAMOS_HORARIOS", {slot("1", "solo", "480", "540", "A")}},
     });
     PlantillasLogic logic(host, doc);
-    logic.FormActivate();
+    logic.activate();
     EXPECT_EQ(logic.nombre(), "Uno");
     EXPECT_TRUE(logic.horas().isEmpty());
 }
@@ -103,10 +103,10 @@ TEST(PlantillasLogic, ShortFramesAndSlotsReadAsEmptyItems) {
         {"TRAMOS_HORARIOS", {{"1", "sin marco"}, {"2", "tampoco"}}},
     });
     PlantillasLogic logic(host, doc);
-    logic.FormActivate();
+    logic.activate();
     EXPECT_EQ(logic.nombre(), "");
     EXPECT_TRUE(logic.horas().isEmpty());
-    logic.ListBox2Click(-1); // the empty frame in focus names the slots without a frame
+    logic.focusFrame(-1); // the empty frame in focus names the slots without a frame
     EXPECT_EQ(logic.horas(), QStringList({"sin marco", "tampoco"}));
 }
 
@@ -138,9 +138,9 @@ TEST(PlantillasLogic, ClosingValidatesAndComposesInListOrder) {
         const auto doc = document(groups);
         ScriptedHost host;
         PlantillasLogic logic(host, doc);
-        logic.FormActivate();
+        logic.activate();
         logic.setSelection(c.selected);
-        logic.BitBtnContinuarClick();
+        logic.proceed();
         EXPECT_TRUE(logic.closed());
         EXPECT_EQ(logic.resultMH, c.resultMH);
         EXPECT_EQ(logic.resultado, c.resultado);
@@ -152,16 +152,16 @@ TEST(PlantillasLogic, ActivatingAgainEmptiesTheSelection) {
     ScriptedHost host;
     const auto doc = threeFrames();
     PlantillasLogic logic(host, doc);
-    logic.FormActivate();
+    logic.activate();
     logic.setSelected(0, true);
     logic.setSelected(2, true);
     logic.setSelected(2, false);
     logic.setSelected(7, true); // outside the list: ignored
     EXPECT_EQ(logic.selectedRows(), QList<int>({0}));
-    logic.ListBox2Click(2);
-    logic.FormActivate();
+    logic.focusFrame(2);
+    logic.activate();
     EXPECT_TRUE(logic.selectedRows().isEmpty());
-    EXPECT_EQ(logic.plantillaIndex(), 0);
+    EXPECT_EQ(logic.focusRow(), 0);
     EXPECT_EQ(logic.nombre(), QStringLiteral("Mañana"));
 }
 

@@ -1,7 +1,7 @@
 #include "import/ImportSteps.h"
 #include "import/PlantillasLogic.h"
 #include "import/dialogs/Plantihoras.h"
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include "FramesFixture.h"
 #include "TestSupport.h"
@@ -56,13 +56,13 @@ QList<int> selectedRows(const QListWidget* list) {
 using Script = std::function<void(TPlantillas&)>;
 
 void click(TPlantillas& dlg, int row, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    auto* list = dlg.findChild<QListWidget*>("ListBox2");
+    auto* list = dlg.findChild<QListWidget*>("ListaMarcos");
     QTest::mouseClick(list->viewport(), Qt::LeftButton, mods,
                       list->visualItemRect(list->item(row)).center());
 }
 
 void continuar(TPlantillas& dlg) {
-    QTest::mouseClick(dlg.findChild<QPushButton*>("BitBtnContinuar"), Qt::LeftButton);
+    QTest::mouseClick(dlg.findChild<QPushButton*>("BotonContinuar"), Qt::LeftButton);
 }
 
 // A host that shows the real dialog and plays one script per showing.
@@ -87,7 +87,7 @@ public:
         QMessageBox::information(QApplication::activeWindow(), QString(), text);
     }
 
-    void showPlantillas(PlantillasLogic& logic) override {
+    void askFrames(PlantillasLogic& logic) override {
         ++plantillasShown;
         if (scripts.empty()) {
             ADD_FAILURE() << "dialog shown once more than scripted";
@@ -97,7 +97,7 @@ public:
         scripts.pop_front();
         TPlantillas dlg(logic);
         QTimer::singleShot(0, &dlg, [&] {
-            selectionAtStart << selectedRows(dlg.findChild<QListWidget*>("ListBox2"));
+            selectionAtStart << selectedRows(dlg.findChild<QListWidget*>("ListaMarcos"));
             script(dlg);
             if (dlg.isVisible()) {
                 ADD_FAILURE() << "script left the dialog open";
@@ -113,12 +113,13 @@ class PlantillasDialog : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     DialogHost host;
-    MainState state;
+    bool repeated = false; // the step had to show its dialog again
     exchange::Document doc = document(threeFrames());
 
     QList<Row> runStep() {
-        ImportContext ctx{doc, host, state, dir.path(), QString()};
+        ImportContext ctx{doc, host, host, dir.path(), QString()};
         CrearDiasHoras(ctx);
+        repeated = ctx.dialogRepeated;
         return readRows(dir.path(), "DIASHORAST");
     }
 };
@@ -163,25 +164,23 @@ TEST_F(PlantillasDialog, ShowsItsControls) {
     const auto* nombre = dlg.findChild<QLabel*>("LabelNombre");
     EXPECT_TRUE(nombre->font().bold() && nombre->font().underline());
 
-    const auto* marcos = dlg.findChild<QListWidget*>("ListBox2");
+    const auto* marcos = dlg.findChild<QListWidget*>("ListaMarcos");
     ASSERT_NE(marcos, nullptr);
     EXPECT_EQ(marcos->selectionMode(), QAbstractItemView::ExtendedSelection);
     // Each code with its frame's name beside it.
     EXPECT_EQ(texts(marcos),
               QStringList({QStringLiteral("MAN — Mañana"), "TAR — Tarde", "NOCHE-LARGO2 — Noche"}));
     EXPECT_TRUE(selectedRows(marcos).isEmpty());
-    const auto* horas = dlg.findChild<QListWidget*>("ListBox1");
+    const auto* horas = dlg.findChild<QListWidget*>("ListaHoras");
     ASSERT_NE(horas, nullptr);
     EXPECT_EQ(texts(horas),
               QStringList({QStringLiteral("1ª mañana"), QStringLiteral("2ª mañana")}));
 
-    const auto* combo = dlg.findChild<QComboBox*>("ComboBoxPlantilla");
-    ASSERT_NE(combo, nullptr);
-    EXPECT_FALSE(combo->isVisible());
-    EXPECT_EQ(combo->count(), 3);
-    EXPECT_EQ(combo->currentIndex(), 0);
+    // The frame in focus is the logic's to keep, not a hidden widget's.
+    EXPECT_EQ(dlg.findChild<QComboBox*>(), nullptr);
+    EXPECT_EQ(logic.focusRow(), 0);
 
-    const auto* button = dlg.findChild<QPushButton*>("BitBtnContinuar");
+    const auto* button = dlg.findChild<QPushButton*>("BotonContinuar");
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->text(), "Continuar");
     EXPECT_EQ(button->property("helpContext").toInt(), 3);
@@ -193,10 +192,9 @@ TEST_F(PlantillasDialog, CtrlClickDeselectingStillMovesTheFocus) {
     TPlantillas dlg(logic);
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-    auto* marcos = dlg.findChild<QListWidget*>("ListBox2");
+    auto* marcos = dlg.findChild<QListWidget*>("ListaMarcos");
     auto* nombre = dlg.findChild<QLabel*>("LabelNombre");
-    auto* horas = dlg.findChild<QListWidget*>("ListBox1");
-    auto* combo = dlg.findChild<QComboBox*>("ComboBoxPlantilla");
+    auto* horas = dlg.findChild<QListWidget*>("ListaHoras");
 
     click(dlg, 1);
     EXPECT_EQ(nombre->text(), "Tarde");
@@ -208,7 +206,7 @@ TEST_F(PlantillasDialog, CtrlClickDeselectingStillMovesTheFocus) {
     click(dlg, 1, Qt::ControlModifier); // deselects TAR, which still takes the focus
     EXPECT_EQ(selectedRows(marcos), QList<int>({2}));
     EXPECT_EQ(logic.selectedRows(), QList<int>({2}));
-    EXPECT_EQ(combo->currentIndex(), 1);
+    EXPECT_EQ(logic.focusRow(), 1);
     EXPECT_EQ(nombre->text(), "Tarde");
     EXPECT_EQ(dlg.findChild<QLabel*>("LabelPlanFec1")->text(), "t1");
     EXPECT_EQ(texts(horas), QStringList({QStringLiteral("1ª tarde")}));
@@ -229,7 +227,7 @@ TEST_F(PlantillasDialog, LowerEntryClickedFirstStillComesSecond) {
     const QList<Row> rows = runStep();
     EXPECT_EQ(host.plantillasShown, 1);
     EXPECT_TRUE(host.messages.isEmpty());
-    EXPECT_FALSE(state.result);
+    EXPECT_FALSE(repeated);
     // The 3-character code comes back padded, the 12-character one cut to 10.
     EXPECT_EQ(host.results, QStringList({"MAN       NOCHE-LARG"}));
     EXPECT_EQ(column(rows, "MARCOXML").mid(0, 3), QStringList({"MAN", "MAN", "NOCHE-LARG"}));
@@ -251,7 +249,7 @@ TEST_F(PlantillasDialog, ThreeSelectedShowsTheFirstMessageAndANewDialog) {
     EXPECT_EQ(host.messages, QStringList({kTooMany}));
     EXPECT_EQ(host.results, QStringList({"MAN       TAR       NOCHE-LARG", "TAR       "}));
     EXPECT_EQ(host.selectionAtStart, QList<QList<int>>({{}, {}}));
-    EXPECT_TRUE(state.result);
+    EXPECT_TRUE(repeated);
     EXPECT_EQ(column(rows, "CODDIHO"), QStringList(7, "2"));
 }
 
@@ -289,7 +287,7 @@ TEST_F(PlantillasDialog, NothingSelectedShowsTheSecondMessage) {
     const QList<Row> rows = runStep();
     EXPECT_EQ(host.plantillasShown, 3);
     EXPECT_EQ(host.messages, QStringList({kNone, kNone}));
-    EXPECT_TRUE(state.result);
+    EXPECT_TRUE(repeated);
     EXPECT_EQ(rows.size(), 14);
 }
 
@@ -341,7 +339,6 @@ TEST_F(PlantillasDialog, TheWayOutAsksAndOnlyAChosenLeaveLeaves) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         DialogHost dialogs;
-        MainState st;
         QTemporaryDir folder;
         dialogs.scripts.push_back([&c](TPlantillas& dlg) {
             answerLeaving(c.button, c.finish);
@@ -354,12 +351,12 @@ TEST_F(PlantillasDialog, TheWayOutAsksAndOnlyAChosenLeaveLeaves) {
                 // Still choosing, from the keyboard: the last frame, then Continuar.
                 dlg.activateWindow();
                 EXPECT_TRUE(QTest::qWaitForWindowActive(&dlg));
-                dlg.findChild<QListWidget*>("ListBox2")->setFocus();
+                dlg.findChild<QListWidget*>("ListaMarcos")->setFocus();
                 key(Qt::Key_End);
                 key(Qt::Key_Return);
             }
         });
-        ImportContext ctx{doc, dialogs, st, folder.path(), QString()};
+        ImportContext ctx{doc, dialogs, dialogs, folder.path(), QString()};
         EXPECT_EQ(CrearDiasHoras(ctx), c.leaves);
         EXPECT_EQ(dialogs.plantillasShown, 1);
         EXPECT_TRUE(dialogs.messages.isEmpty());

@@ -72,9 +72,9 @@ inline Outcome importRun(const QString& document, const QString& workDir,
     if (tweak)
         tweak(host);
     host.documents.push_back(document);
-    MainState state;
+    run::RunState state;
     exchange::Document held;
-    BExportarClick(host, state, RunFolders{workDir, catalog}, held);
+    runImport(host, host, state, RunFolders{workDir, catalog}, held);
     EXPECT_EQ(host.busyDepth, 0);
     return {host.errors, host.messages, state.resultValue};
 }
@@ -82,9 +82,9 @@ inline Outcome importRun(const QString& document, const QString& workDir,
 inline Outcome exportRun(const QString& document, const QString& workDir) {
     ScriptedHost host;
     host.documents.push_back(document);
-    MainState state;
+    run::RunState state;
     exchange::Document held;
-    BImportarClick(host, state, RunFolders{workDir, {}}, held);
+    runExport(host, state, RunFolders{workDir, {}}, held);
     EXPECT_EQ(host.busyDepth, 0);
     return {host.errors, host.messages, state.resultValue};
 }
@@ -105,19 +105,7 @@ inline void expectEveryTableReads(const QString& folder) {
     EXPECT_TRUE(bad.isEmpty()) << bad.toStdString();
 }
 
-// Every file under a folder, name -> bytes; the tool's own bookkeeping (VELTRA_RESPALDO)
-// aside, since only what Tempolan reads counts.
-inline QMap<QString, QByteArray> snapshot(const QString& dir) {
-    QMap<QString, QByteArray> files;
-    QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString name = QDir(dir).relativeFilePath(path);
-        if (!name.startsWith(QLatin1String("VELTRA_RESPALDO/")))
-            files.insert(name, readFile(path));
-    }
-    return files;
-}
+using testing_support::snapshot;
 
 // The same without CURSOST2: the codes a user typed outlive a run that does not finish.
 inline QMap<QString, QByteArray> snapshotButCodes(const QString& dir) {
@@ -137,7 +125,6 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        tables::detail::resetIoHooks();
         work = dir.filePath(QStringLiteral("TLTEMP"));
         document = dir.filePath(QStringLiteral("VELTRA/datos.xml"));
         output = dir.filePath(QStringLiteral("VELTRA/ResultadoTempolandatos.xml"));
@@ -146,7 +133,6 @@ protected:
         ASSERT_TRUE(QFileInfo(catalogPath()).isFile())
             << "build the veltmaterias target first: " << catalogPath().toStdString();
     }
-    void TearDown() override { tables::detail::resetIoHooks(); }
 
     // A completed import followed by the timetable Tempolan would compute.
     void importSchool() {

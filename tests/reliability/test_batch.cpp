@@ -12,31 +12,14 @@ namespace {
 
 using namespace reliability;
 
-struct BatchResult {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using BatchResult = testing_support::ToolRun;
 
 // Runs veltra-tempolan; as an unprivileged user when asked and when we are root, since
 // root writes wherever it likes.
 BatchResult batch(const QStringList& args, bool unprivileged = false) {
-    QProcess p;
-    p.setProgram(batchTool());
-    p.setArguments(args);
-#ifdef Q_OS_WIN
-    Q_UNUSED(unprivileged); // permissions there are the folder's, not the user's id
-#else
-    if (unprivileged && geteuid() == 0)
-        p.setChildProcessModifier([] {
-            if (setgid(65534) != 0 || setuid(65534) != 0)
-                _exit(99);
-        });
-#endif
-    p.start();
-    EXPECT_TRUE(p.waitForFinished(120000)) << batchTool().toStdString();
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    testing_support::BatchRun how;
+    how.unprivileged = unprivileged;
+    return testing_support::runBatchTool(args, how);
 }
 
 class Batch : public SchoolTest {
@@ -64,11 +47,11 @@ protected:
 
 TEST_F(Batch, ImportAndExportComplete) {
     const BatchResult imported = batch(importArgs());
-    EXPECT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+    EXPECT_EQ(imported.code, 0) << imported.err.toStdString();
     importSchool(); // adds SOLUC
     const BatchResult exported =
         batch({QStringLiteral("export"), document, QStringLiteral("--workdir"), work});
-    EXPECT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    EXPECT_EQ(exported.code, 0) << exported.err.toStdString();
     EXPECT_TRUE(QFileInfo::exists(output));
 }
 
@@ -93,7 +76,7 @@ TEST_F(Batch, ReadOnlyWorkingFolder) {
     for (const QString& f : QDir(work).entryList(QDir::Files))
         QFile::setPermissions(QDir(work).filePath(f), QFile::ReadOwner | QFile::WriteOwner);
 
-    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_EQ(r.code, 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("No se puede escribir en la carpeta de trabajo")) &&
                 r.err.contains(work))
         << r.err.toStdString();
@@ -111,13 +94,13 @@ TEST_F(Batch, TwoInstancesNeverBothWriteATable) {
         tables::Table held;
         held.open(work, QStringLiteral("GRUPOST"), tables::OpenMode::Exclusive);
         const BatchResult r = batch(importArgs());
-        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.code, 1);
         EXPECT_TRUE(r.err.contains(QStringLiteral("GRUPOST.DBF está abierta en otro programa")))
             << r.err.toStdString();
         QStringList checkArgs = importArgs();
         checkArgs[0] = QStringLiteral("check");
         const BatchResult c = batch(checkArgs);
-        EXPECT_EQ(c.exitCode, 1);
+        EXPECT_EQ(c.code, 1);
         EXPECT_TRUE(c.out.contains(QStringLiteral("GRUPOST.DBF está abierta en otro programa")))
             << c.out.toStdString();
         held.close();
@@ -138,10 +121,10 @@ TEST_F(Batch, TwoInstancesNeverBothWriteATable) {
         };
     });
     EXPECT_TRUE(o.completed()) << o.shown();
-    EXPECT_EQ(during.exitCode, 1);
+    EXPECT_EQ(during.code, 1);
     EXPECT_TRUE(during.err.contains(QStringLiteral("Otra transformación está usando la carpeta")))
         << during.err.toStdString();
-    EXPECT_EQ(checkDuring.exitCode, 1);
+    EXPECT_EQ(checkDuring.code, 1);
     EXPECT_TRUE(
         checkDuring.err.contains(QStringLiteral("Otra transformación está usando la carpeta")))
         << checkDuring.err.toStdString();
@@ -168,7 +151,7 @@ TEST_P(BatchFailure, EndsWithCodeOneAndTheMessage) {
             ? importArgs()
             : QStringList{QStringLiteral("export"), document, QStringLiteral("--workdir"), work};
     const BatchResult r = batch(args);
-    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.said))) << r.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(output));
     if (*c.damaged)

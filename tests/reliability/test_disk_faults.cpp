@@ -6,7 +6,7 @@
 #include "SyscallFaults.h"
 
 #include "run/Safekeeping.h"
-#include "run/SystemError.h"
+#include "text/SystemError.h"
 
 namespace {
 
@@ -265,7 +265,7 @@ TEST_F(DiskFaults, DecliningTheRecoveryInAnImportThatDoesNotFinishKeepsTheCodes)
     const Outcome o = importRun(other, work, catalogPath(), [](ScriptedHost& host) {
         host.onCursos = [](CursosLogic& dialog) {
             dialog.recover(false); // CURSOST2 deleted
-            dialog.BitBtn2Click(); // and left without a code typed
+            dialog.forceExit();    // and left without a code typed
         };
     });
     EXPECT_NE(o.resultValue, 1);
@@ -316,18 +316,18 @@ TEST(SystemErrors, ReasonAndAdviceInSpanish) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
         const std::error_code code(c.code, std::generic_category());
-        EXPECT_TRUE(run::systemReason(code).contains(QString::fromUtf8(c.reason)))
-            << run::systemReason(code).toStdString();
-        const QString advice = run::systemAdvice(code);
+        EXPECT_TRUE(text::systemReason(code).contains(QString::fromUtf8(c.reason)))
+            << text::systemReason(code).toStdString();
+        const QString advice = text::systemAdvice(code);
         if (*c.advice) {
             EXPECT_TRUE(advice.contains(QString::fromUtf8(c.advice))) << advice.toStdString();
         } else {
             EXPECT_TRUE(advice.isEmpty()) << advice.toStdString();
         }
-        EXPECT_TRUE(englishSystemText(run::systemReasonAndAdvice(code)).isEmpty());
+        EXPECT_TRUE(englishSystemText(text::systemReasonAndAdvice(code)).isEmpty());
     }
     // EIO is no matter of space.
-    EXPECT_FALSE(run::systemAdvice(std::error_code(EIO, std::generic_category()))
+    EXPECT_FALSE(text::systemAdvice(std::error_code(EIO, std::generic_category()))
                      .contains(QStringLiteral("espacio")));
 }
 

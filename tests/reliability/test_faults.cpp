@@ -6,10 +6,12 @@
 #include "ReliabilityFixture.h"
 
 #include "tables/NativeFile.h"
+#include "tables/TableIo.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <iostream>
+#include <optional>
 #include <string>
 
 namespace {
@@ -91,14 +93,16 @@ TEST_F(SchoolTest, MissingWorkingFolder) {
 // the run ends naming the table and the reason, and every table left reads. A write that
 // fails puts half of its bytes on the disk first, as a full disk does.
 TEST_F(SchoolTest, DiskFullAtEveryPointOfAnImport) {
+    std::optional<tables::detail::ScopedIoHooks> diskHooks; // the disk's faults, while set
     int writes = 0;
-    tables::detail::ioHooks().write = [&](tables::detail::NativeFile& f, qint64 offset,
-                                          const char* data, qint64 size, QString* error) {
-        ++writes;
-        return f.nativeWriteAt(offset, data, size, error);
-    };
+    diskHooks.emplace(
+        tables::detail::IoHooks::writes([&](tables::detail::NativeFile& f, qint64 offset,
+                                            const char* data, qint64 size, QString* error) {
+            ++writes;
+            return f.nativeWriteAt(offset, data, size, error);
+        }));
     ASSERT_TRUE(importRun(document, work).completed());
-    tables::detail::resetIoHooks();
+    diskHooks.reset();
     ASSERT_GT(writes, 20);
 
     const QStringList tablesOfTheImport{
@@ -111,17 +115,18 @@ TEST_F(SchoolTest, DiskFullAtEveryPointOfAnImport) {
         const QString folder = dir.filePath(QStringLiteral("lleno%1").arg(failAt));
         QDir().mkpath(folder);
         int n = 0;
-        tables::detail::ioHooks().write = [&](tables::detail::NativeFile& f, qint64 offset,
-                                              const char* data, qint64 size, QString* error) {
-            if (++n < failAt)
-                return f.nativeWriteAt(offset, data, size, error);
-            if (n == failAt && size > 1)
-                f.nativeWriteAt(offset, data, size / 2, error);
-            *error = QStringLiteral("no queda espacio en el disco");
-            return false;
-        };
+        diskHooks.emplace(
+            tables::detail::IoHooks::writes([&](tables::detail::NativeFile& f, qint64 offset,
+                                                const char* data, qint64 size, QString* error) {
+                if (++n < failAt)
+                    return f.nativeWriteAt(offset, data, size, error);
+                if (n == failAt && size > 1)
+                    f.nativeWriteAt(offset, data, size / 2, error);
+                *error = QStringLiteral("no queda espacio en el disco");
+                return false;
+            }));
         const Outcome o = importRun(document, folder);
-        tables::detail::resetIoHooks();
+        diskHooks.reset();
         expectEndedWith(o, {QStringLiteral("no queda espacio en el disco")});
         const QString said = o.errors.value(0);
         EXPECT_TRUE(std::any_of(tablesOfTheImport.begin(), tablesOfTheImport.end(),
@@ -141,13 +146,14 @@ TEST_F(SchoolTest, DiskFullAtEveryPointOfAnImport) {
 
 // A file whose header never reached the disk is not left behind as a table.
 TEST_F(SchoolTest, TableWhoseHeaderCannotBeWrittenIsNotLeft) {
-    tables::detail::ioHooks().write = [](tables::detail::NativeFile&, qint64, const char*, qint64,
-                                         QString* error) {
-        *error = QStringLiteral("permiso denegado");
-        return false;
-    };
+    std::optional<tables::detail::ScopedIoHooks> diskHooks; // the disk's faults, while set
+    diskHooks.emplace(tables::detail::IoHooks::writes(
+        [](tables::detail::NativeFile&, qint64, const char*, qint64, QString* error) {
+            *error = QStringLiteral("permiso denegado");
+            return false;
+        }));
     const Outcome o = importRun(document, work);
-    tables::detail::resetIoHooks();
+    diskHooks.reset();
     expectEndedWith(o, {QStringLiteral("PERIODOS"), QStringLiteral("permiso denegado")});
     EXPECT_FALSE(tables::FileExists(QDir(work).filePath(QStringLiteral("PERIODOS.DBF"))));
     expectEveryTableReads(work);

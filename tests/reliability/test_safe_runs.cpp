@@ -4,11 +4,13 @@
 #include "ReliabilityFixture.h"
 
 #include "run/Safekeeping.h"
+#include "tables/TableIo.h"
 #include "tables/WorkingTables.h"
 
 #include <QElapsedTimer>
 #include <QThread>
 #ifndef Q_OS_WIN
+#include <optional>
 #include <sys/stat.h>
 #endif
 
@@ -16,19 +18,10 @@ namespace {
 
 using namespace reliability;
 
-struct BatchResult {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using BatchResult = testing_support::ToolRun;
 
 BatchResult batch(const QStringList& args) {
-    QProcess p;
-    p.start(batchTool(), args);
-    // Generous: only a hang would reach it.
-    EXPECT_TRUE(p.waitForFinished(120000)) << args.join(u' ').toStdString();
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return testing_support::runBatchTool(args, testing_support::BatchRun{});
 }
 
 // A folder with the tables of a completed import of the school, then the tables the
@@ -77,38 +70,42 @@ protected:
 // ---- Failures an import meets on the way leave every table as it was ----------------
 
 TEST_F(SafeRun, DiskFullInTheAssignmentsStepPutsEveryTableBack) {
+    std::optional<tables::detail::ScopedIoHooks> diskHooks; // the disk's faults, while set
     // Step 8 writes ASIGT: its first row fails as on a full disk.
-    tables::detail::ioHooks().write = [](tables::detail::NativeFile& f, qint64 offset,
-                                         const char* data, qint64 size, QString* error) {
-        if (f.path().endsWith(QLatin1String("ASIGT.DBF"), Qt::CaseInsensitive) && offset > 0) {
-            *error = QStringLiteral("No queda espacio en el disco");
-            return false;
-        }
-        return f.nativeWriteAt(offset, data, size, error);
-    };
+    diskHooks.emplace(
+        tables::detail::IoHooks::writes([](tables::detail::NativeFile& f, qint64 offset,
+                                           const char* data, qint64 size, QString* error) {
+            if (f.path().endsWith(QLatin1String("ASIGT.DBF"), Qt::CaseInsensitive) && offset > 0) {
+                *error = QStringLiteral("No queda espacio en el disco");
+                return false;
+            }
+            return f.nativeWriteAt(offset, data, size, error);
+        }));
     const Outcome o = importRun(document, work);
-    tables::detail::resetIoHooks();
+    diskHooks.reset();
     expectEndedWith(o, {QStringLiteral("espacio")});
     expectUntouched();
     expectEveryTableReads(work);
 }
 
 TEST_F(SafeRun, TablesThatCannotGoBackAtOnceAreSaidAndPutBackByTheNextRun) {
+    std::optional<tables::detail::ScopedIoHooks> diskHooks; // the disk's faults, while set
     // The disk fills in step 8, and a folder has taken the place of AULAT.DBF, so the
     // rollback cannot put that table back.
     const QString aulat = work + QStringLiteral("/AULAT.DBF");
-    tables::detail::ioHooks().write = [&](tables::detail::NativeFile& f, qint64 offset,
-                                          const char* data, qint64 size, QString* error) {
-        if (f.path().endsWith(QLatin1String("ASIGT.DBF"), Qt::CaseInsensitive) && offset > 0) {
-            QFile::remove(aulat);
-            QDir().mkpath(aulat + QStringLiteral("/dentro"));
-            *error = QStringLiteral("No queda espacio en el disco");
-            return false;
-        }
-        return f.nativeWriteAt(offset, data, size, error);
-    };
+    diskHooks.emplace(
+        tables::detail::IoHooks::writes([&](tables::detail::NativeFile& f, qint64 offset,
+                                            const char* data, qint64 size, QString* error) {
+            if (f.path().endsWith(QLatin1String("ASIGT.DBF"), Qt::CaseInsensitive) && offset > 0) {
+                QFile::remove(aulat);
+                QDir().mkpath(aulat + QStringLiteral("/dentro"));
+                *error = QStringLiteral("No queda espacio en el disco");
+                return false;
+            }
+            return f.nativeWriteAt(offset, data, size, error);
+        }));
     const Outcome o = importRun(document, work);
-    tables::detail::resetIoHooks();
+    diskHooks.reset();
     // Both faults are told: the one that stopped the run first.
     ASSERT_EQ(o.errors.size(), 1);
     const QString said = o.errors.first();
@@ -130,7 +127,7 @@ TEST_F(SafeRun, ForcedExitPutsTheTablesBackAndKeepsTheTypedCodes) {
             dialog.applyCodes(
                 {{QStringLiteral("500"), {QStringLiteral("BACH"), QStringLiteral("2")}},
                  {QStringLiteral("600"), {QStringLiteral("ESO"), QString()}}});
-            dialog.BitBtn2Click();
+            dialog.forceExit();
         };
     });
     EXPECT_EQ(o.resultValue, 0);
@@ -208,7 +205,7 @@ TEST_F(SafeRun, ARunMeetingAnotherIsRefusedAtOnceTouchingNothing) {
     expectEndedWith(exported, {QStringLiteral("Otra transformación")});
     EXPECT_FALSE(QFileInfo::exists(output));
     const BatchResult b = batch(importArgs(document));
-    EXPECT_EQ(b.exitCode, 1) << b.err.toStdString();
+    EXPECT_EQ(b.code, 1) << b.err.toStdString();
     EXPECT_TRUE(b.err.contains(QStringLiteral("Otra transformación"))) << b.err.toStdString();
     expectUntouched();
 
@@ -235,7 +232,7 @@ TEST_F(SafeRun, TwoImportsStartedTogetherLeaveTheTablesOfOne) {
     const QMap<QString, QByteArray> mixed = nowButCodes();
     const auto sameAsImportOf = [&](const QString& doc) {
         const BatchResult again = batch(importArgs(doc));
-        EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
+        EXPECT_EQ(again.code, 0) << again.err.toStdString();
         const QMap<QString, QByteArray> single = nowButCodes();
         for (auto it = single.cbegin(); it != single.cend(); ++it) {
             // The header's date of last update aside.
@@ -253,9 +250,9 @@ TEST_F(SafeRun, AnImportKilledAnywhereIsUndoneByTheNextRun) {
     const QString doc = documentWith("Lengua", "Lenguas");
     const QStringList restore{QStringLiteral("restore"), QStringLiteral("--workdir"), work};
     // The tables a whole import of the document leaves, for a kill that comes too late.
-    ASSERT_EQ(batch(importArgs(doc)).exitCode, 0);
+    ASSERT_EQ(batch(importArgs(doc)).code, 0);
     const QMap<QString, QByteArray> imported = nowButCodes();
-    ASSERT_EQ(batch(restore).exitCode, 0);
+    ASSERT_EQ(batch(restore).code, 0);
     const auto isWholeImport = [&] {
         const QMap<QString, QByteArray> now = nowButCodes();
         if (now.keys() != imported.keys())
@@ -285,7 +282,7 @@ TEST_F(SafeRun, AnImportKilledAnywhereIsUndoneByTheNextRun) {
 
         if (finished) {
             // It completed before the kill: put the school back for the next round.
-            ASSERT_EQ(batch(restore).exitCode, 0);
+            ASSERT_EQ(batch(restore).code, 0);
             continue;
         }
         // The next run, an export here, finishes the job before anything else.
@@ -294,14 +291,14 @@ TEST_F(SafeRun, AnImportKilledAnywhereIsUndoneByTheNextRun) {
         const QString said = next.out + next.err;
         if (said.contains(QStringLiteral("terminó, pero"))) {
             // Killed after it had finished, before tidying its copies: the import stands.
-            ASSERT_EQ(batch(restore).exitCode, 0);
+            ASSERT_EQ(batch(restore).code, 0);
             continue;
         }
         if (!said.contains(QStringLiteral("no terminó"))) {
             // Killed after its last word to the disk, before the process ended: the
             // import stands whole, and nothing was left to finish.
             EXPECT_TRUE(isWholeImport()) << said.toStdString();
-            ASSERT_EQ(batch(restore).exitCode, 0);
+            ASSERT_EQ(batch(restore).code, 0);
             continue;
         }
         expectUntouched();
@@ -332,7 +329,7 @@ TEST_F(SafeRun, CheckForetellsTheUndoingOfAKilledRunAndLeavesItToTheImport) {
     QStringList checkArgs = importArgs(document);
     checkArgs[0] = QStringLiteral("check");
     const BatchResult c = batch(checkArgs);
-    EXPECT_EQ(c.exitCode, 0) << c.out.toStdString() << c.err.toStdString();
+    EXPECT_EQ(c.code, 0) << c.out.toStdString() << c.err.toStdString();
     EXPECT_TRUE(c.out.contains(QStringLiteral("no terminó"))) << c.out.toStdString();
     EXPECT_TRUE(c.out.contains(QStringLiteral("5. CrearProfesores: PROFT ")))
         << c.out.toStdString();
@@ -340,7 +337,7 @@ TEST_F(SafeRun, CheckForetellsTheUndoingOfAKilledRunAndLeavesItToTheImport) {
     EXPECT_TRUE(QFileInfo(inProgress).isDir()) << "check leaves the undoing to the import";
 
     const BatchResult i = batch(importArgs(document));
-    EXPECT_EQ(i.exitCode, 0) << i.err.toStdString();
+    EXPECT_EQ(i.code, 0) << i.err.toStdString();
     EXPECT_TRUE((i.out + i.err).contains(QStringLiteral("no terminó"))) << i.err.toStdString();
 }
 
@@ -348,26 +345,26 @@ TEST_F(SafeRun, CheckForetellsTheUndoingOfAKilledRunAndLeavesItToTheImport) {
 
 TEST_F(SafeRun, RestorePutsBackTheTablesBeforeTheLastImportAndCanBeUndone) {
     const QString other = documentWith("Lengua", "Lenguas");
-    ASSERT_EQ(batch(importArgs(other)).exitCode, 0);
+    ASSERT_EQ(batch(importArgs(other)).code, 0);
     const QMap<QString, QByteArray> afterImport = nowButCodes();
     const QStringList restore{QStringLiteral("restore"), QStringLiteral("--workdir"), work};
 
     BatchResult r = batch(restore);
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains(QStringLiteral("PROFT"))) << r.out.toStdString();
     expectUntouched();
 
     r = batch(restore); // the restore undone
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(nowButCodes() == afterImport);
 
     // Worked on in Tempolan since: refused, naming the table, unless forced.
     writeFile(work + QStringLiteral("/AULAT.DBF"),
               readFile(work + QStringLiteral("/AULAT.DBF")) + "x");
     r = batch(restore);
-    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("AULAT"))) << r.err.toStdString();
-    EXPECT_EQ(batch(restore + QStringList{QStringLiteral("--force")}).exitCode, 0);
+    EXPECT_EQ(batch(restore + QStringList{QStringLiteral("--force")}).code, 0);
     expectUntouched();
 }
 
@@ -375,7 +372,7 @@ TEST(Restore, NothingToRestoreSaysSo) {
     QTemporaryDir dir;
     const BatchResult r =
         batch({QStringLiteral("restore"), QStringLiteral("--workdir"), dir.path()});
-    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("No hay nada que reponer"))) << r.err.toStdString();
 }
 
@@ -392,7 +389,7 @@ TEST_F(SafeRun, ASpecialFileNamedLikeATableIsRefusedWithoutOpeningIt) {
 #endif
     before = nowButCodes();
     const BatchResult r = batch(importArgs(document)); // a hang would end at the time-out
-    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("PERIODOS.DBF"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("no es un archivo normal"))) << r.err.toStdString();
 }

@@ -8,10 +8,10 @@
 #include "import/CursosLogic.h"
 #include "import/ImportRun.h"
 #include "import/PlantillasLogic.h"
-#include "run/RunError.h"
 #include "run/RunReport.h"
 #include "tables/Table.h"
 #include "tables/WorkingTables.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QProcess>
@@ -442,9 +442,9 @@ TEST_P(EndToEnd, ImportTimetableAndExport) {
     importHost.onPlantillas = [&](PlantillasLogic& d) {
         EXPECT_EQ(d.chooseByCodes(school.frameCodes.mid(0, 2)).status, PlantillasLogic::Choice::Ok);
     };
-    MainState importState;
+    run::RunState importState;
     exchange::Document held;
-    BExportarClick(importHost, importState, folders, held);
+    runImport(importHost, importHost, importState, folders, held);
     ASSERT_TRUE(importHost.errors.isEmpty())
         << importHost.errors.join(QLatin1Char('\n')).toStdString();
     ASSERT_EQ(importState.resultValue, 1);
@@ -490,9 +490,9 @@ TEST_P(EndToEnd, ImportTimetableAndExport) {
     // timetable groups, each with all of the teacher's entries.
     ScriptedHost exportHost;
     exportHost.documents = {school.documentPath};
-    MainState exportState;
+    run::RunState exportState;
     exchange::Document exportHeld;
-    BImportarClick(exportHost, exportState, folders, exportHeld);
+    runExport(exportHost, exportState, folders, exportHeld);
     ASSERT_TRUE(exportHost.errors.isEmpty())
         << exportHost.errors.join(QLatin1Char('\n')).toStdString();
     const Document out =
@@ -572,17 +572,17 @@ TEST(SampleSchool, ExportReportAccountsForEveryEntry) {
         EXPECT_EQ(d.chooseByCodes({QStringLiteral("1101"), QStringLiteral("1102")}).status,
                   PlantillasLogic::Choice::Ok);
     };
-    MainState importState;
+    run::RunState importState;
     exchange::Document held;
-    BExportarClick(importHost, importState, folders, held);
+    runImport(importHost, importHost, importState, folders, held);
     ASSERT_EQ(importState.resultValue, 1) << importHost.errors.join(u'\n').toStdString();
     ASSERT_TRUE(
         QFile::copy(samples + QStringLiteral("/SOLUC.DBF"), work + QStringLiteral("/SOLUC.DBF")));
 
     ScriptedHost exportHost;
     exportHost.documents = {doc};
-    MainState exportState;
-    BImportarClick(exportHost, exportState, folders, held);
+    run::RunState exportState;
+    runExport(exportHost, exportState, folders, held);
     ASSERT_EQ(exportState.resultValue, 1) << exportHost.errors.join(u'\n').toStdString();
     ASSERT_TRUE(exportHost.report.has_value());
     EXPECT_EQ(exportHost.report->count(run::ReportKind::TeacherWithoutEmployee), 2);

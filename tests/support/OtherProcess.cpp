@@ -1,7 +1,7 @@
 #include "OtherProcess.h"
 
-#include "run/RunError.h"
 #include "tables/Table.h"
+#include "text/RunError.h"
 
 #include <QCoreApplication>
 #include <QProcessEnvironment>

@@ -1,6 +1,9 @@
 #include "TestSupport.h"
 
+#include "import/CursosLogic.h"
+
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -9,6 +12,10 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -36,18 +43,27 @@ QString batchTool() {
     return QStringLiteral(VT_BATCH_TOOL);
 }
 
-ToolRun runBatchTool(const QStringList& args, const QString& home, const QString& cwd,
-                     int timeoutMs) {
+ToolRun runBatchTool(const QStringList& args, const BatchRun& how) {
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TLTEMP"), home + QStringLiteral("/TLTEMP"));
-    env.insert(QStringLiteral("HOME"), home);
-    p.setProcessEnvironment(env);
-    if (!cwd.isEmpty())
-        p.setWorkingDirectory(cwd);
+    if (!how.home.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TLTEMP"), how.home + QStringLiteral("/TLTEMP"));
+        env.insert(QStringLiteral("HOME"), how.home);
+        p.setProcessEnvironment(env);
+    }
+    if (!how.cwd.isEmpty())
+        p.setWorkingDirectory(how.cwd);
+#ifndef Q_OS_WIN
+    // Windows permissions are the folder's, not the user's id.
+    if (how.unprivileged && geteuid() == 0)
+        p.setChildProcessModifier([] {
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(99);
+        });
+#endif
     p.start(batchTool(), args);
     ToolRun o;
-    if (!p.waitForStarted(30000) || !p.waitForFinished(timeoutMs)) {
+    if (!p.waitForStarted(30000) || !p.waitForFinished(how.timeoutMs)) {
         p.kill();
         p.waitForFinished();
         o.err = QStringLiteral("no terminó: ") + p.errorString();
@@ -62,6 +78,25 @@ ToolRun runBatchTool(const QStringList& args, const QString& home, const QString
     o.err.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 #endif
     return o;
+}
+
+QMap<QString, QByteArray> snapshot(const QString& dir, SnapshotScope scope) {
+    QDir::Filters filters = QDir::Files;
+    if (scope.folders)
+        filters |= QDir::Dirs | QDir::NoDotAndDotDot;
+    if (scope.hidden)
+        filters |= QDir::Hidden;
+    QMap<QString, QByteArray> files;
+    QDirIterator it(dir, filters, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString name = QDir(dir).relativeFilePath(path);
+        if (!scope.bookkeeping && (name == QLatin1String("VELTRA_RESPALDO") ||
+                                   name.startsWith(QLatin1String("VELTRA_RESPALDO/"))))
+            continue;
+        files.insert(name, readFile(path));
+    }
+    return files;
 }
 
 std::ostream& operator<<(std::ostream& os, const ToolRun& o) {
@@ -182,13 +217,17 @@ void ScriptedHost::setBusy(bool busy) {
     busyDepth += busy ? 1 : -1;
 }
 
-void ScriptedHost::showCursos(CursosLogic& dialog) {
+bool ScriptedHost::recoverSavedCodes() {
+    return askOkCancel(CursosLogic::kRecoveryCaption, CursosLogic::kRecoveryText);
+}
+
+void ScriptedHost::askCourseCodes(CursosLogic& dialog) {
     ++cursosShown;
     if (onCursos)
         onCursos(dialog);
 }
 
-void ScriptedHost::showPlantillas(PlantillasLogic& dialog) {
+void ScriptedHost::askFrames(PlantillasLogic& dialog) {
     ++plantillasShown;
     if (onPlantillas)
         onPlantillas(dialog);

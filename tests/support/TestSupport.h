@@ -1,8 +1,11 @@
 #pragma once
 
+#include "import/ImportQuestions.h"
 #include "run/RunHost.h"
 #include "run/RunReport.h"
 
+#include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <deque>
@@ -27,6 +30,17 @@ QByteArray readFile(const QString& path);
 // The batch front end built beside the tests.
 QString batchTool();
 
+// What snapshot() takes in besides the files Tempolan reads.
+struct SnapshotScope {
+    bool bookkeeping = false; // the tool's own VELTRA_RESPALDO
+    bool folders = false;     // subfolders, as entries of their own with no bytes
+    bool hidden = false;      // hidden files
+};
+
+// Every file under a folder, name (relative, with '/') -> bytes, to see that nothing
+// changed.
+QMap<QString, QByteArray> snapshot(const QString& dir, SnapshotScope scope = {});
+
 // What one run of the batch front end gave.
 struct ToolRun {
     int code = -1; // -2: it crashed or was killed
@@ -34,11 +48,20 @@ struct ToolRun {
     QString err;
 };
 
-// Runs the batch front end in `cwd` (the current folder when empty) with TLTEMP and HOME
-// pointing into `home`, so that the default working folder is never the real one. A run
-// that does not end within `timeoutMs` is killed and says so in `err`.
-ToolRun runBatchTool(const QStringList& args, const QString& home, const QString& cwd = {},
-                     int timeoutMs = 120000);
+// How the batch front end is run.
+struct BatchRun {
+    // TLTEMP and HOME point into it, so that the default working folder is never the real
+    // one; empty: the environment as it is.
+    QString home;
+    QString cwd;               // the current folder when empty
+    int timeoutMs = 120000;    // then it is killed and says so in `err`
+    bool unprivileged = false; // as nobody when we are root (POSIX): folder permissions count
+};
+ToolRun runBatchTool(const QStringList& args, const BatchRun& how);
+inline ToolRun runBatchTool(const QStringList& args, const QString& home, const QString& cwd = {},
+                            int timeoutMs = 120000) {
+    return runBatchTool(args, BatchRun{home, cwd, timeoutMs, false});
+}
 std::ostream& operator<<(std::ostream& os, const ToolRun& o);
 
 // What `check` foretold against what `import` then did with the same options on the same
@@ -51,8 +74,9 @@ void expectCheckAgreesWithImport(const ToolRun& check, const ToolRun& import,
 
 } // namespace testing_support
 
-// A run host with scripted answers that records what the run showed.
-class ScriptedHost : public RunHost {
+// A run host with scripted answers that records what the run showed; it answers the
+// import's questions too (the recovery question as an OK/Cancel one).
+class ScriptedHost : public RunHost, public ImportQuestions {
 public:
     std::deque<std::optional<QString>> documents; // answers to the chooser, in order
     std::deque<bool> answers;                     // answers to OK/Cancel questions
@@ -73,8 +97,9 @@ public:
     bool askOkCancel(const QString& caption, const QString& text) override;
     void reportError(const QString& text) override;
     void setBusy(bool busy) override;
-    void showCursos(CursosLogic& dialog) override;
-    void showPlantillas(PlantillasLogic& dialog) override;
+    bool recoverSavedCodes() override;
+    void askCourseCodes(CursosLogic& dialog) override;
+    void askFrames(PlantillasLogic& dialog) override;
     void closeMainWindow() override { ++closed; }
     void disableRunButtons() override { ++buttonsDisabled; }
 

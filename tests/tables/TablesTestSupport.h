@@ -1,8 +1,8 @@
 #pragma once
 
 #include "TestSupport.h"
-#include "run/RunError.h"
 #include "tables/Table.h"
+#include "text/RunError.h"
 
 #include <QDate>
 #include <QDir>
@@ -33,6 +33,47 @@ inline QString errorOf(const std::function<void()>& fn) {
     }
     ADD_FAILURE() << "no RunError thrown";
     return {};
+}
+
+// A filter written as the old engine's expression, "PROF= 'value'" (a quote inside
+// doubled): the tests and the table benchmarks state their filters that way. An empty
+// expression clears the filter; a malformed one throws RunError naming the table.
+inline void filterBy(tables::Table& t, const QString& expression) {
+    const QString e = expression.trimmed();
+    if (e.isEmpty()) {
+        t.clearFilter();
+        return;
+    }
+    const auto bad = [&] {
+        return RunError(
+            QStringLiteral("Filtro no válido en la tabla %1: %2").arg(t.name(), expression));
+    };
+    const qsizetype eq = e.indexOf(u'=');
+    if (eq <= 0)
+        throw bad();
+    qsizetype i = eq + 1;
+    while (i < e.size() && e[i] == u' ')
+        ++i;
+    if (i >= e.size() || e[i] != u'\'')
+        throw bad();
+    QString value;
+    bool closed = false;
+    for (++i; i < e.size(); ++i) {
+        if (e[i] == u'\'') {
+            if (i + 1 < e.size() && e[i + 1] == u'\'') {
+                value += u'\'';
+                ++i;
+                continue;
+            }
+            closed = true;
+            ++i;
+            break;
+        }
+        value += e[i];
+    }
+    if (!closed || i != e.size())
+        throw bad();
+    t.setFilter(e.left(eq).trimmed(), value);
 }
 
 struct Descriptor {

@@ -377,7 +377,7 @@ TEST(DbfFiles, FieldsOfOtherTypesAreSkippedUntilUsed) {
             [&] { t.real(QStringLiteral("RARO")); },
             [&] { t.isNull(QStringLiteral("RARO")); },
             [&] { t.locate(QStringLiteral("RARO"), {QStringLiteral("x")}); },
-            [&] { t.setFilter(QStringLiteral("RARO= 'x'")); },
+            [&] { filterBy(t, QStringLiteral("RARO= 'x'")); },
             [&] { t.append(); },
             [&] { t.edit(); },
         };
@@ -388,7 +388,7 @@ TEST(DbfFiles, FieldsOfOtherTypesAreSkippedUntilUsed) {
         }
         EXPECT_FALSE(t.isEditing());
         // Also with no current row to read from.
-        t.setFilter(QStringLiteral("NOMBRE= 'nadie'"));
+        filterBy(t, QStringLiteral("NOMBRE= 'nadie'"));
         EXPECT_TRUE(errorOf([&] { t.text(QStringLiteral("RARO")); }).contains("RARO"));
         t.close();
         EXPECT_EQ(readFile(tmp.path() + QStringLiteral("/OTRA.DBF")), f); // left as it was

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
+#include <optional>
 
 using namespace tables;
 using namespace tables_testing;
@@ -271,6 +272,7 @@ TEST_F(TableStore, PostedRowsAreOnDiskAtOnce) {
 // program opens the file again. Until then the file is the whole table it was; a write that
 // fails then names the table and leaves it readable with the rows written before.
 TEST_F(TableStore, HeldRowsReachTheDiskTogether) {
+    std::optional<detail::ScopedIoHooks> diskHooks; // the disk's faults, while set
     createProfs();
     const QString path = QDir(folder()).filePath(QStringLiteral("PROFT.DBF"));
     const auto countOnDisk = [&] {
@@ -319,19 +321,19 @@ TEST_F(TableStore, HeldRowsReachTheDiskTogether) {
     writer.holdWrites();
     addProf(writer, QStringLiteral("Pilar"), QStringLiteral("PI"), 4);
     addProf(writer, QStringLiteral("Rosa"), QStringLiteral("RO"), 5);
-    detail::ioHooks().write = [](detail::NativeFile& f, qint64 offset, const char* data,
-                                 qint64 size, QString* error) {
-        f.nativeWriteAt(offset, data, size / 2, error);
-        *error = QStringLiteral("No queda espacio en el disco");
-        return false;
-    };
+    diskHooks.emplace(detail::IoHooks::writes(
+        [](detail::NativeFile& f, qint64 offset, const char* data, qint64 size, QString* error) {
+            f.nativeWriteAt(offset, data, size / 2, error);
+            *error = QStringLiteral("No queda espacio en el disco");
+            return false;
+        }));
     QString message;
     try {
         writer.close();
     } catch (const RunError& e) {
         message = e.message();
     }
-    detail::resetIoHooks();
+    diskHooks.reset();
     EXPECT_TRUE(message.contains(QStringLiteral("PROFT")) && message.contains(u"espacio"))
         << message.toStdString();
     EXPECT_FALSE(writer.isOpen());
@@ -417,7 +419,7 @@ TEST_F(TableStore, LocateSeesEditsAndAppends) {
             zs << t.integer(QStringLiteral("HORAS"));
     }
     EXPECT_EQ(zs, (QList<qint32>{3, 49, 100}));
-    t.setFilter(QStringLiteral("ABREV= 'Z'"));
+    filterBy(t, QStringLiteral("ABREV= 'Z'"));
     QList<qint32> filtered;
     for (t.first(); !t.atEnd(); t.next())
         filtered << t.integer(QStringLiteral("HORAS"));
@@ -460,27 +462,27 @@ TEST_F(TableStore, FilterShowsOnlyMatchingRows) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expression);
-        t.setFilter(QString::fromLatin1(c.expression));
+        filterBy(t, QString::fromLatin1(c.expression));
         EXPECT_EQ(names(t, QStringLiteral("DIA")), c.days);
         EXPECT_EQ(t.rowCount(), c.days.size());
     }
 
     // Locate sees only what the filter lets through.
-    t.setFilter(QStringLiteral("PROF= 'ANA'"));
+    filterBy(t, QStringLiteral("PROF= 'ANA'"));
     EXPECT_FALSE(t.locate(QStringLiteral("DIA"), {QStringLiteral("4")}));
     EXPECT_TRUE(t.locate(QStringLiteral("DIA"), {QStringLiteral("3")}));
     t.clearFilter();
     EXPECT_EQ(t.rowCount(), 6);
     EXPECT_TRUE(t.locate(QStringLiteral("DIA"), {QStringLiteral("4")}));
-    t.setFilter(QStringLiteral("PROF= 'BEA'"));
-    t.setFilter(QString()); // empty expression clears
+    filterBy(t, QStringLiteral("PROF= 'BEA'"));
+    filterBy(t, QString()); // empty expression clears
     EXPECT_EQ(t.rowCount(), 6);
 
     for (const char* bad :
          {"PROF 'ANA'", "PROF= 'ANA", "PROF= ANA", "PROF= 'A' x", "NADA= 'x'", "DIA= 'uno'"}) {
         SCOPED_TRACE(bad);
         EXPECT_TRUE(errorOf([&] {
-                        t.setFilter(QString::fromLatin1(bad));
+                        filterBy(t, QString::fromLatin1(bad));
                     }).contains(QStringLiteral("SOLUC")));
     }
 }
@@ -594,6 +596,7 @@ TEST_F(TableStore, ClosedTableOperationsFail) {
 // and appending to it: the failing operation names the table, and whatever is on disk
 // afterwards either opens with the rows posted before the failure or is refused cleanly.
 TEST_F(TableStore, FullDiskLeavesAReadableTable) {
+    std::optional<detail::ScopedIoHooks> diskHooks; // the disk's faults, while set
     const QList<FieldDef> fields = {{QStringLiteral("NOMBRE"), FieldType::Text, 8},
                                     {QStringLiteral("N"), FieldType::Integer, 0}};
     const int header = 68 + 2 * 48 + 1;
@@ -602,17 +605,18 @@ TEST_F(TableStore, FullDiskLeavesAReadableTable) {
     for (qint64 limit = 0; limit <= header + 1 + 3 * (record + 1 + 7) + 4; ++limit) {
         SCOPED_TRACE(limit);
         budget = limit;
-        detail::ioHooks().write = [&](detail::NativeFile& f, qint64 offset, const char* data,
-                                      qint64 size, QString* error) {
-            const qint64 n = qMin(size, budget);
-            budget -= n;
-            if (n > 0 && !f.nativeWriteAt(offset, data, n, error))
+        diskHooks.emplace(
+            detail::IoHooks::writes([&](detail::NativeFile& f, qint64 offset, const char* data,
+                                        qint64 size, QString* error) {
+                const qint64 n = qMin(size, budget);
+                budget -= n;
+                if (n > 0 && !f.nativeWriteAt(offset, data, n, error))
+                    return false;
+                if (n == size)
+                    return true;
+                *error = QStringLiteral("No queda espacio en el disco");
                 return false;
-            if (n == size)
-                return true;
-            *error = QStringLiteral("No queda espacio en el disco");
-            return false;
-        };
+            }));
         DeleteTable(folder(), QStringLiteral("LLENA"));
         int posted = 0;
         QString message;
@@ -631,7 +635,7 @@ TEST_F(TableStore, FullDiskLeavesAReadableTable) {
         } catch (const RunError& e) {
             message = e.message();
         }
-        detail::resetIoHooks();
+        diskHooks.reset();
         if (message.isEmpty())
             break; // everything fitted: no later limit fails
         EXPECT_TRUE(message.contains(QStringLiteral("LLENA"))) << message.toStdString();
@@ -651,7 +655,7 @@ TEST_F(TableStore, FullDiskLeavesAReadableTable) {
             EXPECT_EQ(t.integer(QStringLiteral("N")), i);
         }
     }
-    detail::resetIoHooks();
+    diskHooks.reset();
 }
 
 TEST_F(TableStore, FieldNamesInAnyCaseAndTextCutAtAPair) {

@@ -40,15 +40,9 @@ std::wstring wide(const QString& path) {
     return QDir::toNativeSeparators(path).toStdWString();
 }
 
-// Every file of a folder (subfolders too) and its bytes.
+// Every file of a folder (subfolders and hidden files too) and its bytes.
 QMap<QString, QByteArray> snapshot(const QString& folder) {
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(folder).relativeFilePath(path), readFile(path));
-    }
-    return files;
+    return testing_support::snapshot(folder, {true, false, true});
 }
 
 QStringList importArgs(const QString& work) {
@@ -65,8 +59,8 @@ QStringList importArgs(const QString& work) {
 // Tempolan's folder is C:\TLTEMP whatever the environment says; the catalogue comes from
 // the program's own folder.
 TEST(WindowsFolders, WorkingFolderIsCTltempAndTheCatalogueIsBesideTheProgram) {
-    EXPECT_EQ(QDir::toNativeSeparators(workingFolder()), QStringLiteral("C:\\TLTEMP"));
-    EXPECT_EQ(programFolder(), QCoreApplication::applicationDirPath());
+    EXPECT_EQ(QDir::toNativeSeparators(tables::workingFolder()), QStringLiteral("C:\\TLTEMP"));
+    EXPECT_EQ(tables::programFolder(), QCoreApplication::applicationDirPath());
 
     const QString tltemp = QStringLiteral("C:/TLTEMP");
     QDir(tltemp).removeRecursively();
@@ -137,7 +131,7 @@ protected:
 // The lock file of a run is held without sharing: a second run is refused at once, and the
 // folder stays as it was.
 TEST_F(WindowsLocks, ASecondRunOnTheFolderIsRefused) {
-    const QString lockPath = toolFolder(work) + QStringLiteral("/BLOQUEO");
+    const QString lockPath = tables::toolFolder(work) + QStringLiteral("/BLOQUEO");
     tables::detail::NativeFile lock;
     QString why;
     ASSERT_EQ(lock.open(lockPath, tables::detail::LockKind::Exclusive, true, &why),

@@ -1,6 +1,7 @@
 #include "import/dialogs/Cursos.h"
 
 #include "import/CursosLogic.h"
+#include "tables/WorkingTables.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -29,8 +30,10 @@
 
 namespace {
 
-constexpr int kNivelWidth = 5;
-constexpr int kCursoWidth = 3;
+// Widths of CURSOST's fields: what an editor takes and what a column shows.
+int fieldWidth(const QString& field) {
+    return tables::widthOf(tables::CURSOST::fields(), field);
+}
 
 // Runs a piece of the dialog's work; a failure is handed to onError instead of being
 // thrown through Qt's event dispatch.
@@ -142,8 +145,9 @@ public:
                           const QModelIndex& index) const override {
         auto* editor = new QLineEdit(parent);
         editor->setFrame(false);
-        editor->setMaxLength(index.column() == TControlCursos::ColNivel ? kNivelWidth
-                                                                        : kCursoWidth);
+        editor->setMaxLength(fieldWidth(index.column() == TControlCursos::ColNivel
+                                            ? tables::CURSOST::NIVEL
+                                            : tables::CURSOST::CURSO));
         (void)option;
         return editor;
     }
@@ -186,7 +190,7 @@ public:
     void attachModel(QAbstractItemModel* m) {
         setModel(m);
         frozen_->setModel(m);
-        frozen_->setObjectName(QStringLiteral("CursosTDBGridFija"));
+        frozen_->setObjectName(QStringLiteral("RejillaCursosFija"));
         frozen_->setFocusPolicy(Qt::NoFocus);
         frozen_->verticalHeader()->hide();
         frozen_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -387,7 +391,7 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
 
     // The grid.
     grid_ = new CursosGrid(this);
-    grid_->setObjectName(QStringLiteral("CursosTDBGrid"));
+    grid_->setObjectName(QStringLiteral("RejillaCursos"));
     grid_->setProperty("helpContext", 1);
     model_ = new CursosModel(
         logic_, [this](const std::function<void()>& f) { guarded(f); }, this);
@@ -411,11 +415,14 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
     grid_->horizontalHeader()->setStretchLastSection(false);
     grid_->attachModel(model_);
     {
-        // Widths in characters of the grid's font; ESTUDIOS takes whatever is left.
+        // Widths in characters of the grid's font, the codes' from their fields;
+        // ESTUDIOS starts at 40 and takes whatever is left.
         const QFontMetrics fm(grid_->font());
         const int ch = fm.averageCharWidth();
         const int pad = 12;
-        const int widths[ColumnCount] = {10, 40, 5, 3};
+        const int widths[ColumnCount] = {fieldWidth(tables::CURSOST::CLAVE), 40,
+                                         fieldWidth(tables::CURSOST::NIVEL),
+                                         fieldWidth(tables::CURSOST::CURSO)};
         // A code may be all wide letters ("WWWWW"): room for the field's width of them.
         const int wide = std::max(fm.horizontalAdvance(QLatin1Char('W')),
                                   fm.horizontalAdvance(QLatin1Char('M')));
@@ -538,18 +545,18 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
     outer->addWidget(distintos);
     auto* buttons = new QHBoxLayout;
 
-    bitBtn1_ = new QPushButton(QIcon(checkMark(20)), QStringLiteral("&OK"), this);
-    bitBtn1_->setObjectName(QStringLiteral("BitBtn1"));
-    bitBtn1_->setProperty("helpContext", 1);
-    bitBtn1_->setMinimumHeight(32);
-    bitBtn1_->setIconSize(QSize(20, 20));
-    bitBtn1_->setMinimumWidth(12 * QFontMetrics(font()).averageCharWidth());
-    connect(bitBtn1_, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    okButton_ = new QPushButton(QIcon(checkMark(20)), QStringLiteral("&OK"), this);
+    okButton_->setObjectName(QStringLiteral("BotonOK"));
+    okButton_->setProperty("helpContext", 1);
+    okButton_->setMinimumHeight(32);
+    okButton_->setIconSize(QSize(20, 20));
+    okButton_->setMinimumWidth(12 * QFontMetrics(font()).averageCharWidth());
+    connect(okButton_, &QPushButton::clicked, this, [this] { confirm(); });
 
-    bitBtn2_ = new QPushButton(QStringLiteral("Forzar Salida Sin Terminar Proceso "), this);
-    bitBtn2_->setObjectName(QStringLiteral("BitBtn2"));
-    bitBtn2_->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
-    connect(bitBtn2_, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
+    forceExitButton_ = new QPushButton(QStringLiteral("Forzar Salida Sin Terminar Proceso "), this);
+    forceExitButton_->setObjectName(QStringLiteral("BotonForzarSalida"));
+    forceExitButton_->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+    connect(forceExitButton_, &QPushButton::clicked, this, [this] { forceExit(); });
     labelAtencion_ =
         makeLabel(this, "LabelAtencion",
                   QStringLiteral("¡ Atención ! Si fuerza la Salida no se importa nada: las "
@@ -558,20 +565,20 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
     labelAtencion_->setStyleSheet(QStringLiteral("color: red; background-color: yellow;"));
     // Across the window above the buttons, shown only with the forced exit.
     labelAtencion_->hide();
-    bitBtn2_->hide();
-    keepPlaceWhenHidden(bitBtn2_);
+    forceExitButton_->hide();
+    keepPlaceWhenHidden(forceExitButton_);
     outer->addWidget(labelAtencion_);
     outer->addLayout(buttons);
     buttons->addStretch(1);
-    buttons->addWidget(bitBtn2_);
+    buttons->addWidget(forceExitButton_);
     buttons->addSpacing(12);
-    buttons->addWidget(bitBtn1_);
+    buttons->addWidget(okButton_);
 
-    bitBtn1_->setDefault(true);
+    okButton_->setDefault(true);
     // Tab: the grid, the explanation, then the buttons from left to right.
     setTabOrder(grid_, notices);
-    setTabOrder(notices, bitBtn2_);
-    setTabOrder(bitBtn2_, bitBtn1_);
+    setTabOrder(notices, forceExitButton_);
+    setTabOrder(forceExitButton_, okButton_);
     setMinimumSize(minimumSizeHint().boundedTo(QSize(320, 240)));
     resize(chooseSize());
 
@@ -584,7 +591,7 @@ TControlCursos::TControlCursos(CursosLogic& logic, QWidget* parent)
                     if (!previous.isValid() || current.row() != previous.row())
                         logic_.setCurrentRow(current.row());
                     if (previous.isValid() && current.column() != previous.column())
-                        logic_.CursosTDBGridColEnter();
+                        logic_.enterColumn();
                 });
             });
     focusConnection_ = connect(qApp, &QApplication::focusChanged, this,
@@ -727,7 +734,7 @@ void TControlCursos::showEvent(QShowEvent* event) {
     if (shown_)
         return;
     shown_ = true;
-    guarded([this] { logic_.FormShow(); });
+    guarded([this] { logic_.show(); });
     model_->reload();
     updateFromLogic();
     // Now that the rows are known, room for the longest offering's name.
@@ -740,7 +747,7 @@ void TControlCursos::showEvent(QShowEvent* event) {
         move(at);
     }
     // Placing the cursor is not the user entering a column: with no previous cell, the
-    // forced exit stays as FormShow left it. The cursor starts where a code is missing.
+    // forced exit stays as show left it. The cursor starts where a code is missing.
     if (logic_.rowCount() > 0) {
         const QModelIndex start = firstMissingCode();
         grid_->setCurrentIndex(start.isValid() ? start : model_->index(0, ColNivel));
@@ -781,7 +788,7 @@ void TControlCursos::closeEvent(QCloseEvent* event) {
     // hears of it and gets the forced exit, rather than an import with empty codes.
     event->ignore();
     if (!closingByButton_)
-        BitBtn1Click();
+        confirm();
 }
 
 void TControlCursos::showCurrentEstud() {
@@ -797,7 +804,7 @@ void TControlCursos::done(int r) {
     if (grid_)
         grid_->commitOpenEditor();
     guarded([this] {
-        logic_.CursosTDBGridExit();
+        logic_.leaveGrid();
         logic_.close();
     });
     QDialog::done(r);
@@ -806,7 +813,7 @@ void TControlCursos::done(int r) {
 void TControlCursos::updateFromLogic() {
     labelIncidencias_->setVisible(logic_.showIncidencias());
     labelFalta_->setVisible(logic_.showIncidencias());
-    bitBtn2_->setVisible(logic_.showForzar());
+    forceExitButton_->setVisible(logic_.showForzar());
     labelAtencion_->setVisible(logic_.showForzar());
 }
 
@@ -829,25 +836,25 @@ void TControlCursos::onFocusChanged(QWidget* old, QWidget* now) {
     const bool was = insideGrid(old);
     const bool is = insideGrid(now);
     if (!was && is)
-        guarded([this] { logic_.CursosTDBGridEnter(); });
+        guarded([this] { logic_.enterGrid(); });
     else if (was && !is)
-        guarded([this] { logic_.CursosTDBGridExit(); });
+        guarded([this] { logic_.leaveGrid(); });
 }
 
-void TControlCursos::BitBtn1Click() {
+void TControlCursos::confirm() {
     if (closingByButton_)
         return;
     closingByButton_ = true;
     grid_->commitOpenEditor();
-    guarded([this] { logic_.BitBtn1Click(); });
+    guarded([this] { logic_.confirm(); });
     QDialog::done(Accepted);
 }
 
-void TControlCursos::BitBtn2Click() {
+void TControlCursos::forceExit() {
     if (closingByButton_)
         return;
     closingByButton_ = true;
     grid_->commitOpenEditor();
-    guarded([this] { logic_.BitBtn2Click(); });
+    guarded([this] { logic_.forceExit(); });
     QDialog::done(Rejected);
 }

@@ -15,7 +15,7 @@ class QToolButton;
 
 // The level and course assignment dialog: a grid on CURSOST where the user types the
 // level and course of every course offering. Everything it does with the tables goes
-// through CursosLogic; the caller reads the logic's result and result2 after exec().
+// through CursosLogic; the caller reads the logic's ending after exec().
 class TControlCursos : public QDialog {
     Q_OBJECT
 public:
@@ -45,8 +45,8 @@ private:
     void showCurrentEstud();
     void onFocusChanged(QWidget* old, QWidget* now);
     bool insideGrid(QWidget* w) const;
-    void BitBtn1Click();
-    void BitBtn2Click();
+    void confirm();
+    void forceExit();
     void guarded(const std::function<void()>& f);
 
     CursosLogic& logic_;
@@ -56,8 +56,8 @@ private:
     QLabel* labelFalta_ = nullptr;
     QLabel* labelAtencion_ = nullptr;
     QLabel* labelEstud_ = nullptr;
-    QPushButton* bitBtn1_ = nullptr;
-    QPushButton* bitBtn2_ = nullptr;
+    QPushButton* okButton_ = nullptr;
+    QPushButton* forceExitButton_ = nullptr;
     QMetaObject::Connection focusConnection_;
     bool shown_ = false;
     bool closingByButton_ = false; // OK or the forced exit is closing the dialog

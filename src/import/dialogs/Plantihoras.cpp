@@ -3,7 +3,6 @@
 #include "import/PlantillasLogic.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -59,11 +58,11 @@ TPlantillas::TPlantillas(PlantillasLogic& logic, QWidget* parent) : QDialog(pare
     LabelSelec->setPalette(red);
 
     LabelMarcos = makeLabel(this, "LabelMarcos", QStringLiteral("MARCOS"));
-    ListBox2 = new QListWidget(this);
-    ListBox2->setObjectName(QStringLiteral("ListBox2"));
-    ListBox2->setAccessibleName(QStringLiteral("Marcos horarios"));
-    LabelMarcos->setBuddy(ListBox2);
-    ListBox2->setSelectionMode(QAbstractItemView::ExtendedSelection); // Ctrl and Shift
+    frameList_ = new QListWidget(this);
+    frameList_->setObjectName(QStringLiteral("ListaMarcos"));
+    frameList_->setAccessibleName(QStringLiteral("Marcos horarios"));
+    LabelMarcos->setBuddy(frameList_);
+    frameList_->setSelectionMode(QAbstractItemView::ExtendedSelection); // Ctrl and Shift
 
     LabelNombre = makeLabel(this, "LabelNombre", QStringLiteral("-"));
     QFont boldUnderlined = bold;
@@ -73,37 +72,32 @@ TPlantillas::TPlantillas(PlantillasLogic& logic, QWidget* parent) : QDialog(pare
     LabelPlanFec2 = makeLabel(this, "LabelPlanFec2", QStringLiteral("-"));
 
     Label1 = makeLabel(this, "Label1", QStringLiteral("HORAS"));
-    ListBox1 = new QListWidget(this);
-    ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListBox1->setAccessibleName(QStringLiteral("Horas del marco"));
+    slotList_ = new QListWidget(this);
+    slotList_->setObjectName(QStringLiteral("ListaHoras"));
+    slotList_->setSelectionMode(QAbstractItemView::SingleSelection);
+    slotList_->setAccessibleName(QStringLiteral("Horas del marco"));
 
-    // Holds the frame in focus; never shown.
-    ComboBoxPlantilla = new QComboBox(this);
-    ComboBoxPlantilla->setObjectName(QStringLiteral("ComboBoxPlantilla"));
-    ComboBoxPlantilla->hide();
-
-    BitBtnContinuar = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
+    continueButton_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
                                       QStringLiteral("Continuar"), this);
-    BitBtnContinuar->setObjectName(QStringLiteral("BitBtnContinuar"));
-    BitBtnContinuar->setProperty("helpContext", 3);
-    BitBtnContinuar->setDefault(true);
+    continueButton_->setObjectName(QStringLiteral("BotonContinuar"));
+    continueButton_->setProperty("helpContext", 3);
+    continueButton_->setDefault(true);
 
     auto* left = new QVBoxLayout;
     left->addWidget(LabelMarcos);
-    left->addWidget(ListBox2, 1);
+    left->addWidget(frameList_, 1);
     left->addWidget(LabelNombre);
     left->addWidget(LabelPlanFec1);
     left->addWidget(LabelPlanFec2);
     auto* right = new QVBoxLayout;
     right->addWidget(Label1);
-    right->addWidget(ListBox1, 1);
+    right->addWidget(slotList_, 1);
     auto* lists = new QHBoxLayout;
     lists->addLayout(left, 1);
     lists->addLayout(right, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(BitBtnContinuar);
+    buttons->addWidget(continueButton_);
     auto* page = new QVBoxLayout(this);
     page->addWidget(LabelPlantillas);
     page->addWidget(LabelSelec);
@@ -111,12 +105,11 @@ TPlantillas::TPlantillas(PlantillasLogic& logic, QWidget* parent) : QDialog(pare
     page->addLayout(buttons);
     resize(560, 440);
 
-    connect(ListBox2, &QListWidget::clicked, this, &TPlantillas::ListBox2Click);
+    connect(frameList_, &QListWidget::clicked, this, &TPlantillas::focusFrame);
     // The keyboard moves the focus too; the details follow it as they follow a click.
-    connect(ListBox2, &QListWidget::currentRowChanged, this, &TPlantillas::ListBox2Click);
-    connect(ListBox2, &QListWidget::itemSelectionChanged, this,
-            &TPlantillas::ListBox2SelectionChanged);
-    connect(BitBtnContinuar, &QPushButton::clicked, this, &TPlantillas::BitBtnContinuarClick);
+    connect(frameList_, &QListWidget::currentRowChanged, this, &TPlantillas::focusFrame);
+    connect(frameList_, &QListWidget::itemSelectionChanged, this, &TPlantillas::selectionChanged);
+    connect(continueButton_, &QPushButton::clicked, this, &TPlantillas::proceed);
 
     showLogic(true);
 }
@@ -124,7 +117,7 @@ TPlantillas::TPlantillas(PlantillasLogic& logic, QWidget* parent) : QDialog(pare
 bool TPlantillas::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate) {
         if (!activated_)
-            FormActivate();
+            activate();
     } else if (e->type() == QEvent::WindowDeactivate) {
         // Activation comes back from another window of ours (a message box): that is a
         // new activation. Coming back from another program is not.
@@ -150,13 +143,13 @@ void TPlantillas::showEvent(QShowEvent* e) {
     }
     // Some platforms activate late or not at all; the lists must be there regardless.
     if (!activated_)
-        FormActivate();
+        activate();
 }
 
 void TPlantillas::done(int r) {
     if (!closing_) {
         closing_ = true;
-        logic_.FormClose();
+        logic_.chooseFrames();
     }
     QDialog::done(r);
 }
@@ -195,51 +188,47 @@ void TPlantillas::keyPressEvent(QKeyEvent* e) {
     QDialog::keyPressEvent(e);
 }
 
-void TPlantillas::FormActivate() {
+void TPlantillas::activate() {
     activated_ = true;
-    logic_.FormActivate();
+    logic_.activate();
     showLogic(true);
 }
 
-void TPlantillas::ListBox2Click() {
-    logic_.ListBox2Click(ListBox2->currentRow());
+void TPlantillas::focusFrame() {
+    logic_.focusFrame(frameList_->currentRow());
     showLogic(false);
 }
 
-void TPlantillas::BitBtnContinuarClick() {
+void TPlantillas::proceed() {
     accept(); // done() runs the closing
 }
 
-void TPlantillas::ListBox2SelectionChanged() {
+void TPlantillas::selectionChanged() {
     QList<int> rows;
-    for (const QModelIndex& index : ListBox2->selectionModel()->selectedRows())
+    for (const QModelIndex& index : frameList_->selectionModel()->selectedRows())
         rows << index.row();
     logic_.setSelection(rows);
 }
 
 void TPlantillas::showLogic(bool refill) {
-    const QSignalBlocker blockList(ListBox2);
-    const QSignalBlocker blockCombo(ComboBoxPlantilla);
+    const QSignalBlocker blockList(frameList_);
     if (refill) {
-        ListBox2->clear();
+        frameList_->clear();
         // Each code with its frame's name beside it; the code stays the entry's value.
         const QList<PlantillasLogic::Frame> frames = logic_.frames();
         for (int row = 0; row < logic_.marcos().size(); ++row) {
             const QString code = logic_.marcos().at(row);
             const QString name = row < frames.size() ? frames.at(row).name : QString();
             auto* item = new QListWidgetItem(
-                name.isEmpty() ? code : QStringLiteral("%1 — %2").arg(code, name), ListBox2);
+                name.isEmpty() ? code : QStringLiteral("%1 — %2").arg(code, name), frameList_);
             item->setData(Qt::UserRole, code);
         }
-        ComboBoxPlantilla->clear();
-        ComboBoxPlantilla->addItems(logic_.marcos());
-        for (int row = 0; row < ListBox2->count(); ++row)
-            ListBox2->item(row)->setSelected(logic_.isSelected(row));
+        for (int row = 0; row < frameList_->count(); ++row)
+            frameList_->item(row)->setSelected(logic_.isSelected(row));
     }
-    ComboBoxPlantilla->setCurrentIndex(logic_.plantillaIndex());
     LabelNombre->setText(logic_.nombre());
     LabelPlanFec1->setText(logic_.planFec1());
     LabelPlanFec2->setText(logic_.planFec2());
-    ListBox1->clear();
-    ListBox1->addItems(logic_.horas());
+    slotList_->clear();
+    slotList_->addItems(logic_.horas());
 }

@@ -3,7 +3,6 @@
 #include <QDialog>
 
 class PlantillasLogic;
-class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -28,26 +27,25 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    void FormActivate();
-    void ListBox2Click();
-    void BitBtnContinuarClick();
-    void ListBox2SelectionChanged();
+    void activate();
+    void focusFrame();
+    void proceed();
+    void selectionChanged();
     void showLogic(bool refill); // copies the logic's state into the controls
 
     PlantillasLogic& logic_;
     QLabel* LabelPlantillas = nullptr;
     QLabel* LabelSelec = nullptr;
     QLabel* LabelMarcos = nullptr;
-    QListWidget* ListBox2 = nullptr;
+    QListWidget* frameList_ = nullptr;
     QLabel* LabelNombre = nullptr;
     QLabel* LabelPlanFec1 = nullptr;
     QLabel* LabelPlanFec2 = nullptr;
     QLabel* Label1 = nullptr;
-    QListWidget* ListBox1 = nullptr;
-    QComboBox* ComboBoxPlantilla = nullptr;
-    QPushButton* BitBtnContinuar = nullptr;
+    QListWidget* slotList_ = nullptr;
+    QPushButton* continueButton_ = nullptr;
 
-    bool activated_ = false; // FormActivate ran since the dialog last lost activation
+    bool activated_ = false; // activate ran since the dialog last lost activation
     bool closing_ = false;
     bool centred_ = false;
     bool asking_ = false;

@@ -1,8 +1,8 @@
-#include "run/SystemError.h"
+#include "text/SystemError.h"
 
 #include <cstring>
 
-namespace run {
+namespace text {
 
 namespace {
 
@@ -166,4 +166,4 @@ QString inOurWords(const QString& systemText) {
     return systemText;
 }
 
-} // namespace run
+} // namespace text
