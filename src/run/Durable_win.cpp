@@ -1,5 +1,5 @@
 #include "run/Durable.h"
-#include "run/SystemError.h"
+#include "text/SystemError.h"
 
 #include <windows.h>
 
@@ -11,7 +11,7 @@ bool syncFile(const QString& path, QString* error) {
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE || !FlushFileBuffers(h)) {
         if (error)
-            *error = systemReasonAndAdvice(
+            *error = text::systemReasonAndAdvice(
                 std::error_code(static_cast<int>(GetLastError()), std::system_category()));
         if (h != INVALID_HANDLE_VALUE)
             CloseHandle(h);

@@ -1,5 +1,6 @@
-#include "run/SystemError.h"
 #include "tables/NativeFile.h"
+
+#include "text/SystemError.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -15,7 +16,7 @@ HANDLE handle(qintptr h) {
 
 // In the words of our messages, as on every system.
 QString lastError() {
-    return run::systemReasonAndAdvice(
+    return text::systemReasonAndAdvice(
         std::error_code(static_cast<int>(GetLastError()), std::system_category()));
 }
 } // namespace

@@ -8,9 +8,9 @@
 #include "app/ResultFile.h"
 #include "export/ExportInternal.h"
 #include "run/Safekeeping.h"
-#include "run/SystemError.h"
 #include "tables/Folders.h"
 #include "tables/NativeFile.h"
+#include "text/SystemError.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -211,19 +211,19 @@ TEST(WindowsErrors, TheSystemCodesInSpanish) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
         const std::error_code code(int(c.code), std::system_category());
-        EXPECT_TRUE(run::systemReason(code).contains(QString::fromUtf8(c.reason)))
-            << run::systemReason(code).toStdString();
-        const QString advice = run::systemAdvice(code);
+        EXPECT_TRUE(text::systemReason(code).contains(QString::fromUtf8(c.reason)))
+            << text::systemReason(code).toStdString();
+        const QString advice = text::systemAdvice(code);
         if (*c.advice)
             EXPECT_TRUE(advice.contains(QString::fromUtf8(c.advice))) << advice.toStdString();
         else
             EXPECT_TRUE(advice.isEmpty()) << advice.toStdString();
-        EXPECT_FALSE(run::systemReason(code).contains(u'['));
+        EXPECT_FALSE(text::systemReason(code).contains(u'['));
     }
     // A file that is not there, as Qt words it on this system.
     QFile missing(QStringLiteral("C:/no-existe-esta-carpeta/archivo.xml"));
     ASSERT_FALSE(missing.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(run::inOurWords(missing.errorString()).startsWith(QStringLiteral("no existe")))
+    EXPECT_TRUE(text::inOurWords(missing.errorString()).startsWith(QStringLiteral("no existe")))
         << missing.errorString().toStdString();
 }
 
