@@ -305,6 +305,14 @@ void ModelBuilder::ended(xmlParserCtxtPtr ctxt, xmlNodePtr n) {
 void ModelBuilder::finish(xmlDocPtr doc) {
     if (doc && doc->encoding)
         m_.keptItems->encoding = xmlStrdup(doc->encoding);
+    // Grown by doubling while reading: what is kept for the run is only what was read.
+    m_.items.shrink_to_fit();
+    m_.attributes.shrink_to_fit();
+    m_.records.shrink_to_fit();
+    m_.groups.shrink_to_fit();
+    m_.chars.squeeze();
+    m_.interned.clear();
+    m_.interned.squeeze();
 }
 
 } // namespace exchange
