@@ -158,13 +158,12 @@ private:
 // put in place of the holes.
 class StreamedSave {
 public:
-    enum class Mode {
-        Stream, // pieces written and freed as they come (the tree mode where that cannot be)
-        Tree,   // pieces put into the tree and the whole document saved at commit
-    };
     // Starts writing `path` (through a temporary file: the target changes only at commit)
-    // for the document the holes are in; at least one hole. Throws RunError.
-    StreamedSave(const QString& path, const QList<Node>& holes, Mode mode = Mode::Stream);
+    // for the document the holes are in; at least one hole. Pieces are written and freed
+    // as they come; where the holes cannot be told apart in the encoded bytes (UTF-16),
+    // they are put into the tree and the whole document is saved at commit. Throws
+    // RunError.
+    StreamedSave(const QString& path, const QList<Node>& holes);
     ~StreamedSave(); // without commit the target stays as it was
     StreamedSave(const StreamedSave&) = delete;
     StreamedSave& operator=(const StreamedSave&) = delete;
