@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Import and export of the generated 1x and 10x schools against libxml2's bare parse of the
-# same documents (xmllint --noout): medians of several rounds, their ratios, the growth from
-# 1x to 10x and the peak memory; then the export of a 1,000,000-entry timetable (every
-# entry placed) over the 10x school.
+# same documents, whole (xmllint --noout) and as a stream (xmllint --stream --noout):
+# medians of several rounds, their ratios, the growth from 1x to 10x and the peak memory;
+# the import of the 20x school, for how its memory grows from 10x to 20x; then the export
+# of a 1,000,000-entry timetable (every entry placed) over the 10x school.
 #
 #   bench/run_bench.sh [BUILD_DIR] [ROUNDS]      (defaults: build, 5)
 #
@@ -53,12 +54,23 @@ measure() {
 median() { sort -n | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
 
 declare -A T M C
-for scale in 1 10; do
+for scale in 1 10 20; do
     s="$tmp/s$scale"
     "$gen" doc --scale "$scale" --seed "$seed" --out "$s" >/dev/null
     catalogue $((scale * 300 - 20)) "$s/cat"
     import=("$tool" import "$s/veltra.xml" --codes "$s/codes.csv" --frames 1101,1102
         --catalog "$s/cat/VELTMATERIAS.DBF" --no-recover)
+    if [ "$scale" -eq 20 ]; then
+        # The import only: how its memory grows from 10x to 20x.
+        for ((r = 0; r < rounds; r++)); do
+            rm -rf "$s/w" && mkdir -p "$s/w"
+            measure "${import[@]}" --workdir "$s/w" >>"$s/import"
+        done
+        M[import20]=$(cut -d' ' -f2 "$s/import" | median)
+        T[size_in20]=$(stat -c %s "$s/veltra.xml")
+        rm -rf "$s"
+        continue
+    fi
     # The working tables and timetable every export round starts from.
     mkdir -p "$s/base"
     "${import[@]}" --workdir "$s/base" >/dev/null
@@ -69,11 +81,13 @@ for scale in 1 10; do
         rm -rf "$s/w" && mkdir -p "$s/w"
         measure "${import[@]}" --workdir "$s/w" >>"$s/import"
         measure xmllint --noout "$s/veltra.xml" >>"$s/lint_in"
+        measure xmllint --stream --noout "$s/veltra.xml" >>"$s/stream_in"
         rm -rf "$s/w" "$out" && cp -r "$s/base" "$s/w"
         measure "$tool" export "$s/doc.xml" --workdir "$s/w" >>"$s/export"
         measure xmllint --noout "$out" >>"$s/lint_out"
+        measure xmllint --stream --noout "$out" >>"$s/stream_out"
     done
-    for k in import lint_in export lint_out; do
+    for k in import lint_in stream_in export lint_out stream_out; do
         T[$k$scale]=$(cut -d' ' -f1 "$s/$k" | median)
         M[$k$scale]=$(cut -d' ' -f2 "$s/$k" | median)
         C[$k$scale]=$(cut -d' ' -f3 "$s/$k" | median)
@@ -103,7 +117,11 @@ awk -v rounds="$rounds" \
     -v ci1="${C[import1]}" -v cli1="${C[lint_in1]}" -v ce1="${C[export1]}" -v clo1="${C[lint_out1]}" \
     -v ci10="${C[import10]}" -v cli10="${C[lint_in10]}" -v ce10="${C[export10]}" -v clo10="${C[lint_out10]}" \
     -v si1="${T[size_in1]}" -v so1="${T[size_out1]}" -v si10="${T[size_in10]}" -v so10="${T[size_out10]}" \
-    -v tb="${T[big]}" -v mb_="${M[big]}" -v cb="${C[big]}" -v sb="${T[size_big]}" '
+    -v tb="${T[big]}" -v mb_="${M[big]}" -v cb="${C[big]}" -v sb="${T[size_big]}" \
+    -v ti1="${T[stream_in1]}" -v ti10="${T[stream_in10]}" -v to1="${T[stream_out1]}" -v to10="${T[stream_out10]}" \
+    -v cti1="${C[stream_in1]}" -v cti10="${C[stream_in10]}" -v cto1="${C[stream_out1]}" -v cto10="${C[stream_out10]}" \
+    -v mti10="${M[stream_in10]}" -v mto10="${M[stream_out10]}" \
+    -v mi20="${M[import20]}" -v si20="${T[size_in20]}" '
 function ms(us) { return sprintf("%8.1f ms", us / 1000) }
 function mb(kb) { return sprintf("%7.1f MB", kb / 1024) }
 function x(a, b) { return sprintf("%6.2fx", a / b) }
@@ -135,7 +153,7 @@ BEGIN {
     printf "%-28s %12s %12s %12s %14s\n", "xmllint documento escrito", x(lo10, lo1), x(clo10, clo1), x(so10, so1), x(10 * clo10 / clo1, so10 / so1)
     printf "%-28s %12s %12s\n", "crecimiento import / xmllint", "", x(10 * ci10 / ci1, 10 * cli10 / cli1)
     printf "%-28s %12s %12s\n", "crecimiento export / xmllint", "", x(10 * ce10 / ce1, 10 * clo10 / clo1)
-    printf "\nMemoria máxima (objetivo del export <= 1.5x la de xmllint en el documento escrito)\n"
+    printf "\nMemoria máxima (objetivos a 10x: import <= 40 MB, export <= 60 MB)\n"
     printf "%-28s %12s %12s\n", "xmllint entrada", mb(mli1), mb(mli10)
     printf "%-28s %12s %12s\n", "xmllint documento escrito", mb(mlo1), mb(mlo10)
     printf "%-28s %12s %12s\n", "import", mb(mi1), mb(mi10)
@@ -143,7 +161,20 @@ BEGIN {
     printf "%-28s %12s %12s\n", "import / xmllint entrada", x(mi1, mli1), x(mi10, mli10)
     printf "%-28s %12s %12s\n", "export / xmllint entrada", x(me1, mli1), x(me10, mli10)
     printf "%-28s %12s %12s\n", "export / xmllint escrito", x(me1, mlo1), x(me10, mlo10)
-    printf "\nExport de 1.000.000 entradas colocadas, escala 10 (objetivo <= 15 s y <= 1 GB)\n"
+    printf "\nFrente a la lectura como flujo, xmllint --stream --noout (objetivo a 10x: <= 2x en reloj y CPU)\n"
+    printf "%-28s %12s %12s\n", "", "1x", "10x"
+    printf "%-28s %12s %12s\n", "xmllint --stream entrada", ms(ti1), ms(ti10)
+    printf "%-28s %12s %12s\n", "xmllint --stream escrito", ms(to1), ms(to10)
+    printf "%-28s %12s %12s\n", "import / stream (reloj)", x(i1, ti1), x(i10, ti10)
+    printf "%-28s %12s %12s\n", "import / stream (CPU)", x(ci1, cti1), x(ci10, cti10)
+    printf "%-28s %12s %12s\n", "export / stream (reloj)", x(e1, to1), x(e10, to10)
+    printf "%-28s %12s %12s\n", "export / stream (CPU)", x(ce1, cto1), x(ce10, cto10)
+    printf "%-28s %12s %12s\n", "memoria xmllint --stream", mb(mti10), mb(mto10)
+    printf "\nMemoria máxima del import de 10x a 20x (objetivo: <= 40 MB a 10x, crecimiento < 2x)\n"
+    printf "%-28s %12s %12s %12s\n", "", "10x", "20x", "crecimiento"
+    printf "%-28s %12s %12s %12s\n", "documento de entrada", sprintf("%.2f MB", si10 / 1048576), sprintf("%.2f MB", si20 / 1048576), x(si20, si10)
+    printf "%-28s %12s %12s %12s\n", "import", mb(mi10), mb(mi20), x(mi20, mi10)
+    printf "\nExport de 1.000.000 entradas colocadas, escala 10 (objetivo <= 5 s y <= 300 MB)\n"
     printf "%-28s %12s\n", "documento escrito", sprintf("%.1f MB", sb / 1048576)
     printf "%-28s %12s\n", "reloj", sprintf("%.1f s", tb / 1000000)
     printf "%-28s %12s\n", "CPU", sprintf("%.1f s", cb / 1000000)

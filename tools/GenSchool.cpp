@@ -477,7 +477,7 @@ struct Offer {
 class Writer {
 public:
     explicit Writer(const QString& stamp)
-        : doc_(Document::fromBytes(
+        : doc_(Document::treeFromBytes(
               QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
                                 "<SERVICIO/>"),
               QStringLiteral("veltra.xml"))) {

@@ -27,6 +27,7 @@ struct ParseState {
     int errorNumber = 0;
     bool doctype = false;
     int doctypeLine = 0;
+    ModelBuilder* builder = nullptr; // reading as a stream
 };
 
 void onParserError(void* userData, xmlErrorPtr error) {
@@ -133,6 +134,27 @@ void onInternalSubset(void* userData, const xmlChar*, const xmlChar*, const xmlC
     xmlStopParser(ctxt);
 }
 
+// The tree builder's element callbacks, with the model builder told of each element.
+void onStartElement(void* userData, const xmlChar* localname, const xmlChar* prefix,
+                    const xmlChar* uri, int nbNamespaces, const xmlChar** namespaces,
+                    int nbAttributes, int nbDefaulted, const xmlChar** attributes) {
+    auto* ctxt = static_cast<xmlParserCtxtPtr>(userData);
+    xmlNodePtr before = ctxt->node;
+    xmlSAX2StartElementNs(userData, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes,
+                          nbDefaulted, attributes);
+    if (ctxt->node && ctxt->node != before)
+        static_cast<ParseState*>(ctxt->_private)->builder->started(ctxt->node);
+}
+
+void onEndElement(void* userData, const xmlChar* localname, const xmlChar* prefix,
+                  const xmlChar* uri) {
+    auto* ctxt = static_cast<xmlParserCtxtPtr>(userData);
+    xmlNodePtr ending = ctxt->node;
+    xmlSAX2EndElementNs(userData, localname, prefix, uri);
+    if (ending)
+        static_cast<ParseState*>(ctxt->_private)->builder->ended(ctxt, ending);
+}
+
 // True when the bytes start with an XML declaration (after an optional byte order mark,
 // in UTF-8 or UTF-16). libxml2 does not record whether the declaration was there.
 bool startsWithDeclaration(const QByteArray& bytes) {
@@ -162,7 +184,8 @@ bool startsWithDeclaration(const QByteArray& bytes) {
 // Parses with `read(ctxt, url, options)`, which calls one of the library's readers. The
 // result is an empty document with ok() false when the text is not a document we read.
 template <typename Read>
-std::unique_ptr<DocumentPrivate> parse(const QString& nameForMessages, bool declared, Read&& read) {
+std::unique_ptr<DocumentPrivate> parse(const QString& nameForMessages, bool declared, bool stream,
+                                       Read&& read) {
     auto failed = [&](const QString& message) {
         auto empty = std::make_unique<DocumentPrivate>();
         empty->ok = false;
@@ -178,11 +201,29 @@ std::unique_ptr<DocumentPrivate> parse(const QString& nameForMessages, bool decl
     ctxt->_private = &state;
     ctxt->sax->serror = onParserError;
     ctxt->sax->internalSubset = onInternalSubset;
+    auto model = stream ? std::make_unique<Model>() : nullptr;
+    std::optional<ModelBuilder> builder;
+    if (model) {
+        builder.emplace(*model);
+        state.builder = &*builder;
+        ctxt->sax->startElementNs = onStartElement;
+        ctxt->sax->endElementNs = onEndElement;
+    }
     // Network off; no entity substitution, no DTD loading, the parser's size limits kept.
     const int options =
         XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT;
     const QByteArray url = QFile::encodeName(nameForMessages);
-    xmlDocPtr doc = read(ctxt, url.constData(), options);
+    xmlDocPtr doc = nullptr;
+    try {
+        doc = read(ctxt, url.constData(), options);
+    } catch (...) {
+        // Out of memory while keeping the model: the parse is abandoned.
+        if (ctxt->myDoc)
+            xmlFreeDoc(ctxt->myDoc);
+        ctxt->myDoc = nullptr;
+        xmlFreeParserCtxt(ctxt);
+        throw;
+    }
     xmlFreeParserCtxt(ctxt);
 
     if (doc && (state.doctype || doc->intSubset || doc->extSubset)) {
@@ -206,6 +247,10 @@ std::unique_ptr<DocumentPrivate> parse(const QString& nameForMessages, bool decl
     }
     auto result = std::make_unique<DocumentPrivate>(doc);
     result->declared = declared;
+    if (model) {
+        builder->finish(doc);
+        result->model = std::move(model);
+    }
     return result;
 }
 
@@ -231,7 +276,7 @@ int closeNoFile(void*) {
 
 } // namespace
 
-Document Document::load(const QString& path) {
+Document Document::loadFile(const QString& path, bool stream) {
     initLibrary();
     QFile f(path);
     if (QFileInfo(path).isDir() || !f.open(QIODevice::ReadOnly))
@@ -243,16 +288,17 @@ Document Document::load(const QString& path) {
     const bool declared = startsWithDeclaration(f.peek(16));
     FileSource source{&f};
     Document result;
-    result.d = parse(path, declared, [&](xmlParserCtxtPtr ctxt, const char* url, int options) {
-        return xmlCtxtReadIO(ctxt, readFromFile, closeNoFile, &source, url, nullptr, options);
-    });
+    result.d =
+        parse(path, declared, stream, [&](xmlParserCtxtPtr ctxt, const char* url, int options) {
+            return xmlCtxtReadIO(ctxt, readFromFile, closeNoFile, &source, url, nullptr, options);
+        });
     if (source.failed || f.error() != QFileDevice::NoError)
         throw RunError(QStringLiteral("No se puede leer el archivo XML '%1': %2")
                            .arg(path, run::inOurWords(f.errorString())));
     return result;
 }
 
-Document Document::fromBytes(const QByteArray& xml, const QString& nameForMessages) {
+Document Document::loadBytes(const QByteArray& xml, const QString& nameForMessages, bool stream) {
     initLibrary();
     Document result;
     if (xml.size() > INT_MAX) {
@@ -261,12 +307,28 @@ Document Document::fromBytes(const QByteArray& xml, const QString& nameForMessag
             QStringLiteral("El archivo XML '%1' es demasiado grande.").arg(nameForMessages);
         return result;
     }
-    result.d = parse(nameForMessages, startsWithDeclaration(xml),
+    result.d = parse(nameForMessages, startsWithDeclaration(xml), stream,
                      [&](xmlParserCtxtPtr ctxt, const char* url, int options) {
                          return xmlCtxtReadMemory(ctxt, xml.constData(), int(xml.size()), url,
                                                   nullptr, options);
                      });
     return result;
+}
+
+Document Document::load(const QString& path) {
+    return loadFile(path, true);
+}
+
+Document Document::loadTree(const QString& path) {
+    return loadFile(path, false);
+}
+
+Document Document::fromBytes(const QByteArray& xml, const QString& nameForMessages) {
+    return loadBytes(xml, nameForMessages, true);
+}
+
+Document Document::treeFromBytes(const QByteArray& xml, const QString& nameForMessages) {
+    return loadBytes(xml, nameForMessages, false);
 }
 
 } // namespace exchange

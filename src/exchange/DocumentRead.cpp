@@ -1,3 +1,4 @@
+#include "exchange/ExchangeNames.h"
 #include "exchange/XmlSupport.h"
 
 #include "run/RunError.h"
@@ -45,12 +46,76 @@ NodeList evaluate(xmlDocPtr doc, const QString& expression, auto makeNode) {
     return result;
 }
 
+using Kind = ModelNodes::Kind;
+
+// What the model keeps of an element node, or null.
+const Model::Element* elementOf(const Node& n) {
+    const Model* m = ModelNodes::model(n);
+    if (!m)
+        return nullptr;
+    const unsigned at = ModelNodes::index(n);
+    switch (ModelNodes::kind(n)) {
+    case Kind::Root:
+        return m->root ? &*m->root : nullptr;
+    case Kind::Block:
+        return m->block ? &*m->block : nullptr;
+    case Kind::Group:
+        return &m->groups[at];
+    case Kind::Record:
+        return &m->records[at];
+    default:
+        return nullptr;
+    }
+}
+
+const Model::Item* itemOf(const Node& n) {
+    const Model* m = ModelNodes::model(n);
+    return m && ModelNodes::kind(n) == Kind::Item ? &m->items[ModelNodes::index(n)] : nullptr;
+}
+
+NodeList modelItems(const Node& n) {
+    NodeList items;
+    const Model::Element* e = elementOf(n);
+    if (!e || (ModelNodes::kind(n) != Kind::Group && ModelNodes::kind(n) != Kind::Record))
+        return items;
+    items.reserve(e->itemCount);
+    for (quint32 i = e->items; i < e->items + e->itemCount; ++i)
+        items.append(ModelNodes::node(ModelNodes::model(n), Kind::Item, i));
+    return items;
+}
+
+NodeList modelRecords(const Model* m, const Model::Element& g) {
+    NodeList records;
+    records.reserve(g.recordCount);
+    for (quint32 i = g.records; i < g.records + g.recordCount; ++i)
+        records.append(ModelNodes::node(m, Kind::Record, i));
+    return records;
+}
+
+[[noreturn]] void notKept(const Node& n) {
+    throw RunError(QStringLiteral("El contenido de '%1' no se conserva al leer el documento "
+                                  "por partes.")
+                       .arg(n.name()));
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------
 // Node
 
 QString Node::name() const {
+    if (ModelNodes::model(*this)) {
+        switch (ModelNodes::kind(*this)) {
+        case Kind::Root:
+            return QString::fromLatin1(kRoot);
+        case Kind::Block:
+            return QString::fromLatin1(kBlock);
+        case Kind::Item:
+            return QString::fromLatin1(kItem);
+        default:
+            return QString::fromLatin1(kGroup);
+        }
+    }
     const xmlNodePtr self = XmlNodes::raw(*this);
     if (!self)
         return {};
@@ -67,11 +132,17 @@ QString Node::name() const {
 }
 
 bool Node::isElement() const {
+    if (ModelNodes::model(*this))
+        return true;
     const xmlNodePtr self = XmlNodes::raw(*this);
     return exchange::isElement(self);
 }
 
 QString Node::text() const {
+    if (const Model::Item* item = itemOf(*this))
+        return ModelNodes::model(*this)->text(item->text);
+    if (ModelNodes::model(*this))
+        notKept(*this);
     const xmlNodePtr self = XmlNodes::raw(*this);
     // An element holding one piece of text, the usual data item, is read in place.
     if (exchange::isElement(self) && self->children && self->children == self->last &&
@@ -81,6 +152,10 @@ QString Node::text() const {
 }
 
 QString Node::xml() const {
+    if (const Model::Item* item = itemOf(*this))
+        return ModelNodes::model(*this)->itemXml(*item);
+    if (ModelNodes::model(*this))
+        notKept(*this);
     const xmlNodePtr self = XmlNodes::raw(*this);
     if (!self)
         return {};
@@ -98,6 +173,10 @@ QString Node::xml() const {
 }
 
 int Node::lineNumber() const {
+    if (const Model::Item* item = itemOf(*this))
+        return item->line;
+    if (const Model::Element* e = elementOf(*this))
+        return e->line;
     const xmlNodePtr self = XmlNodes::raw(*this);
     return self ? int(xmlGetLineNo(self)) : 0;
 }
@@ -131,6 +210,14 @@ int Node::childCount() const {
 }
 
 QList<Node> Node::elementChildren(const QString& name) const {
+    if (ModelNodes::model(*this)) {
+        if (name == QLatin1String(kItem))
+            return modelItems(*this);
+        const Model::Element* e = elementOf(*this);
+        if (name == QLatin1String(kGroup) && e && ModelNodes::kind(*this) == Kind::Group)
+            return modelRecords(ModelNodes::model(*this), *e);
+        return {};
+    }
     const xmlNodePtr self = XmlNodes::raw(*this);
     QList<Node> r;
     if (!canHaveChildren(self))
@@ -142,7 +229,22 @@ QList<Node> Node::elementChildren(const QString& name) const {
     return r;
 }
 
+// Attributes of a streamed document's element: as read; of an item: its own.
+namespace {
+std::pair<quint32, quint32> modelAttributes(const Node& n) {
+    if (const Model::Item* item = itemOf(n))
+        return {item->attributes, item->attributeCount};
+    if (const Model::Element* e = elementOf(n))
+        return {e->attributes, e->attributeCount};
+    return {0, 0};
+}
+} // namespace
+
 QString Node::attribute(const QString& name) const {
+    if (const Model* m = ModelNodes::model(*this)) {
+        const auto [first, count] = modelAttributes(*this);
+        return m->attribute(first, count, name);
+    }
     const xmlNodePtr self = XmlNodes::raw(*this);
     if (!exchange::isElement(self))
         return {};
@@ -150,6 +252,8 @@ QString Node::attribute(const QString& name) const {
 }
 
 int Node::attributeCount() const {
+    if (ModelNodes::model(*this))
+        return int(modelAttributes(*this).second);
     const xmlNodePtr self = XmlNodes::raw(*this);
     int count = 0;
     if (exchange::isElement(self))
@@ -159,6 +263,12 @@ int Node::attributeCount() const {
 }
 
 QString Node::attributeValue(int position) const {
+    if (const Model* m = ModelNodes::model(*this)) {
+        const auto [first, count] = modelAttributes(*this);
+        if (position < 0 || quint32(position) >= count)
+            return {};
+        return m->text(m->attributes[first + quint32(position)].value);
+    }
     const xmlNodePtr self = XmlNodes::raw(*this);
     xmlAttrPtr a = attributeAt(self, position);
     return a ? takeXml(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(a))) : QString();
@@ -168,7 +278,14 @@ QString Node::attributeValue(int position) const {
 // Document
 
 NodeList Document::topLevelGroups() const {
-    return select(QStringLiteral("/SERVICIO/BLOQUE_DATOS/grupo_datos"));
+    if (const Model* m = d->model.get()) {
+        NodeList groups;
+        groups.reserve(qsizetype(m->groups.size()));
+        for (std::size_t i = 0; i < m->groups.size(); ++i)
+            groups.append(ModelNodes::node(m, Kind::Group, unsigned(i)));
+        return groups;
+    }
+    return select(QString::fromLatin1(kGroupsPath));
 }
 
 namespace {
@@ -206,6 +323,12 @@ bool attributeEquals(const xmlNode* n, const char* name, const QByteArray& wante
 // asks for its group, and the walk visits nodes in document order as XPath returns them.
 NodeList Document::recordsOf(const QString& group) const {
     NodeList records;
+    if (const Model* m = d->model.get()) {
+        for (const Model::Element& g : m->groups)
+            if (m->plainAttribute(g, QLatin1String(kGroupName)) == group)
+                records.append(modelRecords(m, g));
+        return records;
+    }
     const QByteArray wanted = group.toUtf8();
     eachChildNamed(reinterpret_cast<const xmlNode*>(d->doc), "SERVICIO", [&](xmlNodePtr root) {
         eachChildNamed(root, "BLOQUE_DATOS", [&](xmlNodePtr block) {
@@ -220,6 +343,32 @@ NodeList Document::recordsOf(const QString& group) const {
 }
 
 NodeList Document::select(const QString& xpath) const {
+    if (const Model* m = d->model.get()) {
+        // The envelope paths, which is what the model keeps.
+        if (xpath == QLatin1String(kRootPath))
+            return m->root ? NodeList{ModelNodes::node(m, Kind::Root, 0)} : NodeList{};
+        if (xpath == QLatin1String(kOwnExportPath)) {
+            const bool own =
+                m->root &&
+                m->plainAttribute(*m->root, QLatin1String("autor")) == QLatin1String("TEMPOLAN") &&
+                m->plainAttribute(*m->root, QLatin1String("modulo")) == QLatin1String("HORARIOS");
+            return own ? NodeList{ModelNodes::node(m, Kind::Root, 0)} : NodeList{};
+        }
+        if (xpath == QLatin1String(kBlockPath))
+            return m->block ? NodeList{ModelNodes::node(m, Kind::Block, 0)} : NodeList{};
+        if (xpath == QLatin1String(kGroupsPath))
+            return topLevelGroups();
+        const QLatin1String start(kRecordsPathStart), end(kRecordsPathEnd);
+        if (xpath.startsWith(start) && xpath.endsWith(end) &&
+            xpath.size() >= start.size() + end.size()) {
+            const QString name = xpath.mid(start.size(), xpath.size() - start.size() - end.size());
+            if (!name.contains(QChar(0x22))) // no double quote
+                return recordsOf(name);
+        }
+        throw RunError(QStringLiteral("La expresión XPath '%1' no se evalúa sobre un documento "
+                                      "leído por partes.")
+                           .arg(xpath));
+    }
     return evaluate(d->doc, xpath, [](xmlNodePtr n) { return XmlNodes::wrap(n); });
 }
 
@@ -229,6 +378,8 @@ Node Document::selectSingle(const QString& xpath) const {
 }
 
 Node Document::root() const {
+    if (const Model* m = d->model.get())
+        return m->root ? ModelNodes::node(m, Kind::Root, 0) : Node();
     return XmlNodes::wrap(xmlDocGetRootElement(d->doc));
 }
 
@@ -239,6 +390,42 @@ QList<Node> Document::topLevelNodes() const {
     return r;
 }
 
+std::optional<QString> Document::firstDataText() const {
+    if (const Model* m = d->model.get())
+        return m->firstDataText;
+    const Node block = selectSingle(QString::fromLatin1(kBlockPath));
+    for (const Node& child : block.children()) {
+        QString t = child.text();
+        qsizetype i = 0;
+        while (i < t.size() &&
+               (t.at(i) == u' ' || t.at(i) == u'\t' || t.at(i) == u'\n' || t.at(i) == u'\r'))
+            ++i;
+        if (child.isElement() || i < t.size())
+            return t.mid(i, 256);
+    }
+    return std::nullopt;
+}
+
+Document Document::prolog() const {
+    Document result;
+    xmlDocPtr copy = xmlCopyDoc(d->doc, 0);
+    if (!copy)
+        throw RunError(QStringLiteral("No hay memoria para crear un documento XML."));
+    for (xmlNodePtr c = d->doc->children; c; c = c->next) {
+        if (c->type != XML_COMMENT_NODE && c->type != XML_PI_NODE)
+            continue;
+        xmlNodePtr n = xmlDocCopyNode(c, copy, 1);
+        if (!n || !xmlAddChild(reinterpret_cast<xmlNodePtr>(copy), n)) {
+            xmlFreeNode(n);
+            xmlFreeDoc(copy);
+            throw RunError(QStringLiteral("No hay memoria para crear un documento XML."));
+        }
+    }
+    result.d = std::make_unique<DocumentPrivate>(copy);
+    result.d->declared = d->declared;
+    return result;
+}
+
 QString Document::encoding() const {
     return fromXml(d->doc->encoding);
 }
@@ -247,6 +434,8 @@ QString Document::encoding() const {
 // Items
 
 NodeList dataItems(const Node& recordOrGroup) {
+    if (ModelNodes::model(recordOrGroup))
+        return modelItems(recordOrGroup);
     // What elementChildren("dato") gives, read once per record of every step: counted
     // first so that the list is allocated once.
     const xmlNodePtr self = XmlNodes::raw(recordOrGroup);
@@ -316,6 +505,13 @@ bool itemNameIs(const NodeList& items, int k, const QString& name) {
     // Escaping only ever puts "&" where a character was, so for a name of plain
     // characters comparing the stored value's start gives what comparing the written
     // item gives, without writing it.
+    if (const Model::Item* item = itemOf(items.at(k))) {
+        const Model* m = ModelNodes::model(items.at(k));
+        if (plainAscii(name) && item->kept < 0 && item->attributeCount > 0 &&
+            m->attributes[item->attributes].name.size == 11)
+            return m->view(m->attributes[item->attributes].value).startsWith(name);
+        return itemXmlText(items, k).mid(19, name.size()) == name;
+    }
     const xmlChar* value = nullptr;
     if (plainAscii(name) && valueOfNameAttribute(XmlNodes::raw(items.at(k)), &value)) {
         const QByteArray wanted = name.toLatin1();

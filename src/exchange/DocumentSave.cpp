@@ -269,7 +269,7 @@ void freeLoose(DocumentPrivate& d, xmlNodePtr n) {
 
 } // namespace
 
-StreamedSave::StreamedSave(const QString& path, const QList<Node>& holes, Mode mode)
+StreamedSave::StreamedSave(const QString& path, const QList<Node>& holes)
     : d(std::make_unique<Impl>()) {
     d->path = path;
     for (const Node& h : holes) {
@@ -281,8 +281,6 @@ StreamedSave::StreamedSave(const QString& path, const QList<Node>& holes, Mode m
     if (d->holes.empty())
         throw RunError(QStringLiteral("No hay dónde escribir %1 por partes.").arg(path));
     d->doc = DocumentPrivate::of(d->holes.front());
-    if (mode == Mode::Tree)
-        return;
 
     QByteArray skeleton;
     d->doc->write([&skeleton](const char* data, int size) {

@@ -3,20 +3,30 @@
 #include <QList>
 #include <QString>
 #include <memory>
+#include <optional>
 
 // The exchange document: Veltra's XML envelope SERVICIO / BLOQUE_DATOS / grupo_datos /
 // dato. The XML library stays behind this header.
 namespace exchange {
 
+struct Model;
+
 // A node of a document (element, text, comment ...). A null node is valid: reading it
 // gives empty values; changing it (or a failed change of any node) throws RunError.
 // Nodes stay valid while their document is held, also after being taken out of the tree.
+//
+// A document read as a stream (Document::load) keeps only its envelope: the root, the
+// data block, the groups, their records and the data items. Its nodes give their name,
+// attributes, line and (items) text and serialised form; they have no children but the
+// items of dataItems, and cannot be changed.
 class Node {
 public:
     Node() = default;
-    bool isNull() const { return h_ == nullptr; }
-    explicit operator bool() const { return h_ != nullptr; }
-    bool operator==(const Node& o) const { return h_ == o.h_; }
+    bool isNull() const { return h_ == nullptr && m_ == nullptr; }
+    explicit operator bool() const { return !isNull(); }
+    bool operator==(const Node& o) const {
+        return h_ == o.h_ && m_ == o.m_ && at_ == o.at_ && kind_ == o.kind_;
+    }
 
     QString name() const; // element name
     bool isElement() const;
@@ -53,9 +63,24 @@ protected:
         return n;
     }
     static Handle* handleOf(const Node& n) { return n.h_; }
+    // A node of a document read as a stream: what it is and where in the model.
+    enum class Kind : unsigned char { None, Root, Block, Group, Record, Item };
+    static Node fromModel(const Model* m, Kind kind, unsigned at) {
+        Node n;
+        n.m_ = m;
+        n.kind_ = kind;
+        n.at_ = at;
+        return n;
+    }
+    static const Model* modelOf(const Node& n) { return n.m_; }
+    static Kind kindOf(const Node& n) { return n.kind_; }
+    static unsigned indexOf(const Node& n) { return n.at_; }
 
 private:
     Handle* h_ = nullptr;
+    const Model* m_ = nullptr;
+    unsigned at_ = 0;
+    Kind kind_ = Kind::None;
 };
 
 using NodeList = QList<Node>;
@@ -71,13 +96,20 @@ public:
     Document(const Document&) = delete;
     Document& operator=(const Document&) = delete;
 
-    // Loads the whole file. A file that cannot be read throws RunError. A file that is
-    // not well-formed XML, or that carries a DOCTYPE, loads as an empty document with
-    // ok() false and errorString() naming the file and the parser's line.
-    // Whitespace-only text between elements is dropped; entities are not substituted and
-    // nothing is fetched from the network.
+    // Reads the file in one pass, keeping what the runs read of it: the envelope's root
+    // and data block, the groups with their records and data items (see Node), the XML
+    // declaration and the top-level comments and processing instructions. Memory grows
+    // with the data kept, not with the document's markup. A file that cannot be read
+    // throws RunError. A file that is not well-formed XML, or that carries a DOCTYPE,
+    // loads as an empty document with ok() false and errorString() naming the file and
+    // the parser's line. Whitespace-only text between elements is dropped; entities are
+    // not substituted and nothing is fetched from the network.
     static Document load(const QString& path);
     static Document fromBytes(const QByteArray& xml, const QString& nameForMessages);
+    // The same, reading the whole document into a tree that every operation below works
+    // on (the envelope's shape is not assumed).
+    static Document loadTree(const QString& path);
+    static Document treeFromBytes(const QByteArray& xml, const QString& nameForMessages);
 
     bool ok() const;
     QString errorString() const;
@@ -86,8 +118,18 @@ public:
     NodeList topLevelGroups() const;                // /SERVICIO/BLOQUE_DATOS/grupo_datos
     NodeList recordsOf(const QString& group) const; // .../grupo_datos[@seq=group]/grupo_datos
     NodeList select(const QString& xpath) const;    // XPath 1.0 on the document; a bad
-                                                    // or non-node expression throws
+                                                    // or non-node expression throws; on
+                                                    // a streamed document only the
+                                                    // envelope paths (ExchangeNames.h)
     Node selectSingle(const QString& xpath) const;  // first match or null
+    // The text of the first child of /SERVICIO/BLOQUE_DATOS that is an element or holds
+    // more than blanks (space, tab, line ends), without the blanks it starts with and cut
+    // to its first 256 characters: where the school year is. Nothing without one.
+    std::optional<QString> firstDataText() const;
+    // A new document holding this one's XML declaration (version, encoding, standalone)
+    // and its top-level comments and processing instructions, without the root element:
+    // where the export builds the document it writes.
+    Document prolog() const;
 
     // Document operations of the export.
     Node root() const;
@@ -104,6 +146,8 @@ public:
     QByteArray toBytes() const;
 
 private:
+    static Document loadFile(const QString& path, bool stream);
+    static Document loadBytes(const QByteArray& xml, const QString& nameForMessages, bool stream);
     std::unique_ptr<DocumentPrivate> d;
 };
 
@@ -114,13 +158,12 @@ private:
 // put in place of the holes.
 class StreamedSave {
 public:
-    enum class Mode {
-        Stream, // pieces written and freed as they come (the tree mode where that cannot be)
-        Tree,   // pieces put into the tree and the whole document saved at commit
-    };
     // Starts writing `path` (through a temporary file: the target changes only at commit)
-    // for the document the holes are in; at least one hole. Throws RunError.
-    StreamedSave(const QString& path, const QList<Node>& holes, Mode mode = Mode::Stream);
+    // for the document the holes are in; at least one hole. Pieces are written and freed
+    // as they come; where the holes cannot be told apart in the encoded bytes (UTF-16),
+    // they are put into the tree and the whole document is saved at commit. Throws
+    // RunError.
+    StreamedSave(const QString& path, const QList<Node>& holes);
     ~StreamedSave(); // without commit the target stays as it was
     StreamedSave(const StreamedSave&) = delete;
     StreamedSave& operator=(const StreamedSave&) = delete;

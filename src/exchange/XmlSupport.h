@@ -9,8 +9,10 @@
 #include <libxml/xmlerror.h>
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace exchange {
@@ -20,6 +22,18 @@ struct XmlNodes : Node {
     XmlNodes() = delete;
     static Node wrap(xmlNodePtr n) { return fromHandle(reinterpret_cast<Handle*>(n)); }
     static xmlNodePtr raw(const Node& n) { return reinterpret_cast<xmlNodePtr>(handleOf(n)); }
+};
+
+struct Model;
+
+// The way from a Node to what a document read as a stream keeps of it.
+struct ModelNodes : Node {
+    ModelNodes() = delete;
+    using Node::Kind;
+    static Node node(const Model* m, Kind kind, unsigned at) { return fromModel(m, kind, at); }
+    static const Model* model(const Node& n) { return modelOf(n); }
+    static Kind kind(const Node& n) { return kindOf(n); }
+    static unsigned index(const Node& n) { return indexOf(n); }
 };
 
 inline const xmlChar* X(const char* s) {
@@ -90,6 +104,88 @@ QString describe(const xmlNode* n);
 
 [[noreturn]] void nullNodeError(const char* what);
 
+// What a document read as a stream keeps: the envelope's elements with their attributes
+// and lines, and the data items' text, all texts one after another in one buffer.
+struct Model {
+    struct Span {
+        quint32 at = 0, size = 0;
+    };
+    struct Attribute {
+        Span name, value;
+        bool namespaced = false;
+    };
+    // The root, the data block, a group or a record.
+    struct Element {
+        quint32 attributes = 0, attributeCount = 0;
+        quint32 items = 0, itemCount = 0;     // its data items, in `items`
+        quint32 records = 0, recordCount = 0; // a group's records, in `records`
+        int line = 0;
+    };
+    struct Item {
+        quint32 attributes = 0, attributeCount = 0;
+        Span text;        // all character data inside, entities resolved
+        qint32 kept = -1; // an item that is not plain text: its copy in `keptItems`
+        int line = 0;
+    };
+
+    QString chars;
+    QHash<QString, Span> interned; // names and attribute values, which repeat
+    std::vector<Attribute> attributes;
+    std::vector<Item> items;
+    std::vector<Element> groups, records;
+    std::optional<Element> root;  // /SERVICIO
+    std::optional<Element> block; // the first /SERVICIO/BLOQUE_DATOS
+    std::optional<QString> firstDataText;
+    // Items with more than text inside (or unusual attributes), copied whole so that
+    // their serialised form is the tree's; and a document to write items out in.
+    xmlDocPtr keptItems = nullptr;
+    std::vector<xmlNodePtr> kept;
+
+    Model();
+    ~Model();
+    Model(const Model&) = delete;
+    Model& operator=(const Model&) = delete;
+
+    QString text(Span s) const { return QString(chars.constData() + s.at, qsizetype(s.size)); }
+    QStringView view(Span s) const { return QStringView(chars).mid(s.at, s.size); }
+    Span add(QStringView s);
+    Span intern(const QString& s);
+    QString itemXml(const Item& item) const;
+    // The first attribute of that name whatever its namespace, as Node::attribute reads it.
+    QString attribute(quint32 first, quint32 count, const QString& name) const;
+    // The value of the attribute of that name outside any namespace, as XPath's @name.
+    std::optional<QString> plainAttribute(const Element& e, QLatin1String name) const;
+};
+
+// Builds a Model from the parser's tree while the parser makes it: told of each element
+// when it starts and when it ends, it keeps what the model needs and frees what has been
+// read, so that the tree never holds more than the path to the element being read.
+class ModelBuilder {
+public:
+    explicit ModelBuilder(Model& model) : m_(model) {}
+    void started(xmlNodePtr element);
+    void ended(xmlParserCtxtPtr ctxt, xmlNodePtr element);
+    // After a parse that succeeded: the document's final encoding, for writing items.
+    void finish(xmlDocPtr doc);
+
+private:
+    enum class Kind : unsigned char { Root, Block, FirstBlock, Group, Record, Item, Other };
+    struct Open {
+        Kind kind;
+        xmlNodePtr node;
+    };
+    Model& m_;
+    std::vector<Open> open_;
+    std::vector<Model::Item> groupItems_, recordItems_;
+    xmlNodePtr capture_ = nullptr; // the data block's first child, read whole at its end
+    bool decided_ = false;         // the data block's first child was found
+
+    void attributesOf(const xmlNode* n, quint32& first, quint32& count);
+    Model::Item item(const xmlNode* n);
+    void decideFirst(const xmlNode* block, const xmlNode* upTo);
+    void release(xmlParserCtxtPtr ctxt, xmlNodePtr n);
+};
+
 class DocumentPrivate {
 public:
     DocumentPrivate(); // an empty document
@@ -107,6 +203,8 @@ public:
     QString error;
     bool declared = false; // the loaded bytes began with an XML declaration
     std::vector<xmlNodePtr> detached;
+    // Read as a stream: what was kept; the tree then holds the prolog only.
+    std::unique_ptr<Model> model;
 
     // The sink refused bytes (the disk is full, say): the caller knows what to say.
     struct WriteFailed {};

@@ -23,12 +23,6 @@
 
 // ---- Header date -----------------------------------------------------------------
 
-// Where the header's `fecha` takes the current moment from: the system clock, or the
-// tests' own.
-using Reloj = std::function<QDateTime()>;
-void FijarReloj(Reloj reloj);
-void RestaurarReloj();
-
 // The user's short date, a blank, the long time, as the operating system's regional
 // settings give them (never a time zone); dd/MM/yyyy HH:mm:ss where none are set.
 // One implementation per system.
@@ -252,12 +246,3 @@ void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::StreamedSave
                                  const Busquedas& b, EstadoExport& estado);
 void EscribirHorariosRegulares(exchange::Document& doc, exchange::StreamedSave& salida,
                                const Busquedas& b, const EstadoExport& estado);
-
-// The former way of writing, kept for comparing with the current one: the whole document
-// built as a tree, saved, read back and corrected by AjustarRegistros, saved again.
-void FijarEscrituraEnArbol(bool enArbol);
-
-// Reloads the saved file, sets each regular teacher group's `registros` (its second
-// attribute) to the number of its activity groups and saves it again. Gives the
-// reloaded document.
-exchange::Document AjustarRegistros(const QString& ruta);

@@ -1,5 +1,6 @@
 #include "export/ExportRun.h"
 
+#include "exchange/ExchangeNames.h"
 #include "export/ExportInternal.h"
 #include "run/RunError.h"
 #include "run/RunFrame.h"
@@ -19,16 +20,6 @@ const QStringList& exportPhases() {
 
 namespace {
 
-Reloj& RelojActual() {
-    static Reloj r;
-    return r;
-}
-
-bool& EscrituraEnArbol() {
-    static bool enArbol = false;
-    return enArbol;
-}
-
 // Whether NAME.DBF is in the folder, found as the table store opens it.
 bool ExisteTabla(const QString& carpeta, const QString& nombre) {
     return tables::FileExists(tables::tableFile(carpeta, nombre));
@@ -39,24 +30,10 @@ bool EsEspacioXml(QChar c) {
            c == QLatin1Char('\r');
 }
 
-// The first child of a node as a document model that drops white-space-only text
-// would give it: indentation between elements is not content.
-exchange::Node PrimerHijo(const exchange::Node& nodo) {
-    const auto hijos = nodo.children();
-    for (const exchange::Node& h : hijos) {
-        if (h.isElement())
-            return h;
-        const QString t = h.text();
-        if (!std::all_of(t.begin(), t.end(), EsEspacioXml))
-            return h;
-    }
-    return {};
-}
-
 // Everything between the chooser and the completion message; false when it stopped at
 // the PERIODOS.DBF message.
-bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
-              exchange::Document& held) {
+bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta, exchange::Document& held,
+              const OpcionesExport& opciones) {
     // What the window shows while the run works: the export's three phases.
     const auto fase = [&r](int i) {
         if (i > 0)
@@ -72,18 +49,18 @@ bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
     held = exchange::Document::load(elegido);
     if (!held.ok())
         throw RunError(held.errorString());
-    const exchange::Node bloqueEntrada =
-        held.selectSingle(QStringLiteral("/SERVICIO/BLOQUE_DATOS"));
-    if (!bloqueEntrada)
+    if (!held.selectSingle(QString::fromLatin1(exchange::kBlockPath)))
         throw RunError(QStringLiteral("El documento %1 no tiene el bloque SERVICIO/BLOQUE_DATOS "
                                       "de un documento de VELTRA.")
                            .arg(QDir::toNativeSeparators(elegido)));
-    const exchange::Node primerGrupo = PrimerHijo(bloqueEntrada);
+    // Indentation between elements is not content: the first child is the first element
+    // or the first text that is more than blanks.
+    const std::optional<QString> primerGrupo = held.firstDataText();
     if (!primerGrupo)
         throw RunError(QStringLiteral("El bloque de datos del documento %1 está vacío: falta el "
                                       "año académico.")
                            .arg(QDir::toNativeSeparators(elegido)));
-    estado.anno = AnnoEscolar(primerGrupo.text());
+    estado.anno = AnnoEscolar(*primerGrupo);
 
     if (!ExisteTabla(carpeta, tables::PERIODOS::kName)) {
         r.hideBusy();
@@ -111,26 +88,25 @@ bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
     busquedas.cargar(tablas, estado.catalogos, estado.informe);
     estado.conocidos = Conocidos::Leer(held);
 
-    // The input's content goes, freed at once (nothing refers to it any more); its
-    // declaration and top-level comments stay.
-    exchange::Node raiz = held.root();
-    raiz.deleteChild(held.selectSingle(QStringLiteral("/SERVICIO/BLOQUE_DATOS")));
-    held.deleteChild(held.selectSingle(QStringLiteral("/SERVICIO")));
+    // The input's content goes; its declaration and top-level comments stay, and the new
+    // root follows them.
+    held = held.prolog();
 
     exchange::Node servicio = held.createElement(QStringLiteral("SERVICIO"));
     servicio.setAttribute(QStringLiteral("modulo"), QStringLiteral("HORARIOS"));
     servicio.setAttribute(QStringLiteral("tipo"), QStringLiteral("I"));
     servicio.setAttribute(QStringLiteral("autor"), QStringLiteral("TEMPOLAN"));
-    const Reloj& reloj = RelojActual();
-    servicio.setAttribute(QStringLiteral("fecha"),
-                          FechaDocumento(reloj ? reloj() : QDateTime::currentDateTime()));
+    servicio.setAttribute(
+        QStringLiteral("fecha"),
+        FechaDocumento(opciones.reloj ? opciones.reloj() : QDateTime::currentDateTime()));
     held.appendChild(servicio);
 
-    exchange::Node bloque = held.createElement(QStringLiteral("BLOQUE_DATOS"));
-    held.selectSingle(QStringLiteral("/SERVICIO")).appendChild(bloque);
+    exchange::Node bloque = held.createElement(QString::fromLatin1(exchange::kBlock));
+    servicio.appendChild(bloque);
 
-    exchange::Node anno = held.createElement(QStringLiteral("grupo_datos"));
-    anno.setAttribute(QStringLiteral("seq"), QStringLiteral("ANNO_ACADEMICO"));
+    exchange::Node anno = held.createElement(QString::fromLatin1(exchange::kGroup));
+    anno.setAttribute(QString::fromLatin1(exchange::kGroupName),
+                      QString::fromLatin1(exchange::groups::kSchoolYear));
     anno.appendChild(NuevoDato(held, QStringLiteral("C_ANNO"), estado.anno,
                                QStringLiteral("el primer grupo de datos del documento %1")
                                    .arg(QDir::toNativeSeparators(elegido))));
@@ -138,17 +114,14 @@ bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
 
     estado.numProfesores = int(busquedas.profesores.size());
     const exchange::Node noRegulares = GrupoDeHorarios(
-        held, bloque, QStringLiteral("HORARIOS_NO_REGULARES"), estado.numProfesores);
-    const exchange::Node regulares =
-        GrupoDeHorarios(held, bloque, QStringLiteral("HORARIOS_REGULARES"), estado.numProfesores);
+        held, bloque, QString::fromLatin1(exchange::groups::kNonRegular), estado.numProfesores);
+    const exchange::Node regulares = GrupoDeHorarios(
+        held, bloque, QString::fromLatin1(exchange::groups::kRegular), estado.numProfesores);
 
     // Each teacher group is written as soon as it is made, then freed: the memory a run
     // needs does not grow with the document it writes.
     const QString ruta = RutaResultado(elegido);
-    const bool enArbol = EscrituraEnArbol();
-    exchange::StreamedSave salida(ruta, {noRegulares, regulares},
-                                  enArbol ? exchange::StreamedSave::Mode::Tree
-                                          : exchange::StreamedSave::Mode::Stream);
+    exchange::StreamedSave salida(ruta, {noRegulares, regulares});
     fase(1);
     EscribirHorariosNoRegulares(held, salida, busquedas, estado);
     salida.nextHole();
@@ -156,27 +129,10 @@ bool Exportar(run::Run& r, const QString& elegido, const QString& carpeta,
     EscribirHorariosRegulares(held, salida, busquedas, estado);
     salida.commit();
     r.host.stepFinished(int(exportPhases().size()) - 1);
-    if (enArbol) {
-        // The document built goes before the saved one is read back: never two in memory.
-        held = exchange::Document();
-        held = AjustarRegistros(ruta);
-    }
     return true;
 }
 
 } // namespace
-
-void FijarReloj(Reloj reloj) {
-    RelojActual() = std::move(reloj);
-}
-
-void RestaurarReloj() {
-    RelojActual() = {};
-}
-
-void FijarEscrituraEnArbol(bool enArbol) {
-    EscrituraEnArbol() = enArbol;
-}
 
 QString AnnoEscolar(const QString& textoPrimerGrupo) {
     qsizetype i = 0;
@@ -204,11 +160,12 @@ Conocidos Conocidos::Leer(const exchange::Document& doc) {
         }
         return valores;
     };
-    c.tramos = leer("TRAMOS_HORARIOS", {});
-    c.dependencias = leer("DEPENDENCIAS", {});
-    c.unidades = leer("UNIDADES", {});
-    c.ofertas = leer("CURSOS_DEL_CENTRO", {});
-    c.materias = leer("MATERIAS", QStringLiteral("X_MATERIAOMG"));
+    using namespace exchange::groups;
+    c.tramos = leer(kSlots, {});
+    c.dependencias = leer(kRooms, {});
+    c.unidades = leer(kUnits, {});
+    c.ofertas = leer(kCourses, {});
+    c.materias = leer(kSubjects, QString::fromLatin1(exchange::items::kSubjectId));
     return c;
 }
 
@@ -239,11 +196,16 @@ bool TablasExport::abrir(const QString& carpeta) {
 
 void runExport(RunHost& host, run::RunState& state, const RunFolders& folders,
                exchange::Document& held) {
+    runExportWith(host, state, folders, held, {});
+}
+
+void runExportWith(RunHost& host, run::RunState& state, const RunFolders& folders,
+                   exchange::Document& held, const OpcionesExport& opciones) {
     run::runInFrame(host, state, folders, held, run::FolderUse::ReadsOnly, [&](run::Run& r) {
         r.report.run = QStringLiteral("export");
         r.report.document = state.filenameXML;
         r.showBusy();
-        if (!Exportar(r, state.filenameXML, folders.workDir, held))
+        if (!Exportar(r, state.filenameXML, folders.workDir, held, opciones))
             return run::Ending::Stopped;
         r.hideBusy();
         r.detail = QStringLiteral("Documento escrito: %1")

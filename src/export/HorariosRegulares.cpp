@@ -1,3 +1,4 @@
+#include "exchange/ExchangeNames.h"
 #include "export/ExportInternal.h"
 
 #include "text/Clipper.h"
@@ -94,15 +95,16 @@ void EscribirHorariosRegulares(exchange::Document& doc, exchange::StreamedSave& 
                     informe->add(std::move(item));
                 }
                 const Conocidos& c = estado.conocidos;
-                ComprobarConocido(*informe, c.tramos, "X_TRAMO", "TRAMOS_HORARIOS", r.idTramo, *e,
-                                  p);
-                ComprobarConocido(*informe, c.dependencias, "X_DEPENDENCIA", "DEPENDENCIAS", r.aula,
-                                  *e, p);
-                ComprobarConocido(*informe, c.unidades, "X_UNIDAD", "UNIDADES", r.unidad, *e, p);
-                ComprobarConocido(*informe, c.ofertas, "X_OFERTAMATRIG", "CURSOS_DEL_CENTRO",
+                ComprobarConocido(*informe, c.tramos, "X_TRAMO", exchange::groups::kSlots,
+                                  r.idTramo, *e, p);
+                ComprobarConocido(*informe, c.dependencias, "X_DEPENDENCIA",
+                                  exchange::groups::kRooms, r.aula, *e, p);
+                ComprobarConocido(*informe, c.unidades, "X_UNIDAD", exchange::groups::kUnits,
+                                  r.unidad, *e, p);
+                ComprobarConocido(*informe, c.ofertas, "X_OFERTAMATRIG", exchange::groups::kCourses,
                                   r.oferta, *e, p);
-                ComprobarConocido(*informe, c.materias, "X_MATERIAOMG", "MATERIAS", r.materia, *e,
-                                  p);
+                ComprobarConocido(*informe, c.materias, exchange::items::kSubjectId,
+                                  exchange::groups::kSubjects, r.materia, *e, p);
             }
 
             exchange::Node actividad = doc.createElement(QStringLiteral("grupo_datos"));
@@ -124,7 +126,7 @@ void EscribirHorariosRegulares(exchange::Document& doc, exchange::StreamedSave& 
             dato("X_DEPENDENCIA", r.aula, QStringLiteral("SOLUC.AULA"));
             dato("X_UNIDAD", r.unidad, QStringLiteral("GRUPOST.CLAVE"));
             dato("X_OFERTAMATRIG", r.oferta, r.deOferta);
-            dato("X_MATERIAOMG", r.materia, r.deMateria);
+            dato(exchange::items::kSubjectId, r.materia, r.deMateria);
             dato("F_INICIO", estado.fInicio, QStringLiteral("PERIODOS.F_INICIO"));
             dato("F_FIN", estado.fFin, QStringLiteral("PERIODOS.F_FIN"));
             dato("N_HORINI", QString::number(inicio), QString());

@@ -1,3 +1,4 @@
+#include "exchange/ExchangeNames.h"
 #include "import/ImportSteps.h"
 
 #include "tables/Table.h"
@@ -5,7 +6,8 @@
 #include "text/Clipper.h"
 
 void CrearActividades(ImportContext& ctx) {
-    const exchange::NodeList registros = ctx.doc.recordsOf(QStringLiteral("ACTIVIDADES"));
+    const exchange::NodeList registros =
+        ctx.doc.recordsOf(QString::fromLatin1(exchange::groups::kActivities));
     tables::Table asignomt;
     asignomt.open(ctx.workDir, tables::ASIGNOMT::kName);
     asignomt.holdWrites();
@@ -15,7 +17,7 @@ void CrearActividades(ImportContext& ctx) {
         ++number;
         const exchange::NodeList items = exchange::dataItems(registro);
         if (items.size() < 2) {
-            noteShortRecord(ctx, QStringLiteral("ACTIVIDADES"), number);
+            noteShortRecord(ctx, QString::fromLatin1(exchange::groups::kActivities), number);
             continue;
         }
         const QString nombre = exchange::itemValue(items, 2);

@@ -1,3 +1,4 @@
+#include "exchange/ExchangeNames.h"
 #include "import/ImportSteps.h"
 
 #include "import/Materias.h"
@@ -74,7 +75,8 @@ void CrearAsignaciones(ImportContext& ctx) {
     const auto nombreOferta = [&](const QString& oferta) {
         if (!nombresLeidos) {
             nombresLeidos = true;
-            for (const exchange::Node& r : ctx.doc.recordsOf(QStringLiteral("CURSOS_DEL_CENTRO"))) {
+            for (const exchange::Node& r :
+                 ctx.doc.recordsOf(QString::fromLatin1(exchange::groups::kCourses))) {
                 const exchange::NodeList items = exchange::dataItems(r);
                 if (items.size() >= 2 && !nombresOferta.contains(exchange::itemValue(items, 0)))
                     nombresOferta.insert(exchange::itemValue(items, 0),
@@ -95,7 +97,7 @@ void CrearAsignaciones(ImportContext& ctx) {
             noteReport(ctx, {run::ReportKind::SubjectWithoutGroup,
                              QStringLiteral("la materia no está en ASIGNOMT: no recibe ninguna "
                                             "fila en ASIGT"),
-                             QStringLiteral("MATERIAS"),
+                             QString::fromLatin1(exchange::groups::kSubjects),
                              {},
                              m.registro,
                              {},
@@ -112,7 +114,7 @@ void CrearAsignaciones(ImportContext& ctx) {
                              QStringLiteral("ningún grupo de GRUPOST tiene su oferta de curso "
                                             "%1: no recibe ninguna fila en ASIGT")
                                  .arg(m.oferta),
-                             QStringLiteral("MATERIAS"),
+                             QString::fromLatin1(exchange::groups::kSubjects),
                              {},
                              m.registro,
                              {},

@@ -1,3 +1,4 @@
+#include "exchange/ExchangeNames.h"
 #include "import/ImportSteps.h"
 
 #include "tables/Table.h"
@@ -14,7 +15,8 @@ void CrearAulas(ImportContext& ctx) {
     tables::DeleteTable(ctx.workDir, name);
     tables::CreateTable(ctx.workDir, name, tables::AULAT::fields());
 
-    const exchange::NodeList records = ctx.doc.recordsOf(QStringLiteral("DEPENDENCIAS"));
+    const exchange::NodeList records =
+        ctx.doc.recordsOf(QString::fromLatin1(exchange::groups::kRooms));
     tables::Table aulat;
     aulat.open(ctx.workDir, name);
     aulat.holdWrites();
@@ -24,7 +26,7 @@ void CrearAulas(ImportContext& ctx) {
         ++number;
         const exchange::NodeList items = dataItems(record);
         if (items.size() < 2) {
-            noteShortRecord(ctx, QStringLiteral("DEPENDENCIAS"), number);
+            noteShortRecord(ctx, QString::fromLatin1(exchange::groups::kRooms), number);
             continue;
         }
         const QString key = itemValue(items, 0);

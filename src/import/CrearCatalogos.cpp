@@ -1,4 +1,5 @@
 #include "exchange/ExchangeDocument.h"
+#include "exchange/ExchangeNames.h"
 #include "import/ImportSteps.h"
 #include "tables/Table.h"
 #include "tables/WorkingTables.h"
@@ -20,10 +21,14 @@ struct Catalogue {
 
 const QList<Catalogue>& catalogues() {
     static const QList<Catalogue> list = {
-        {tables::ORIGENES_C::kName, QStringLiteral("ORIGENES"), tables::ORIGENES_C::fields()},
-        {tables::NIVELES_C::kName, QStringLiteral("NIVELES"), tables::NIVELES_C::fields()},
-        {tables::CUR_NIV_C::kName, QStringLiteral("CURSOS_NIVELES"), tables::CUR_NIV_C::fields()},
-        {tables::AUTORIZA_C::kName, QStringLiteral("AUTORIZACIONES"), tables::AUTORIZA_C::fields()},
+        {tables::ORIGENES_C::kName, QString::fromLatin1(exchange::groups::kOrigins),
+         tables::ORIGENES_C::fields()},
+        {tables::NIVELES_C::kName, QString::fromLatin1(exchange::groups::kLevels),
+         tables::NIVELES_C::fields()},
+        {tables::CUR_NIV_C::kName, QString::fromLatin1(exchange::groups::kCourseLevels),
+         tables::CUR_NIV_C::fields()},
+        {tables::AUTORIZA_C::kName, QString::fromLatin1(exchange::groups::kAuthorisations),
+         tables::AUTORIZA_C::fields()},
     };
     return list;
 }

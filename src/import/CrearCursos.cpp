@@ -1,3 +1,4 @@
+#include "exchange/ExchangeNames.h"
 #include "import/CursosLogic.h"
 #include "import/ImportSteps.h"
 #include "tables/Table.h"
@@ -15,11 +16,11 @@ bool CrearCursos(ImportContext& ctx) {
         cursos.holdWrites();
         int number = 0;
         for (const exchange::Node& record :
-             ctx.doc.recordsOf(QStringLiteral("CURSOS_DEL_CENTRO"))) {
+             ctx.doc.recordsOf(QString::fromLatin1(exchange::groups::kCourses))) {
             ++number;
             const NodeList items = exchange::dataItems(record);
             if (items.size() < 2) {
-                noteShortRecord(ctx, QStringLiteral("CURSOS_DEL_CENTRO"), number);
+                noteShortRecord(ctx, QString::fromLatin1(exchange::groups::kCourses), number);
                 continue;
             }
             cursos.append();

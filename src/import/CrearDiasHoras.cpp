@@ -1,4 +1,5 @@
 #include "exchange/ExchangeDocument.h"
+#include "exchange/ExchangeNames.h"
 #include "import/ImportChecks.h"
 #include "import/ImportSteps.h"
 #include "import/PlantillasLogic.h"
@@ -14,7 +15,7 @@
 namespace {
 
 const QString& kTable = tables::DIASHORAST::kName;
-const QString kSlotGroup = QStringLiteral("TRAMOS_HORARIOS");
+const QString kSlotGroup = QString::fromLatin1(exchange::groups::kSlots);
 
 QString twoDigits(qint64 n) {
     QString s = QString::number(n);
@@ -84,7 +85,8 @@ bool CrearDiasHoras(ImportContext& ctx) {
     t.holdWrites();
 
     // Choose the frames. Without any frame the table stays empty.
-    const exchange::NodeList frames = ctx.doc.recordsOf(QStringLiteral("JORNADAS_ESCOLARES"));
+    const exchange::NodeList frames =
+        ctx.doc.recordsOf(QString::fromLatin1(exchange::groups::kFrames));
     if (frames.isEmpty()) {
         t.close();
         return false;

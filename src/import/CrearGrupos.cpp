@@ -1,3 +1,4 @@
+#include "exchange/ExchangeNames.h"
 #include "import/ImportSteps.h"
 
 #include "import/TakenCodes.h"
@@ -42,7 +43,8 @@ void CrearGrupos(ImportContext& ctx) {
                                  cursos.text(tables::CURSOST::ESTUD)});
     }
 
-    const exchange::NodeList records = ctx.doc.recordsOf(QStringLiteral("UNIDADES"));
+    const exchange::NodeList records =
+        ctx.doc.recordsOf(QString::fromLatin1(exchange::groups::kUnits));
     tables::Table grupost;
     grupost.open(ctx.workDir, name);
     grupost.holdWrites();
@@ -53,7 +55,7 @@ void CrearGrupos(ImportContext& ctx) {
         ++number;
         const exchange::NodeList items = dataItems(record);
         if (items.size() < 2) {
-            noteShortRecord(ctx, QStringLiteral("UNIDADES"), number);
+            noteShortRecord(ctx, QString::fromLatin1(exchange::groups::kUnits), number);
             continue;
         }
         const QString unitKey = itemValue(items, 0);
@@ -74,7 +76,7 @@ void CrearGrupos(ImportContext& ctx) {
                                  : QStringLiteral("la oferta de curso no está en CURSOST: el "
                                                   "grupo %1 recibe el nivel \"NIV\"")
                                        .arg(abbrev),
-                             QStringLiteral("UNIDADES"),
+                             QString::fromLatin1(exchange::groups::kUnits),
                              {},
                              number,
                              {},

@@ -1,3 +1,4 @@
+#include "exchange/ExchangeNames.h"
 #include "import/ImportSteps.h"
 
 #include "tables/Table.h"
@@ -37,7 +38,8 @@ void CrearPeriodos(ImportContext& ctx) {
 
     // Missing dates come from the first school-day frame; both are taken from there.
     if (start.isEmpty() || end.isEmpty()) {
-        const exchange::NodeList frames = ctx.doc.recordsOf(QStringLiteral("JORNADAS_ESCOLARES"));
+        const exchange::NodeList frames =
+            ctx.doc.recordsOf(QString::fromLatin1(exchange::groups::kFrames));
         if (!frames.isEmpty()) {
             const exchange::NodeList items = dataItems(frames.first());
             if (items.size() > 1) {

@@ -1,3 +1,4 @@
+#include "exchange/ExchangeNames.h"
 #include "import/ImportSteps.h"
 
 #include "import/TakenCodes.h"
@@ -13,7 +14,8 @@ void CrearProfesores(ImportContext& ctx) {
     tables::DeleteTable(ctx.workDir, name);
     tables::CreateTable(ctx.workDir, name, tables::PROFT::fields());
 
-    const exchange::NodeList records = ctx.doc.recordsOf(QStringLiteral("EMPLEADOS"));
+    const exchange::NodeList records =
+        ctx.doc.recordsOf(QString::fromLatin1(exchange::groups::kStaff));
     tables::Table proft;
     proft.open(ctx.workDir, name);
     proft.holdWrites();
@@ -24,7 +26,7 @@ void CrearProfesores(ImportContext& ctx) {
         ++number;
         const exchange::NodeList items = dataItems(record);
         if (items.size() < 2) {
-            noteShortRecord(ctx, QStringLiteral("EMPLEADOS"), number);
+            noteShortRecord(ctx, QString::fromLatin1(exchange::groups::kStaff), number);
             continue;
         }
         const QString key = itemValue(items, 0);

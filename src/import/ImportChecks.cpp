@@ -1,5 +1,6 @@
 #include "import/ImportChecks.h"
 
+#include "exchange/ExchangeNames.h"
 #include "import/ImportRun.h"
 #include "import/ImportSteps.h"
 #include "tables/NativeFile.h"
@@ -21,10 +22,10 @@ QString native(const QString& path) {
 } // namespace
 
 QString envelopeProblem(const exchange::Document& doc, const QString& documentPath) {
-    if (doc.selectSingle(QStringLiteral("/SERVICIO[@autor='TEMPOLAN' and @modulo='HORARIOS']")))
+    if (doc.selectSingle(QString::fromLatin1(exchange::kOwnExportPath)))
         return QStringLiteral("Este documento lo ha escrito la exportación hacia Veltra; para "
                               "importar, elija el documento exportado por Veltra.");
-    if (!doc.selectSingle(QStringLiteral("/SERVICIO/BLOQUE_DATOS")))
+    if (!doc.selectSingle(QString::fromLatin1(exchange::kBlockPath)))
         return QStringLiteral("El documento %1 no es un documento exportado por VELTRA: le falta "
                               "SERVICIO/BLOQUE_DATOS. Elija el documento XML que exportó VELTRA.")
             .arg(native(documentPath));

@@ -109,9 +109,9 @@ void runSteps(RunHost& host, ImportQuestions& questions, run::RunState& state,
     run::runInFrame(host, state, folders, held, use, [&](run::Run& r) {
         r.report.run = QStringLiteral("import");
         r.report.document = state.filenameXML;
-        // The tree takes about ten times the document's size (more is left for it), the
-        // tables a few megabytes.
-        const text::BulkMemory memory(QFileInfo(state.filenameXML).size() * 16 + (32 << 20));
+        // What is kept of the document takes about twice its size, the tables a few
+        // megabytes.
+        const text::BulkMemory memory(QFileInfo(state.filenameXML).size() * 2 + (8 << 20));
         exchange::Document doc = exchange::Document::load(state.filenameXML);
         // An unreadable document would leave every step with nothing to read, and each
         // step deletes its tables before reading: refuse it while nothing is touched.

@@ -1,8 +1,9 @@
 #include "import/Materias.h"
+#include "exchange/ExchangeNames.h"
 
 namespace {
-const QString kIdentificador = QStringLiteral("X_MATERIAOMG");
-const QString kNombre = QStringLiteral("D_MATERIAC");
+const QString kIdentificador = QString::fromLatin1(exchange::items::kSubjectId);
+const QString kNombre = QString::fromLatin1(exchange::items::kSubjectName);
 } // namespace
 
 Materia LeerMateria(const exchange::NodeList& items) {
@@ -22,14 +23,15 @@ Materia LeerMateria(const exchange::NodeList& items) {
 const QList<Materia>& MateriasDelDocumento(ImportContext& ctx) {
     if (!ctx.materias) {
         auto materias = std::make_shared<QList<Materia>>();
-        const exchange::NodeList registros = ctx.doc.recordsOf(QStringLiteral("MATERIAS"));
+        const exchange::NodeList registros =
+            ctx.doc.recordsOf(QString::fromLatin1(exchange::groups::kSubjects));
         materias->reserve(registros.size());
         int numero = 0;
         for (const exchange::Node& registro : registros) {
             ++numero;
             const exchange::NodeList items = exchange::dataItems(registro);
             if (items.size() < 2) {
-                noteShortRecord(ctx, QStringLiteral("MATERIAS"), numero);
+                noteShortRecord(ctx, QString::fromLatin1(exchange::groups::kSubjects), numero);
                 continue;
             }
             materias->append(LeerMateria(items));

@@ -1,4 +1,5 @@
 #include "import/PlantillasLogic.h"
+#include "exchange/ExchangeNames.h"
 
 #include "exchange/ExchangeDocument.h"
 #include "run/RunHost.h"
@@ -8,8 +9,8 @@
 
 namespace {
 
-const QString kFrames = QStringLiteral("JORNADAS_ESCOLARES");
-const QString kSlots = QStringLiteral("TRAMOS_HORARIOS");
+const QString kFrames = QString::fromLatin1(exchange::groups::kFrames);
+const QString kSlots = QString::fromLatin1(exchange::groups::kSlots);
 
 } // namespace
 

@@ -24,7 +24,7 @@ protected:
     QString path(const QString& name) const { return dir.filePath(name); }
 
     Document parse(const QByteArray& bytes) {
-        Document doc = Document::fromBytes(bytes, QStringLiteral("entrada.xml"));
+        Document doc = Document::treeFromBytes(bytes, QStringLiteral("entrada.xml"));
         EXPECT_TRUE(doc.ok()) << doc.errorString().toStdString();
         return doc;
     }
@@ -77,7 +77,7 @@ TEST_F(ExchangeSaving, DeclarationDecidesEncodingAndItsPresence) {
         const QByteArray out = saved(doc);
         EXPECT_EQ(out, c.output);
         // What was written reads back the same.
-        const Document back = Document::load(path("salida.xml"));
+        const Document back = Document::loadTree(path("salida.xml"));
         ASSERT_TRUE(back.ok()) << back.errorString().toStdString();
         EXPECT_EQ(back.root().text(), QStringLiteral("Educación €"));
     }
@@ -99,7 +99,7 @@ TEST_F(ExchangeSaving, Windows1252WrittenAndReadBackTheSameEverywhere) {
                          "n=\"&#931;1 \xFC\">\x80\x82\x83\x84\x85\x86\x87\x88\x89\x8A\x8B\x8C\x8E"
                          "\x91\x92\x93\x94\x95\x96\x97\x98\x99\x9A\x9B\x9C\x9E\x9F \xF1\xD1 &#937; "
                          "&#128512;</a></SERVICIO>\n"));
-    const Document back = Document::load(path("salida.xml"));
+    const Document back = Document::loadTree(path("salida.xml"));
     ASSERT_TRUE(back.ok()) << back.errorString().toStdString();
     EXPECT_EQ(back.selectSingle(QStringLiteral("/SERVICIO/a")).text(), text);
     EXPECT_EQ(back.selectSingle(QStringLiteral("/SERVICIO/a")).attribute(QStringLiteral("n")),
@@ -109,7 +109,7 @@ TEST_F(ExchangeSaving, Windows1252WrittenAndReadBackTheSameEverywhere) {
     // systems' own converters refuse them.
     writeFile(path("raro.xml"), "<?xml version=\"1.0\" encoding=\"windows-1252\"?><SERVICIO>a\x81"
                                 "b</SERVICIO>");
-    EXPECT_FALSE(Document::load(path("raro.xml")).ok());
+    EXPECT_FALSE(Document::loadTree(path("raro.xml")).ok());
 }
 
 TEST_F(ExchangeSaving, ReplacesAnExistingFileAndFailsWithTheFileName) {
@@ -189,7 +189,7 @@ TEST_F(ExchangeSaving, ExportBuildsANewRootInTheLoadedDocument) {
                                  "    </grupo_datos>\n"
                                  "  </BLOQUE_DATOS>\n"
                                  "</SERVICIO>\n");
-    Document doc = Document::load(path("datos.xml"));
+    Document doc = Document::loadTree(path("datos.xml"));
     ASSERT_TRUE(doc.ok());
     const QString year =
         doc.selectSingle(QStringLiteral("/SERVICIO/BLOQUE_DATOS")).firstChild().text().left(4);
@@ -240,7 +240,7 @@ TEST_F(ExchangeSaving, ExportBuildsANewRootInTheLoadedDocument) {
     const QString out = path("ResultadoTempolandatos.xml");
     doc.save(out);
 
-    Document second = Document::load(out);
+    Document second = Document::loadTree(out);
     ASSERT_TRUE(second.ok()) << second.errorString().toStdString();
     for (Node teacher : second.recordsOf(QStringLiteral("HORARIOS_REGULARES")))
         teacher.setAttributeValue(1, QString::number(teacher.childCount() - 2));
@@ -326,7 +326,7 @@ TEST_F(ExchangeSaving, TextThatXmlCannotHoldIsRefused) {
         EXPECT_THROW(dato.setAttributeValue(0, b), RunError);
     }
     EXPECT_EQ(dato.attributeCount(), 1);
-    const Document back = Document::fromBytes(doc.toBytes(), QStringLiteral("vuelta.xml"));
+    const Document back = Document::treeFromBytes(doc.toBytes(), QStringLiteral("vuelta.xml"));
     ASSERT_TRUE(back.ok()) << back.errorString().toStdString();
     EXPECT_EQ(back.root().text(), smiley);
 }

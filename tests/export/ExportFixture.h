@@ -233,18 +233,17 @@ protected:
         input = dir.filePath("TLTEMP/VELTRA/datos.xml");
         output = dir.filePath("TLTEMP/VELTRA/ResultadoTempolandatos.xml");
         testing_support::writeFile(input, veltraDocument());
-        FijarReloj([] { return QDateTime(QDate(2024, 3, 7), QTime(9, 5, 3), Qt::UTC); });
         timeLocale.emplace("C");
     }
-    void TearDown() override {
-        RestaurarReloj();
-        timeLocale.reset();
-    }
+    void TearDown() override { timeLocale.reset(); }
+    // A fixed moment for the header's `fecha`.
+    const OpcionesExport opciones{
+        [] { return QDateTime(QDate(2024, 3, 7), QTime(9, 5, 3), Qt::UTC); }};
     std::optional<ScopedTimeLocale> timeLocale;
 
     void run() {
         host.documents.push_back(input);
-        runExport(host, state, RunFolders{work, {}}, held);
+        runExportWith(host, state, RunFolders{work, {}}, held, opciones);
     }
 
     // The run ended with one error report and left nothing behind.
@@ -261,7 +260,7 @@ protected:
     // The saved output, held by the fixture so that its nodes stay valid.
     exchange::Document out;
     const exchange::Document& result() {
-        out = exchange::Document::load(output);
+        out = exchange::Document::loadTree(output);
         EXPECT_TRUE(out.ok()) << out.errorString().toStdString();
         return out;
     }

@@ -161,7 +161,7 @@ TEST_F(ExportTest, MissingChosenFile) {
         run::RunState st;
         st.embedded = embedded;
         h.documents.push_back(std::nullopt); // cancelled on the first click
-        runExport(h, st, RunFolders{work, {}}, held);
+        runExportWith(h, st, RunFolders{work, {}}, held, opciones);
         EXPECT_EQ(h.messages, QStringList({"No existe archivo"}));
         EXPECT_EQ(st.resultValue, embedded ? -1 : 0);
         EXPECT_EQ(h.closed, embedded ? 1 : 0);
@@ -174,11 +174,11 @@ TEST_F(ExportTest, SecondClickAfterCancelRunsNormally) {
     School s;
     s.write(work);
     host.documents.push_back(input);
-    runExport(host, state, RunFolders{work, {}}, held);
+    runExportWith(host, state, RunFolders{work, {}}, held, opciones);
     ASSERT_TRUE(QFile::remove(output));
     host.messages.clear();
     host.documents.push_back(std::nullopt); // cancel: the last chosen file is used again
-    runExport(host, state, RunFolders{work, {}}, held);
+    runExportWith(host, state, RunFolders{work, {}}, held, opciones);
     EXPECT_EQ(host.messages, QStringList({"Proceso finalizado"}));
     EXPECT_TRUE(QFile::exists(output));
 }
