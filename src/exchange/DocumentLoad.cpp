@@ -1,8 +1,9 @@
 #include "exchange/XmlSupport.h"
-#include "run/SystemError.h"
+#include "text/SystemError.h"
 
-#include "run/RunError.h"
+#include "text/RunError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -279,22 +280,25 @@ int closeNoFile(void*) {
 Document Document::loadFile(const QString& path, bool stream) {
     initLibrary();
     QFile f(path);
+    // Named in messages as the system writes paths, like every other file we name.
+    const QString shown = QDir::toNativeSeparators(path);
     if (QFileInfo(path).isDir() || !f.open(QIODevice::ReadOnly))
         throw RunError(QStringLiteral("No se puede leer el archivo XML '%1': %2")
-                           .arg(path, QFileInfo(path).isDir() ? QStringLiteral("es una carpeta")
-                                                              : run::inOurWords(f.errorString())));
+                           .arg(shown, QFileInfo(path).isDir()
+                                           ? QStringLiteral("es una carpeta")
+                                           : text::inOurWords(f.errorString())));
     // Streamed from the file rather than read whole first: a large document is then never
     // in memory as bytes beside its tree. The start is looked at for the declaration.
     const bool declared = startsWithDeclaration(f.peek(16));
     FileSource source{&f};
     Document result;
     result.d =
-        parse(path, declared, stream, [&](xmlParserCtxtPtr ctxt, const char* url, int options) {
+        parse(shown, declared, stream, [&](xmlParserCtxtPtr ctxt, const char* url, int options) {
             return xmlCtxtReadIO(ctxt, readFromFile, closeNoFile, &source, url, nullptr, options);
         });
     if (source.failed || f.error() != QFileDevice::NoError)
         throw RunError(QStringLiteral("No se puede leer el archivo XML '%1': %2")
-                           .arg(path, run::inOurWords(f.errorString())));
+                           .arg(shown, text::inOurWords(f.errorString())));
     return result;
 }
 

@@ -1,8 +1,8 @@
 #include "exchange/ExchangeNames.h"
 #include "exchange/XmlSupport.h"
 
-#include "run/RunError.h"
 #include "text/Clipper.h"
+#include "text/RunError.h"
 
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>

@@ -1,7 +1,7 @@
 #include "exchange/XmlSupport.h"
-#include "run/SystemError.h"
+#include "text/SystemError.h"
 
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -51,7 +51,7 @@ QString saveFailure(const QSaveFile& f, int error, const QString& path) {
                               "hubiera con ese nombre sigue como estaba.")
             .arg(path);
     return QStringLiteral("No se puede guardar el documento XML '%1': %2")
-        .arg(path, run::inOurWords(f.errorString()));
+        .arg(path, text::inOurWords(f.errorString()));
 }
 
 // The library's writer for a document: its encoding and options. With a declaration: the

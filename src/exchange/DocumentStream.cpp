@@ -1,7 +1,7 @@
 #include "exchange/ExchangeNames.h"
 #include "exchange/XmlSupport.h"
 
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include <libxml/parserInternals.h>
 

@@ -1,6 +1,6 @@
 #include "exchange/XmlSupport.h"
 
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 #include <libxml/globals.h>
 #include <libxml/parser.h>

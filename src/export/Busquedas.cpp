@@ -1,8 +1,8 @@
 #include "export/ExportInternal.h"
 #include "tables/WorkingTables.h"
 
-#include "run/RunError.h"
 #include "text/Clipper.h"
+#include "text/RunError.h"
 #include "text/WholeNumber.h"
 
 #include <cmath>

@@ -6,9 +6,9 @@
 
 #include "exchange/ExchangeDocument.h"
 #include "export/ExportRun.h"
-#include "run/RunError.h"
 #include "run/RunReport.h"
 #include "tables/Table.h"
+#include "text/RunError.h"
 
 #include <QDateTime>
 #include <QHash>

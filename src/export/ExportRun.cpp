@@ -2,10 +2,10 @@
 
 #include "exchange/ExchangeNames.h"
 #include "export/ExportInternal.h"
-#include "run/RunError.h"
 #include "run/RunFrame.h"
 #include "tables/Table.h"
 #include "tables/WorkingTables.h"
+#include "text/RunError.h"
 
 #include <QDir>
 #include <QFileInfo>

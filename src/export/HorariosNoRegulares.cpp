@@ -1,6 +1,6 @@
 #include "export/ExportInternal.h"
 
-#include "run/RunError.h"
+#include "text/RunError.h"
 
 namespace {
 

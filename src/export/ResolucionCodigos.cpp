@@ -1,7 +1,7 @@
 #include "export/ExportInternal.h"
 
-#include "run/RunError.h"
 #include "text/Clipper.h"
+#include "text/RunError.h"
 #include "text/WholeNumber.h"
 
 #include <limits>

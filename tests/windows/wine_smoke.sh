@@ -71,6 +71,8 @@ for name in noxml nocatalog nofolder; do
         echo "FALLO: el mensaje de $name difiere entre Linux y Windows"
     elif ! grep -q "^exit [1-9]" "$work/bad-linux/$name.said"; then
         echo "FALLO: $name no acabó en error"
+    elif grep -q "Z:/" "$work/bad-windows/$name.out"; then
+        echo "FALLO: el mensaje de $name escribe una ruta con / en Windows"
     fi
 done >"$work/bad-result"
 cat "$work/bad-result"

@@ -1,4 +1,0 @@
-#pragma once
-
-// The error type lives with the text helpers, beneath every layer that throws it.
-#include "text/RunError.h"
