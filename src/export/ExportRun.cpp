@@ -3,6 +3,7 @@
 #include "exchange/ExchangeNames.h"
 #include "export/ExportInternal.h"
 #include "run/RunFrame.h"
+#include "tables/Folders.h"
 #include "tables/Table.h"
 #include "tables/WorkingTables.h"
 #include "text/RunError.h"
@@ -172,8 +173,7 @@ Conocidos Conocidos::Leer(const exchange::Document& doc) {
 bool TablasExport::abrir(const QString& carpeta) {
     using tables::OpenMode;
     if (!QFileInfo(carpeta).isDir())
-        throw RunError(QStringLiteral("No existe la carpeta de trabajo %1.")
-                           .arg(QDir::toNativeSeparators(carpeta)));
+        throw RunError(tables::missingWorkingFolder(carpeta) + u'.');
     soluc.open(carpeta, tables::SOLUC::kName, OpenMode::Exclusive);
     grupost.open(carpeta, tables::GRUPOST::kName, OpenMode::Exclusive);
     cursost.open(carpeta, tables::CURSOST::kName, OpenMode::Exclusive);

@@ -1,5 +1,6 @@
 #include "import/ImportRun.h"
 
+#include "exchange/ExchangeNames.h"
 #include "import/ImportChecks.h"
 #include "import/ImportSteps.h"
 #include "run/RunFrame.h"
@@ -59,29 +60,53 @@ std::vector<ImportStep> runnersOf(const std::vector<ImportStepInfo>& table) {
 } // namespace
 
 const std::vector<ImportStepInfo>& importSteps() {
+    namespace t = tables;
+    namespace g = exchange::groups;
+    const auto group = [](const char* name) { return QString::fromLatin1(name); };
     static const std::vector<ImportStepInfo> steps{
-        {"CrearPeriodos", "periodos", plain<CrearPeriodos>, {"PERIODOS"}, {"JORNADAS_ESCOLARES"}},
-        {"CrearCursos", "cursos", CrearCursos, {"CURSOST", "CURSOST2"}, {"CURSOS_DEL_CENTRO"}},
+        {"CrearPeriodos",
+         "periodos",
+         plain<CrearPeriodos>,
+         {t::PERIODOS::kName},
+         {group(g::kFrames)}},
+        {"CrearCursos",
+         "cursos",
+         CrearCursos,
+         {t::CURSOST::kName, t::CURSOST2::kName},
+         {group(g::kCourses)}},
         {"CrearAsignaturas",
          "materias",
          plain<CrearAsignaturas>,
-         {"ASIGNOMT", "ASIGNOMT2"},
-         {"MATERIAS"}},
-        {"CrearActividades", "actividades", plain<CrearActividades>, {"ASIGNOMT"}, {"ACTIVIDADES"}},
-        {"CrearProfesores", "profesores", plain<CrearProfesores>, {"PROFT"}, {"EMPLEADOS"}},
-        {"CrearAulas", "aulas", plain<CrearAulas>, {"AULAT"}, {"DEPENDENCIAS"}},
-        {"CrearGrupos", "grupos", plain<CrearGrupos>, {"GRUPOST"}, {"UNIDADES"}},
-        {"CrearAsignaciones", "asignaciones", plain<CrearAsignaciones>, {"ASIGT"}, {"MATERIAS"}},
+         {t::ASIGNOMT::kName, t::ASIGNOMT2::kName},
+         {group(g::kSubjects)}},
+        {"CrearActividades",
+         "actividades",
+         plain<CrearActividades>,
+         {t::ASIGNOMT::kName},
+         {group(g::kActivities)}},
+        {"CrearProfesores",
+         "profesores",
+         plain<CrearProfesores>,
+         {t::PROFT::kName},
+         {group(g::kStaff)}},
+        {"CrearAulas", "aulas", plain<CrearAulas>, {t::AULAT::kName}, {group(g::kRooms)}},
+        {"CrearGrupos", "grupos", plain<CrearGrupos>, {t::GRUPOST::kName}, {group(g::kUnits)}},
+        {"CrearAsignaciones",
+         "asignaciones",
+         plain<CrearAsignaciones>,
+         {t::ASIGT::kName},
+         {group(g::kSubjects)}},
         {"CrearDiasHoras",
          "días y horas",
          CrearDiasHoras,
-         {"DIASHORAST"},
-         {"JORNADAS_ESCOLARES", "TRAMOS_HORARIOS"}},
+         {t::DIASHORAST::kName},
+         {group(g::kFrames), group(g::kSlots)}},
         {"CrearCatalogos",
          "catálogos",
          plain<CrearCatalogos>,
-         {"ORIGENES_C", "NIVELES_C", "CUR_NIV_C", "AUTORIZA_C"},
-         {"ORIGENES", "NIVELES", "CURSOS_NIVELES", "AUTORIZACIONES"}},
+         {t::ORIGENES_C::kName, t::NIVELES_C::kName, t::CUR_NIV_C::kName, t::AUTORIZA_C::kName},
+         {group(g::kOrigins), group(g::kLevels), group(g::kCourseLevels),
+          group(g::kAuthorisations)}},
     };
     return steps;
 }
