@@ -4,8 +4,21 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+namespace {
+
+// Qt's own diagnostics are English texts for developers (a failed stat() on a bad disk,
+// say); what they are about reaches the user as our Spanish message of the failure that
+// follows. Only what ends the program is let through.
+void onlyFatalQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     text::tuneAllocator();
+    qInstallMessageHandler(onlyFatalQtMessages);
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
