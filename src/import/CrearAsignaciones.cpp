@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QList>
 #include <cmath>
+#include <utility>
 
 using tables::OpenMode;
 
@@ -88,6 +89,11 @@ void CrearAsignaciones(ImportContext& ctx) {
                                 : QStringLiteral("«%1» (oferta %2)").arg(nombre, oferta);
     };
 
+    // An offering's reason and cause are made once: the items of its subjects share them,
+    // and a large document has thousands of such subjects.
+    QHash<QString, std::pair<QString, QString>> sinGrupos;
+    const QString grupoMaterias = QString::fromLatin1(exchange::groups::kSubjects);
+
     // The document's values are looked up in the form the tables hold them.
     using tables::cp1252::asStored;
     for (const Materia& m : MateriasDelDocumento(ctx)) {
@@ -97,7 +103,7 @@ void CrearAsignaciones(ImportContext& ctx) {
             noteReport(ctx, {run::ReportKind::SubjectWithoutGroup,
                              QStringLiteral("la materia no está en ASIGNOMT: no recibe ninguna "
                                             "fila en ASIGT"),
-                             QString::fromLatin1(exchange::groups::kSubjects),
+                             grupoMaterias,
                              {},
                              m.registro,
                              {},
@@ -109,21 +115,27 @@ void CrearAsignaciones(ImportContext& ctx) {
                                             "asignaciones (%n materias)")});
             continue;
         }
-        if (!gruposPorOferta.contains(asStored(m.oferta)))
+        if (!gruposPorOferta.contains(asStored(m.oferta))) {
+            auto textos = sinGrupos.constFind(m.oferta);
+            if (textos == sinGrupos.constEnd())
+                textos = sinGrupos.insert(
+                    m.oferta, {QStringLiteral("ningún grupo de GRUPOST tiene su oferta de curso "
+                                              "%1: no recibe ninguna fila en ASIGT")
+                                   .arg(m.oferta),
+                               nombreOferta(m.oferta) +
+                                   QStringLiteral(": sin grupos; sus materias no pasan a ASIGT "
+                                                  "(%n materias)")});
             noteReport(ctx, {run::ReportKind::SubjectWithoutGroup,
-                             QStringLiteral("ningún grupo de GRUPOST tiene su oferta de curso "
-                                            "%1: no recibe ninguna fila en ASIGT")
-                                 .arg(m.oferta),
-                             QString::fromLatin1(exchange::groups::kSubjects),
+                             textos->first,
+                             grupoMaterias,
                              {},
                              m.registro,
                              {},
                              m.nombre,
-                             nombreOferta(m.oferta) +
-                                 QStringLiteral(": sin grupos; sus materias no pasan a ASIGT "
-                                                "(%n materias)"),
+                             textos->second,
                              QStringLiteral("Ofertas de curso sin grupos en el documento, cuyas "
                                             "materias no reciben asignaciones (%n ofertas)")});
+        }
         for (const qsizetype i : gruposPorOferta.value(asStored(m.oferta))) {
             const Grupo& g = grupos.at(i);
             asigt.append();

@@ -10,7 +10,6 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 #include <QStringEncoder>
-#include <cstring>
 
 namespace run {
 
@@ -29,17 +28,16 @@ QByteArray jsonString(const QString& s) {
 }
 
 // "  - grupo EMPLEADOS, registro 3, profesor JGP: reason (valor «v»)": where the user
-// finds the thing and what happened to it. Appended piece by piece: a report may have
-// thousands of lines.
-void appendItemLine(QString& t, const ReportItem& i) {
-    t += QStringView(u"  - ");
+// finds the thing and what happened to it, handed piece by piece to `out`.
+template <typename Out> void writeItemLine(Out& out, const ReportItem& i) {
+    out(QStringView(u"  - "));
     bool first = true;
     const auto part = [&](QStringView label, QStringView value) {
         if (!first)
-            t += QStringView(u", ");
+            out(QStringView(u", "));
         first = false;
-        t += label;
-        t += value;
+        out(label);
+        out(value);
     };
     if (!i.group.isEmpty())
         part(u"grupo ", i.group);
@@ -49,12 +47,12 @@ void appendItemLine(QString& t, const ReportItem& i) {
         part(u"registro ", QString::number(i.record));
     if (!i.teacher.isEmpty())
         part(u"profesor ", i.teacher);
-    t += QStringView(u": ");
-    t += i.reason;
+    out(QStringView(u": "));
+    out(i.reason);
     if (!i.value.isEmpty()) {
-        t += QStringView(u" (valor «");
-        t += i.value;
-        t += QStringView(u"»)");
+        out(QStringView(u" (valor «"));
+        out(i.value);
+        out(QStringView(u"»)"));
     }
 }
 
@@ -228,59 +226,86 @@ QString summarySentence(const RunReport& report) {
     return t;
 }
 
-QString RunReport::toText() const {
-    const bool import = run == QLatin1String("import");
-    QString t = import ? QStringLiteral("Informe de la importación del documento de VELTRA\n")
-                       : QStringLiteral("Informe de la exportación de horarios a VELTRA\n");
+namespace {
+
+// The text report, handed piece by piece to `out` (a callable taking a QStringView): the
+// same pieces build the string and go straight to the file, which then never holds the
+// whole text at once.
+template <typename Out> void writeText(const RunReport& r, Out&& out) {
+    const bool import = r.run == QLatin1String("import");
+    out(import ? QStringView(u"Informe de la importación del documento de VELTRA\n")
+               : QStringView(u"Informe de la exportación de horarios a VELTRA\n"));
     // The name only: the report lies beside the document, wherever the folder is moved.
-    t += QStringLiteral("Documento: %1\n").arg(QFileInfo(document).fileName());
-    t += summarySentence(*this) + QStringLiteral(".\n");
+    out(QStringView(u"Documento: "));
+    out(QFileInfo(r.document).fileName());
+    out(QStringView(u"\n"));
+    out(summarySentence(r));
+    out(QStringView(u".\n"));
     // First what the school must look at, one line a cause in its own terms; then every
     // item with its table, field and identifiers, for whoever has to find it.
-    const std::vector<ReportCause> all = causes();
-    const auto causeSection = [&](bool leftOutCauses, const QString& title) {
+    const std::vector<ReportCause> all = r.causes();
+    const auto causeSection = [&](bool leftOutCauses, QStringView title) {
         bool any = false;
         QString lastTopic;
         for (const ReportCause& c : all) {
             if (isLeftOut(c.kind) != leftOutCauses)
                 continue;
-            if (!any)
-                t += QStringLiteral("\n") + title + QStringLiteral("\n");
+            if (!any) {
+                out(QStringView(u"\n"));
+                out(title);
+                out(QStringView(u"\n"));
+            }
             any = true;
             if (c.topic.isEmpty()) {
-                t += QStringLiteral("  - ") + c.text + u'\n';
+                out(QStringView(u"  - "));
+                out(c.text);
+                out(QStringView(u"\n"));
                 lastTopic.clear();
                 continue;
             }
-            if (c.topic != lastTopic)
-                t += QStringLiteral("  - ") + c.topic + QStringLiteral(":\n");
+            if (c.topic != lastTopic) {
+                out(QStringView(u"  - "));
+                out(c.topic);
+                out(QStringView(u":\n"));
+            }
             lastTopic = c.topic;
-            t += QStringLiteral("      · ") + c.text + u'\n';
+            out(QStringView(u"      · "));
+            out(c.text);
+            out(QStringView(u"\n"));
         }
     };
-    causeSection(true, QStringLiteral("No se ha transferido:"));
-    causeSection(false, QStringLiteral("Conviene revisar:"));
-    t += QStringLiteral("\n\nEn detalle (tablas, campos e identificadores):\n");
-    // Room for every line at once: growing a string this long step by step copies it over
-    // and over.
-    qsizetype room = t.size() + 200;
-    for (const ReportItem& i : items_)
-        room += 64 + i.reason.size() + i.cause.size() + i.group.size() + i.table.size() +
-                i.teacher.size() + i.value.size();
-    t.reserve(room);
-    const auto section = [&](bool leftOutItems, const QString& title) {
-        if ((leftOutItems ? leftOut() : warnings()) == 0)
+    causeSection(true, u"No se ha transferido:");
+    causeSection(false, u"Conviene revisar:");
+    out(QStringView(u"\n\nEn detalle (tablas, campos e identificadores):\n"));
+    const auto section = [&](bool leftOutItems, QStringView title) {
+        if ((leftOutItems ? r.leftOut() : r.warnings()) == 0)
             return;
-        t += QStringLiteral("\n") + title + QStringLiteral("\n");
-        for (const ReportItem& i : items_) {
+        out(QStringView(u"\n"));
+        out(title);
+        out(QStringView(u"\n"));
+        for (const ReportItem& i : r.items()) {
             if (isLeftOut(i.kind) == leftOutItems) {
-                appendItemLine(t, i);
-                t += u'\n';
+                writeItemLine(out, i);
+                out(QStringView(u"\n"));
             }
         }
     };
-    section(true, QStringLiteral("No se han transferido:"));
-    section(false, QStringLiteral("Avisos (se han transferido, pero revíselos):"));
+    section(true, u"No se han transferido:");
+    section(false, u"Avisos (se han transferido, pero revíselos):");
+}
+
+} // namespace
+
+QString RunReport::toText() const {
+    // Room for every line at once: growing a string this long step by step copies it over
+    // and over.
+    qsizetype room = 1024;
+    for (const ReportItem& i : items_)
+        room += 64 + i.reason.size() + i.cause.size() + i.group.size() + i.table.size() +
+                i.teacher.size() + i.value.size();
+    QString t;
+    t.reserve(room);
+    writeText(*this, [&t](QStringView piece) { t += piece; });
     return t;
 }
 
@@ -301,18 +326,32 @@ QString publishReport(const RunReport& report) {
         QFile::remove(path);
         return {};
     }
-    // A line feed is one byte in UTF-8, never part of another character: the line ends are
-    // made Windows ones on the bytes.
-    const QString text = report.toText();
-    QStringEncoder utf8(QStringEncoder::Utf8);
-    QByteArray bytes(3 + utf8.requiredSpace(text.size()), Qt::Uninitialized);
-    std::memcpy(bytes.data(), "\xEF\xBB\xBF", 3); // the byte order mark, then the text
-    bytes.truncate(utf8.appendToBuffer(bytes.data() + 3, text) - bytes.data());
-    bytes.replace('\n', "\r\n");
+    // Written as it is made, a buffer at a time: a report may run to many megabytes. A line
+    // feed is one byte in UTF-8, never part of another character: the line ends are made
+    // Windows ones on the bytes.
     QSaveFile f(path);
     bool ok = f.open(QIODevice::WriteOnly);
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    QByteArray buffer("\xEF\xBB\xBF"); // the byte order mark, then the text
+    constexpr qsizetype kFlushAt = 64 * 1024;
+    buffer.reserve(kFlushAt + 1024);
+    const auto flush = [&] {
+        if (ok && !buffer.isEmpty()) {
+            buffer.replace('\n', "\r\n");
+            ok = f.write(buffer) == buffer.size();
+        }
+        buffer.truncate(0);
+    };
+    writeText(report, [&](QStringView piece) {
+        const qsizetype at = buffer.size();
+        buffer.resize(at + utf8.requiredSpace(piece.size()));
+        buffer.truncate(utf8.appendToBuffer(buffer.data() + at, piece) - buffer.data());
+        if (buffer.size() >= kFlushAt)
+            flush();
+    });
+    flush();
     if (ok)
-        ok = f.write(bytes) == bytes.size() && f.commit();
+        ok = f.commit();
     const QString native = QDir::toNativeSeparators(path);
     if (!ok)
         return summarySentence(report) +

@@ -7,6 +7,9 @@
 #include "tables/Table.h"
 #include "tables/WorkingTables.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace subject_fixtures;
@@ -160,6 +163,42 @@ TEST(ReportCauses, ItemsOfOneCauseAreToldOnceAndHeadingsCountOnce) {
         << text.toStdString();
     // Every item stays in the detail.
     EXPECT_EQ(text.count("grupo MATERIAS, registro 1"), 4);
+}
+
+// The file is the text in UTF-8 after a byte order mark, with Windows line ends, however
+// many pieces it is written in: a report of thousands of lines, with characters of two
+// and three bytes, and one with nothing to report, which removes an older file.
+TEST(ReportCauses, PublishedFileIsTheTextWithWindowsLineEnds) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    run::RunReport r;
+    r.run = QStringLiteral("import");
+    r.document = dir.filePath(QStringLiteral("veltra.xml"));
+    for (int k = 1; k <= 5000; ++k)
+        r.add({k % 3 ? ReportKind::SubjectWithoutGroup : ReportKind::RecordSkipped,
+               QStringLiteral("sin fila en ASIGT — oferta %1").arg(k % 40),
+               QStringLiteral("MATERIAS"),
+               {},
+               k,
+               {},
+               QStringLiteral("Matemáticas «%1» €").arg(k),
+               QStringLiteral("Oferta «%1»: año sin grupos (%n materias)").arg(k % 40)});
+
+    EXPECT_NE(run::publishReport(r), QString());
+    QFile f(r.textPath());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray written = f.readAll();
+    f.close();
+    QByteArray expected = "\xEF\xBB\xBF" + r.toText().toUtf8();
+    expected.replace("\n", "\r\n");
+    EXPECT_GT(written.size(), 256 * 1024);
+    EXPECT_TRUE(written == expected);
+
+    run::RunReport none;
+    none.run = r.run;
+    none.document = r.document;
+    EXPECT_EQ(run::publishReport(none), QString());
+    EXPECT_FALSE(QFileInfo::exists(r.textPath()));
 }
 
 } // namespace
