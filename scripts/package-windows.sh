@@ -35,7 +35,8 @@ cp "$bin"/help/* "$stage/help/"
 
 # The DLLs: whatever a staged program or plugin imports that the build folder holds, and
 # what those import in turn. The system's own DLLs are not in the build folder.
-imports() { x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p'; }
+# objdump words its listing in the user's language: read it in C.
+imports() { LC_ALL=C x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p'; }
 queue=("$stage"/*.exe "$stage"/platforms/*.dll)
 [ -d "$stage/styles" ] && queue+=("$stage"/styles/*.dll)
 while [ ${#queue[@]} -gt 0 ]; do
