@@ -56,9 +56,9 @@ inline ToolResult runProcess(const QString& program, const QStringList& args) {
     if (program == QLatin1String("strace")) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
-        env.insert(QStringLiteral("ASAN_OPTIONS"),
-                   asan.isEmpty() ? QStringLiteral("detect_leaks=0")
-                                  : asan + QStringLiteral(":detect_leaks=0"));
+        env.insert(QStringLiteral("ASAN_OPTIONS"), asan.isEmpty()
+                                                       ? QStringLiteral("detect_leaks=0")
+                                                       : asan + QStringLiteral(":detect_leaks=0"));
         p.setProcessEnvironment(env);
     }
     p.start(program, args);
