@@ -33,6 +33,14 @@ rm -rf "$VT_WINEPREFIX"
 "$here/scripts/wine-run.sh" cmd /c ver >/dev/null 2>&1 || true
 wineserver -p || true
 trap 'wineserver -k 2>/dev/null || true' EXIT
+# Each window phase has an X server of its own, and Wine's desktop process stays bound to
+# the display it started on: a fresh Wine server for each phase, or the next phase cannot
+# create a window once the previous X server is gone.
+fresh_wine() {
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    wineserver -p || true
+}
 
 t=$(date +%s)
 # The batch tool on the sample school against the Linux build's results.
@@ -44,20 +52,24 @@ echo "[windows] comparación con Linux en $(($(date +%s) - t)) s"
 # through veltra-tempolan.exe (the same expected files as on Linux) and the Windows-only
 # checks of tests/windows.
 t=$(date +%s)
+# A test whose Wine process dies at start-up (seen once in some hundreds of runs: exit in
+# 0.03 s, no output) is run once more; a real failure fails twice.
 (cd "$build" && xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
-    ctest --output-on-failure -j "$(nproc)" --timeout 300 \
+    ctest --output-on-failure -j "$(nproc)" --timeout 300 --repeat until-pass:2 \
     -L "^(text|tables|exchange|import|export|golden|windows)$")
 echo "[windows] pruebas en $(($(date +%s) - t)) s"
 
 # The embedding in a Win32 host window, driven by the keyboard; then the installer: made,
 # installed silently, the installed tool run, uninstalled.
 t=$(date +%s)
+fresh_wine
 (cd "$build" && xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
     ctest --output-on-failure --timeout 600 -L "^e2e$")
 echo "[windows] incrustación en $(($(date +%s) - t)) s"
 t=$(date +%s)
 setup=$("$here/scripts/package-windows.sh" "$build")
 echo "[windows] instalador $(basename "$setup"): $(du -h "$setup" | cut -f1)"
+fresh_wine
 xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
     bash "$here/tests/windows/installer_check.sh" "$setup" "$here" "$build"
 echo "[windows] instalador comprobado en $(($(date +%s) - t)) s"
