@@ -36,10 +36,12 @@ trap 'wineserver -k 2>/dev/null || true' EXIT
 # Each window phase has an X server of its own, and Wine's desktop process stays bound to
 # the display it started on: a fresh Wine server for each phase, or the next phase cannot
 # create a window once the previous X server is gone.
+# The installer check waits for the Wine server to end after each silent (un)install, so
+# its server must not be a persistent one.
 fresh_wine() {
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
-    wineserver -p || true
+    [ "${1:-}" = transient ] || wineserver -p || true
 }
 
 t=$(date +%s)
@@ -69,8 +71,8 @@ echo "[windows] incrustación en $(($(date +%s) - t)) s"
 t=$(date +%s)
 setup=$("$here/scripts/package-windows.sh" "$build")
 echo "[windows] instalador $(basename "$setup"): $(du -h "$setup" | cut -f1)"
-fresh_wine
-xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
+fresh_wine transient
+timeout 900 xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
     bash "$here/tests/windows/installer_check.sh" "$setup" "$here" "$build"
 echo "[windows] instalador comprobado en $(($(date +%s) - t)) s"
 echo "[windows] etapa completa en $(($(date +%s) - start)) s"

@@ -6,10 +6,17 @@
 # VT_WINDOWS_STAGE=0 skips it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+begin=$(date +%s)
+# How long each stage took, so that a slow machine shows where its time went.
+stage() { echo "[pruebas] $1 a los $(($(date +%s) - begin)) s"; }
 scripts/setup.sh
+stage "preparado"
 scripts/build.sh build
+stage "compilado"
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 600)
+stage "pruebas de Linux"
 fuzz/ci.sh # a short fuzz pass of every target (FUZZ_SECONDS each)
+stage "fuzzing"
 
 if [ "${VT_SANITIZE_PASS:-1}" != 0 ]; then (
     scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVT_SANITIZE=ON -DVT_BENCH=OFF
@@ -23,7 +30,9 @@ if [ "${VT_SANITIZE_PASS:-1}" != 0 ]; then (
     # normal build has done; under the sanitizers it would only take longer.
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 900 -E '^fault_sweep$'
 ) fi
+stage "pruebas con sanitizers"
 
 if [ "${VT_WINDOWS_STAGE:-1}" != 0 ]; then
     scripts/test-windows.sh build-windows
+    stage "etapa de Windows"
 fi

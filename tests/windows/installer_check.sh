@@ -13,13 +13,17 @@ fail() {
     echo "FALLO: $*" >&2
     exit 1
 }
+# A silent (un)installer's work is done when Wine's server ends (the uninstaller goes on
+# from a copy of itself in the temporary folder). Never forever: a server that stays is a
+# failure of this check.
+wait_wine() { timeout 300 wineserver -w || fail "Wine no terminó tras $1"; }
 drive_c=$WINEPREFIX/drive_c
 installed=$drive_c/VeltraTempolan
 tltemp=$drive_c/TLTEMP
 
 rm -rf "$installed" "$tltemp"
 run "$setup" /S
-wineserver -w
+wait_wine "la instalación"
 for f in VeltraTempolan.exe veltra-tempolan.exe VELTMATERIAS.DBF qtbase_es.qm Qt6Core.dll \
     Qt6Widgets.dll libxml2.dll platforms/qwindows.dll help/index.html Desinstalar.exe; do
     [ -e "$installed/$f" ] || fail "la instalación no dejó $f en C:\\VeltraTempolan"
@@ -71,7 +75,7 @@ echo "ok: ventana del programa instalado (captura en $shots/instalado.png)"
 # Uninstall: C:\TLTEMP and everything in it stay byte for byte.
 before=$(cd "$tltemp" && find . -type f -exec sha256sum {} + | sort)
 run 'C:\VeltraTempolan\Desinstalar.exe' /S
-wineserver -w
+wait_wine "la desinstalación"
 after=$(cd "$tltemp" && find . -type f -exec sha256sum {} + | sort)
 [ "$before" = "$after" ] || fail "la desinstalación cambió C:\\TLTEMP"
 for f in VeltraTempolan.exe veltra-tempolan.exe Qt6Core.dll platforms/qwindows.dll help/index.html; do
