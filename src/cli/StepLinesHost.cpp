@@ -13,9 +13,8 @@ namespace {
 int rowsOf(const QString& workDir, const QString& name) {
     if (!tables::FileExists(tables::tableFile(workDir, name)))
         return -1;
-    tables::Table t;
-    t.open(workDir, name, tables::OpenMode::Shared);
-    return t.rowCount();
+    // Counted a block at a time: the largest tables are not read whole after each step.
+    return tables::CountRows(workDir, name);
 }
 
 QString rows(int n) {

@@ -62,29 +62,6 @@ xmlNodePtr newTextNode(xmlDocPtr doc, const QByteArray& text) {
     return tn;
 }
 
-// libxml2 writes a control character as it is, and the saved file would then not be
-// XML at all: such text is refused before it gets into the document.
-// `where` names the place for the message, built only when there is one to give.
-template <typename Where> void checkXmlChars(const QString& text, Where&& where) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        bool bad = (c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D) || c == 0xFFFE || c == 0xFFFF;
-        if (QChar::isHighSurrogate(c)) {
-            bad = i + 1 >= text.size() || !QChar::isLowSurrogate(text.at(i + 1).unicode());
-            ++i;
-        } else if (QChar::isLowSurrogate(c)) {
-            bad = true;
-        }
-        if (bad)
-            throw RunError(
-                QStringLiteral(
-                    "El texto para %1 contiene un carácter que XML no admite (U+%2, posición %3).")
-                    .arg(where())
-                    .arg(uint(c), 4, 16, QLatin1Char('0'))
-                    .arg(i + 1));
-    }
-}
-
 // Takes a node out of the tree; it stays alive, owned by the document, until the document goes.
 void detach(xmlNodePtr n) {
     xmlUnlinkNode(n);

@@ -6,7 +6,10 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStorageInfo>
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <string>
 
 #include <libxml/xmlsave.h>
 
@@ -183,10 +186,48 @@ struct StreamedSave::Impl {
     xmlSaveCtxtPtr save = nullptr;
     const char* encoding = nullptr;
     ErrorCapture errors;
+    // Pieces written without nodes go through an output buffer of their own, with the
+    // encoder the save context uses; each writer's bytes reach the sink before the other's.
+    xmlOutputBufferPtr markup = nullptr;
+    bool saveDirty = false, markupDirty = false;
 
     ~Impl() {
         if (save)
             xmlSaveClose(save);
+        if (markup)
+            xmlOutputBufferClose(markup);
+    }
+
+    void flushSave() {
+        if (saveDirty && (xmlSaveFlush(save) < 0 || context.refused))
+            target->failed();
+        saveDirty = false;
+    }
+    void flushMarkup() {
+        if (markupDirty && (xmlOutputBufferFlush(markup) < 0 || context.refused))
+            target->failed();
+        markupDirty = false;
+    }
+
+    // UTF-8 markup, escaped as the library escapes it, into the current hole.
+    void writeMarkup(const std::string& bytes) {
+        flushSave();
+        if (!markup) {
+            markup = xmlOutputBufferCreateIO(writeToSink, closeNothing, &context,
+                                             xmlFindCharEncodingHandler(encoding));
+            if (!markup)
+                throw RunError(
+                    QStringLiteral("No se puede escribir el documento XML en la codificación '%1'.")
+                        .arg(QLatin1String(encoding)));
+        }
+        ErrorGuard guard(errors);
+        const int written = xmlOutputBufferWrite(markup, int(bytes.size()), bytes.data());
+        if (context.refused)
+            target->failed();
+        if (written < 0)
+            throw RunError(
+                QStringLiteral("No se puede escribir el documento XML: %1").arg(errors.message));
+        markupDirty = true;
     }
 
     // Where the skeleton's holes are in its saved bytes; false when they cannot be told
@@ -215,8 +256,9 @@ struct StreamedSave::Impl {
     }
 
     void writeSegment(std::size_t k) {
-        if (xmlSaveFlush(save) < 0 || context.refused)
-            target->failed();
+        saveDirty = true;
+        flushSave();
+        flushMarkup();
         target->writeOrThrow(between[k]);
     }
 };
@@ -325,6 +367,8 @@ void StreamedSave::write(Node piece) {
         return;
     }
     {
+        d->flushMarkup();
+        d->saveDirty = true;
         ErrorGuard guard(d->errors);
         const WritingAs as(*d->doc, d->encoding);
         const long written = xmlSaveTree(d->save, n);
@@ -351,7 +395,9 @@ void StreamedSave::commit() {
             nextHole();
         const int closed = xmlSaveClose(d->save);
         d->save = nullptr;
-        if (d->context.refused || closed < 0)
+        const int markupClosed = d->markup ? xmlOutputBufferClose(d->markup) : 0;
+        d->markup = nullptr;
+        if (d->context.refused || closed < 0 || markupClosed < 0)
             d->target->failed();
         d->target->commit();
     }
@@ -360,6 +406,259 @@ void StreamedSave::commit() {
     d->holes.clear();
     if (!d->streams)
         saveWhole(*d->doc, d->path);
+}
+
+// ---- Pieces written without nodes ------------------------------------------------------
+
+namespace {
+
+// Written as a number: a quote between single quotes reads, to tools that pick the
+// program's messages out of its sources, as the start of a string.
+constexpr char kQuote = 0x22;
+
+QString quoted(const char* name) {
+    return QStringLiteral("'%1'").arg(QLatin1String(name));
+}
+
+void checkElementName(const char* name) {
+    if (xmlValidateName(X(name), 0) != 0)
+        throw RunError(
+            QStringLiteral("Nombre de elemento XML no válido: '%1'.").arg(QLatin1String(name)));
+}
+
+void checkAttributeName(const char* name) {
+    // A piece names the same few attributes over and over: the last one found valid is
+    // not looked at again.
+    thread_local std::string lastValid;
+    if (lastValid == name)
+        return;
+    if (xmlValidateName(X(name), 0) != 0)
+        throw RunError(
+            QStringLiteral("Nombre de atributo XML no válido: '%1'.").arg(QLatin1String(name)));
+    lastValid = name;
+}
+
+// Text as the library escapes an element's text for a save in a named encoding; most
+// texts have nothing to escape and are taken as they are.
+void appendEscapedText(std::string& out, const QByteArray& text) {
+    const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
+        return c == '<' || c == '>' || c == '&' || c == '\r';
+    });
+    if (plain) {
+        out.append(text.constData(), std::size_t(text.size()));
+        return;
+    }
+    xmlOutputBufferPtr buf = xmlAllocOutputBuffer(nullptr);
+    if (!buf)
+        throw RunError(QStringLiteral("No hay memoria para escribir el documento XML."));
+    const int written = xmlOutputBufferWriteEscape(buf, utf8(text), nullptr);
+    if (written >= 0)
+        out.append(reinterpret_cast<const char*>(xmlOutputBufferGetContent(buf)),
+                   xmlOutputBufferGetSize(buf));
+    xmlOutputBufferClose(buf);
+    if (written < 0)
+        throw RunError(QStringLiteral("No hay memoria para escribir el documento XML."));
+}
+
+// An attribute's value as the library escapes it in a document that names its encoding.
+QByteArray escapedAttribute(const DocumentPrivate& d, const char* encoding,
+                            const QByteArray& value) {
+    const bool plain = std::none_of(value.begin(), value.end(), [](char c) {
+        return c == '<' || c == '>' || c == '&' || c == kQuote || c == '\n' || c == '\r' ||
+               c == '\t';
+    });
+    if (plain)
+        return value;
+    xmlBufferPtr buf = xmlBufferCreate();
+    if (!buf)
+        throw RunError(QStringLiteral("No hay memoria para escribir el documento XML."));
+    {
+        const WritingAs as(d, encoding);
+        xmlAttrSerializeTxtContent(buf, d.doc, nullptr, utf8(value));
+    }
+    QByteArray out(reinterpret_cast<const char*>(xmlBufferContent(buf)), xmlBufferLength(buf));
+    xmlBufferFree(buf);
+    return out;
+}
+
+} // namespace
+
+struct Piece::Impl {
+    Document* document = nullptr;
+    StreamedSave* to = nullptr;
+    const char* name = nullptr;
+    bool bytes = false; // written as markup; otherwise built as nodes
+    bool written = false;
+
+    // As markup: the piece's attributes (escaped), its content, and the children open.
+    std::vector<std::pair<const char*, QByteArray>> attributes;
+    std::string body; // UTF-8, a std::string for its cheap appending
+    std::vector<const char*> open;
+    bool tagOpen = false; // the start tag of open.back() still lacks its '>'
+
+    // As nodes: the piece's element first, then the children open.
+    std::vector<Node> nodes;
+
+    const char* current() const { return open.empty() ? name : open.back(); }
+    [[noreturn]] void misuse(const char* what) const {
+        throw RunError(QStringLiteral("No se puede %1 en %2 al escribirlo por partes.")
+                           .arg(QLatin1String(what), quoted(current())));
+    }
+};
+
+Piece::Piece(Document& doc, StreamedSave& to, const char* name) : d(std::make_unique<Impl>()) {
+    d->document = &doc;
+    d->to = &to;
+    d->name = name;
+    d->bytes = to.d->streams;
+    if (d->bytes)
+        checkElementName(name);
+    else
+        d->nodes.push_back(doc.createElement(QLatin1String(name)));
+}
+
+Piece::~Piece() = default;
+
+void Piece::attribute(const char* name, const QString& value) {
+    if (!d->bytes) {
+        const bool own = d->nodes.size() == 1;
+        if (!own && d->nodes.back().childCount() > 0)
+            d->misuse("poner un atributo");
+        d->nodes.back().setAttribute(QLatin1String(name), value);
+        return;
+    }
+    if (!d->open.empty() && !d->tagOpen)
+        d->misuse("poner un atributo");
+    checkAttributeName(name);
+    checkXmlChars(value, [&] {
+        return QStringLiteral("el atributo '%1' de %2")
+            .arg(QLatin1String(name), quoted(d->current()));
+    });
+    const StreamedSave::Impl& s = *d->to->d;
+    QByteArray escaped = escapedAttribute(*s.doc, s.encoding, value.toUtf8());
+    if (d->open.empty()) {
+        for (auto& [n, v] : d->attributes) {
+            if (std::strcmp(n, name) == 0) {
+                v = std::move(escaped);
+                return;
+            }
+        }
+        d->attributes.emplace_back(name, std::move(escaped));
+        return;
+    }
+    d->body += ' ';
+    d->body += name;
+    d->body += "=\"";
+    d->body.append(escaped.constData(), std::size_t(escaped.size()));
+    d->body += kQuote;
+}
+
+void Piece::attribute(const char* name, const char* latin1Value) {
+    // A value of plain characters (the program's own names) is taken as it is; any other
+    // goes the way of every text.
+    const std::size_t size = std::strlen(latin1Value);
+    const bool plain =
+        d->bytes && std::all_of(latin1Value, latin1Value + size, [](char c) {
+            const auto u = static_cast<unsigned char>(c);
+            return u >= 0x20 && u < 0x80 && c != '<' && c != '>' && c != '&' && c != kQuote;
+        });
+    if (!plain || d->open.empty() || !d->tagOpen) {
+        attribute(name, QString::fromLatin1(latin1Value, qsizetype(size)));
+        return;
+    }
+    checkAttributeName(name);
+    d->body += ' ';
+    d->body += name;
+    d->body += "=\"";
+    d->body.append(latin1Value, size);
+    d->body += kQuote;
+}
+
+void Piece::open(const char* name) {
+    if (!d->bytes) {
+        Node child = d->document->createElement(QLatin1String(name));
+        d->nodes.back().appendChild(child);
+        d->nodes.push_back(child);
+        return;
+    }
+    checkElementName(name);
+    if (d->tagOpen)
+        d->body += '>';
+    d->body += '<';
+    d->body += name;
+    d->open.push_back(name);
+    d->tagOpen = true;
+}
+
+void Piece::text(const QString& value) {
+    if (!d->bytes) {
+        if (d->nodes.back().childCount() > 0)
+            d->misuse("poner el texto");
+        d->nodes.back().setText(value);
+        return;
+    }
+    if (d->open.empty() ? !d->body.empty() : !d->tagOpen)
+        d->misuse("poner el texto");
+    checkXmlChars(value, [&] { return quoted(d->current()); });
+    if (value.isEmpty())
+        return;
+    if (d->tagOpen)
+        d->body += '>';
+    d->tagOpen = false;
+    appendEscapedText(d->body, value.toUtf8());
+}
+
+void Piece::close() {
+    if (!d->bytes) {
+        if (d->nodes.size() < 2)
+            d->misuse("cerrar un hijo");
+        d->nodes.pop_back();
+        return;
+    }
+    if (d->open.empty())
+        d->misuse("cerrar un hijo");
+    if (d->tagOpen) {
+        d->body += "/>";
+    } else {
+        d->body += "</";
+        d->body += d->open.back();
+        d->body += '>';
+    }
+    d->open.pop_back();
+    d->tagOpen = false;
+}
+
+void Piece::write() {
+    if (d->written || (d->bytes ? !d->open.empty() : d->nodes.size() != 1))
+        d->misuse("escribir el elemento");
+    d->written = true;
+    if (!d->bytes) {
+        d->to->write(d->nodes.front());
+        return;
+    }
+    if (d->to->d->hole >= d->to->d->holes.size())
+        throw RunError(QStringLiteral("No quedan huecos en %1.").arg(d->to->d->path));
+    std::string out;
+    out.reserve(d->body.size() + 128);
+    out += '<';
+    out += d->name;
+    for (const auto& [n, v] : d->attributes) {
+        out += ' ';
+        out += n;
+        out += "=\"";
+        out.append(v.constData(), std::size_t(v.size()));
+        out += kQuote;
+    }
+    if (d->body.empty()) {
+        out += "/>";
+    } else {
+        out += '>';
+        out += d->body;
+        out += "</";
+        out += d->name;
+        out += '>';
+    }
+    d->to->d->writeMarkup(out);
 }
 
 } // namespace exchange

@@ -306,8 +306,6 @@ void ModelBuilder::finish(xmlDocPtr doc) {
     if (doc && doc->encoding)
         m_.keptItems->encoding = xmlStrdup(doc->encoding);
     // Grown by doubling while reading: what is kept for the run is only what was read.
-    m_.items.shrink_to_fit();
-    m_.attributes.shrink_to_fit();
     m_.records.shrink_to_fit();
     m_.groups.shrink_to_fit();
     m_.chars.squeeze();

@@ -177,6 +177,36 @@ public:
     void commit();
 
 private:
+    friend class Piece;
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// A loose element written into a StreamedSave's current hole without being built as nodes:
+// a timetable of a million entries is then written in about the time its bytes take. Its
+// bytes are those write() gives for the same element made with createElement, setAttribute
+// and setText (the library's escaping and encoder); where the save does not stream, it is
+// built as nodes. Names, attributes and texts are checked as those operations check them,
+// with their messages.
+class Piece {
+public:
+    Piece(Document& doc, StreamedSave& to, const char* name);
+    ~Piece();
+    Piece(const Piece&) = delete;
+    Piece& operator=(const Piece&) = delete;
+
+    // An attribute of the element opened last, before anything is put inside it. The
+    // piece's own element takes them at any time: one set again keeps its place.
+    void attribute(const char* name, const QString& value);
+    void attribute(const char* name, const char* latin1Value);
+    void open(const char* name); // a child of the element opened last
+    // The text of the element opened last, with nothing inside it yet; empty text leaves
+    // it without content.
+    void text(const QString& value);
+    void close(); // the element opened last; not the piece's own
+    void write(); // every child closed: into the hole, once
+
+private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -4,6 +4,7 @@
 // helpers around them. Included by the module's own sources only.
 
 #include "exchange/ExchangeDocument.h"
+#include "text/RunError.h"
 
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
@@ -11,6 +12,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -102,6 +104,29 @@ inline xmlAttrPtr attributeAt(const xmlNode* n, int position) {
 // The node for messages: its name in quotes, or "el documento".
 QString describe(const xmlNode* n);
 
+// libxml2 writes a control character as it is, and the saved file would then not be
+// XML at all: such text is refused before it gets into the document.
+// `where` names the place for the message, built only when there is one to give.
+template <typename Where> void checkXmlChars(const QString& text, Where&& where) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        bool bad = (c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D) || c == 0xFFFE || c == 0xFFFF;
+        if (QChar::isHighSurrogate(c)) {
+            bad = i + 1 >= text.size() || !QChar::isLowSurrogate(text.at(i + 1).unicode());
+            ++i;
+        } else if (QChar::isLowSurrogate(c)) {
+            bad = true;
+        }
+        if (bad)
+            throw RunError(
+                QStringLiteral(
+                    "El texto para %1 contiene un carácter que XML no admite (U+%2, posición %3).")
+                    .arg(where())
+                    .arg(uint(c), 4, 16, QLatin1Char('0'))
+                    .arg(i + 1));
+    }
+}
+
 [[noreturn]] void nullNodeError(const char* what);
 
 // What a document read as a stream keeps: the envelope's elements with their attributes
@@ -130,8 +155,10 @@ struct Model {
 
     QString chars;
     QHash<QString, Span> interned; // names and attribute values, which repeat
-    std::vector<Attribute> attributes;
-    std::vector<Item> items;
+    // In blocks rather than one array: a large document's are never copied to grow, nor
+    // held twice while they are.
+    std::deque<Attribute> attributes;
+    std::deque<Item> items;
     std::vector<Element> groups, records;
     std::optional<Element> root;  // /SERVICIO
     std::optional<Element> block; // the first /SERVICIO/BLOQUE_DATOS

@@ -62,6 +62,12 @@ public:
         }
     }
 
+    // Whether the value follows from the field's text alone (leer's last case).
+    bool porTexto() const {
+        return tipo_ != tables::FieldType::Integer && tipo_ != tables::FieldType::Float;
+    }
+    const QString& campo() const { return campo_; }
+
 private:
     QString campo_;
     tables::FieldType tipo_;
@@ -122,38 +128,46 @@ void Busquedas::cargar(TablasExport& t, bool catalogos, run::RunReport* informe)
         const LectorValor codgrupo(t.soluc, tables::SOLUC::CODGRUPO);
         const LectorValor aula(t.soluc, tables::SOLUC::AULA);
         const LectorValor cconcierto(t.soluc, tables::SOLUC::CCONCIERTO);
-        soluc.reserve(t.soluc.rowCount());
-        // A timetable repeats a few values (teachers, subjects, groups, rooms) over and
-        // over: each distinct text is kept once and shared, so that a very large SOLUC
-        // costs little more than its entries' fixed size.
-        QSet<QString> textos;
-        const auto comun = [&textos](QString s) {
-            const auto it = textos.constFind(s);
-            if (it != textos.cend())
+        soluc_.reserve(std::size_t(t.soluc.rowCount()));
+        // Each distinct value (its text and its number) is kept once; the number without
+        // a value stands apart from every qint32.
+        QHash<std::pair<QString, qint64>, quint32> posiciones;
+        const auto posicion = [&](Valor v) {
+            const std::pair clave{v.texto, v.numero ? qint64(*v.numero) : qint64(1) << 40};
+            const auto it = posiciones.constFind(clave);
+            if (it != posiciones.cend())
                 return *it;
-            textos.insert(s);
-            return s;
+            const auto at = quint32(valores_.size());
+            posiciones.insert(clave, at);
+            valores_.append(std::move(v));
+            return at;
         };
-        const auto valor = [&](const LectorValor& lector) {
-            Valor v = lector.leer(t.soluc);
-            v.texto = comun(std::move(v.texto));
-            return v;
+        // A text field's value follows from its text: a text met before is not read again.
+        QHash<QString, quint32> porTexto[9];
+        const auto valor = [&](const LectorValor& lector, int k) {
+            if (!lector.porTexto())
+                return posicion(lector.leer(t.soluc));
+            const QString s = t.soluc.text(lector.campo());
+            const auto it = porTexto[k].constFind(s);
+            if (it != porTexto[k].cend())
+                return *it;
+            const quint32 at = posicion(lector.leer(t.soluc));
+            porTexto[k].insert(s, at);
+            return at;
         };
-        int registro = 0;
         Recorrer(t.soluc, [&] {
-            Entrada e;
-            e.registro = ++registro;
-            e.prof = valor(prof).texto;
-            e.dia = valor(dia);
-            e.hora = valor(hora);
-            e.marco = valor(marco).texto;
-            e.asig = valor(asig).texto;
-            e.tarea = valor(tarea).texto;
-            e.codgrupo = valor(codgrupo).texto;
-            e.aula = valor(aula).texto;
-            e.cconcierto = valor(cconcierto).texto;
-            porProfesor_[e.prof].append(soluc.size());
-            soluc.append(std::move(e));
+            FilaSoluc f{};
+            f.prof = valor(prof, 0);
+            f.dia = valor(dia, 1);
+            f.hora = valor(hora, 2);
+            f.marco = valor(marco, 3);
+            f.asig = valor(asig, 4);
+            f.tarea = valor(tarea, 5);
+            f.codgrupo = valor(codgrupo, 6);
+            f.aula = valor(aula, 7);
+            f.cconcierto = valor(cconcierto, 8);
+            porProfesor_[valores_.at(f.prof).texto].append(int(soluc_.size()));
+            soluc_.push_back(f);
         });
     }
 
@@ -250,14 +264,19 @@ void Busquedas::cargar(TablasExport& t, bool catalogos, run::RunReport* informe)
     }
 }
 
-QList<const Entrada*> Busquedas::entradasDe(const QString& abrev) const {
-    QList<const Entrada*> r;
+QList<Entrada> Busquedas::entradasDe(const QString& abrev) const {
+    QList<Entrada> r;
     const auto it = porProfesor_.constFind(abrev);
     if (it == porProfesor_.cend())
         return r;
     r.reserve(it->size());
-    for (int i : *it)
-        r.append(&soluc[i]);
+    for (int i : *it) {
+        const FilaSoluc& f = soluc_[std::size_t(i)];
+        r.append({i + 1, valores_.at(f.prof).texto, valores_.at(f.dia), valores_.at(f.hora),
+                  valores_.at(f.marco).texto, valores_.at(f.asig).texto, valores_.at(f.tarea).texto,
+                  valores_.at(f.codgrupo).texto, valores_.at(f.aula).texto,
+                  valores_.at(f.cconcierto).texto});
+    }
     return r;
 }
 

@@ -20,6 +20,7 @@
 #include <optional>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 // ---- Header date -----------------------------------------------------------------
 
@@ -109,10 +110,9 @@ public:
     void cargar(TablasExport& t, bool catalogos, run::RunReport* informe = nullptr);
 
     QList<Profesor> profesores;
-    QList<Entrada> soluc;
 
     // A teacher's entries, those whose PROF equals the abbreviation exactly, in order.
-    QList<const Entrada*> entradasDe(const QString& abrev) const;
+    QList<Entrada> entradasDe(const QString& abrev) const;
 
     const Tramo* tramo(const QString& diho, const QString& marco) const;
 
@@ -140,6 +140,14 @@ public:
     const QString* autorizacion(qint32 actividad, qint32 categoria, qint32 nivel) const;
 
 private:
+    // SOLUC as read: a timetable of a million entries repeats a few hundred values, so each
+    // record keeps the positions of its values in valores_, and an Entrada is made only for
+    // the teacher being written.
+    struct FilaSoluc {
+        quint32 prof, dia, hora, marco, asig, tarea, codgrupo, aula, cconcierto;
+    };
+    std::vector<FilaSoluc> soluc_;
+    QList<Valor> valores_;
     QHash<QString, QList<int>> porProfesor_;
     QList<Tramo> tramos_;
     QHash<std::pair<QString, QString>, int> tramoPorClave_;
@@ -214,6 +222,7 @@ EntradaResuelta ResolverEntrada(const Busquedas& b, const Entrada& e, const Prof
 // from ("PROFT.X_EMPLEADO del profesor ANA"), asked only when the value cannot go into the
 // document: a value XML cannot carry ends the run naming it, so that the user can mend it
 // in Tempolan.
+QString DatoNoEscrito(const QString& nombre, const QString& origen, const RunError& e);
 template <typename Origen>
 requires std::is_invocable_r_v<QString, Origen> exchange::Node
 NuevoDato(exchange::Document& doc, const QString& nombre, const QString& valor, Origen&& origen) {
@@ -222,11 +231,22 @@ NuevoDato(exchange::Document& doc, const QString& nombre, const QString& valor, 
     try {
         dato.setText(valor);
     } catch (const RunError& e) {
-        throw RunError(QStringLiteral("No se puede escribir el dato %1, tomado de %2: %3 "
-                                      "Corrija el valor en Tempolan y exporte de nuevo.")
-                           .arg(nombre, origen(), e.message()));
+        throw RunError(DatoNoEscrito(nombre, origen(), e));
     }
     return dato;
+}
+// The same item written into a piece of the document (exchange::Piece).
+template <typename Origen>
+requires std::is_invocable_r_v<QString, Origen>
+void DatoEn(exchange::Piece& pieza, const char* nombre, const QString& valor, Origen&& origen) {
+    pieza.open("dato");
+    pieza.attribute("nombre_dato", nombre);
+    try {
+        pieza.text(valor);
+    } catch (const RunError& e) {
+        throw RunError(DatoNoEscrito(QString::fromLatin1(nombre), origen(), e));
+    }
+    pieza.close();
 }
 inline exchange::Node NuevoDato(exchange::Document& doc, const QString& nombre,
                                 const QString& valor, const QString& origen) {

@@ -10,6 +10,12 @@ bool NoRegular(const Entrada& e) {
 
 } // namespace
 
+QString DatoNoEscrito(const QString& nombre, const QString& origen, const RunError& e) {
+    return QStringLiteral("No se puede escribir el dato %1, tomado de %2: %3 Corrija el valor en "
+                          "Tempolan y exporte de nuevo.")
+        .arg(nombre, origen, e.message());
+}
+
 QString DeProfesor(const QString& campo, const Profesor& p) {
     return QStringLiteral("PROFT.%1 del profesor %2").arg(campo, p.abrev);
 }
@@ -29,29 +35,27 @@ void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::StreamedSave
                                  const Busquedas& b, EstadoExport& estado) {
     int n = 1;
     for (const Profesor& p : b.profesores) {
-        exchange::Node profesor = doc.createElement(QStringLiteral("grupo_datos"));
-        profesor.setAttribute(QStringLiteral("seq"),
-                              QStringLiteral("HORARIO_NO_REGULAR_PROFESOR_%1").arg(n++));
+        exchange::Piece profesor(doc, salida, "grupo_datos");
+        profesor.attribute("seq", QStringLiteral("HORARIO_NO_REGULAR_PROFESOR_%1").arg(n++));
 
         // The teacher's placed non-regular entries, in SOLUC order.
+        const QList<Entrada> entradas = b.entradasDe(p.abrev);
         QList<const Entrada*> actividades;
-        for (const Entrada* e : b.entradasDe(p.abrev)) {
-            if (Colocada(*e, p) && NoRegular(*e))
-                actividades.append(e);
+        for (const Entrada& e : entradas) {
+            if (Colocada(e, p) && NoRegular(e))
+                actividades.append(&e);
         }
-        profesor.setAttribute(QStringLiteral("registros"), qint64(actividades.size()));
+        profesor.attribute("registros", QString::number(actividades.size()));
 
-        profesor.appendChild(NuevoDato(doc, QStringLiteral("X_EMPLEADO"), p.empleado, [&] {
-            return DeProfesor(QStringLiteral("X_EMPLEADO"), p);
-        }));
-        profesor.appendChild(NuevoDato(doc, QStringLiteral("F_TOMAPOS"), p.tomapos,
-                                       [&] { return DeProfesor(QStringLiteral("F_TOMAPOS"), p); }));
+        DatoEn(profesor, "X_EMPLEADO", p.empleado,
+               [&] { return DeProfesor(QStringLiteral("X_EMPLEADO"), p); });
+        DatoEn(profesor, "F_TOMAPOS", p.tomapos,
+               [&] { return DeProfesor(QStringLiteral("F_TOMAPOS"), p); });
 
         int k = 1;
         for (const Entrada* e : actividades) {
-            exchange::Node actividad = doc.createElement(QStringLiteral("grupo_datos"));
-            actividad.setAttribute(QStringLiteral("seq"), QStringLiteral("ACTIVIDAD_%1").arg(k++));
-            profesor.appendChild(actividad);
+            profesor.open("grupo_datos");
+            profesor.attribute("seq", QStringLiteral("ACTIVIDAD_%1").arg(k++));
 
             QString codigo = e->tarea;
             if (codigo.startsWith(QLatin1Char('#')))
@@ -72,12 +76,11 @@ void EscribirHorariosNoRegulares(exchange::Document& doc, exchange::StreamedSave
                                                     "exportan con 0 minutos (%n actividades)")
                                          .arg(NombreProfesor(p))});
 
-            actividad.appendChild(NuevoDato(doc, QStringLiteral("X_ACTIVIDAD"), codigo, [&] {
-                return QStringLiteral("SOLUC.TAREA de ") + DescribirEntrada(*e, p);
-            }));
-            actividad.appendChild(
-                NuevoDato(doc, QStringLiteral("N_MINSEN"), QString::number(minutos), QString()));
+            DatoEn(profesor, "X_ACTIVIDAD", codigo,
+                   [&] { return QStringLiteral("SOLUC.TAREA de ") + DescribirEntrada(*e, p); });
+            DatoEn(profesor, "N_MINSEN", QString::number(minutos), [] { return QString(); });
+            profesor.close();
         }
-        salida.write(profesor);
+        profesor.write();
     }
 }

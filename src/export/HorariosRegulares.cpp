@@ -15,7 +15,10 @@ run::ReportItem Aviso(run::ReportKind kind, const Entrada& e, const Profesor& p,
 void ComprobarConocido(run::RunReport& informe, const std::optional<QSet<QString>>& conocidos,
                        const char* dato, const char* grupo, const QString& valor, const Entrada& e,
                        const Profesor& p) {
-    if (!conocidos || AllTrim(valor).isEmpty() || conocidos->contains(AllTrim(valor)))
+    if (!conocidos)
+        return;
+    const QString recortado = AllTrim(valor);
+    if (recortado.isEmpty() || conocidos->contains(recortado))
         return;
     run::ReportItem item = Aviso(run::ReportKind::EntryUnknownIdentifier, e, p,
                                  QStringLiteral("%1 no está en %2 del documento de partida")
@@ -23,7 +26,7 @@ void ComprobarConocido(run::RunReport& informe, const std::optional<QSet<QString
                                  valor);
     item.cause = QStringLiteral("%1 «%2» no figura en el documento de VELTRA de partida: VELTRA "
                                 "puede rechazar esas clases (%n clases)")
-                     .arg(QLatin1String(dato), AllTrim(valor));
+                     .arg(QLatin1String(dato), recortado);
     informe.add(std::move(item));
 }
 
@@ -33,22 +36,22 @@ void EscribirHorariosRegulares(exchange::Document& doc, exchange::StreamedSave& 
                                const Busquedas& b, const EstadoExport& estado) {
     int n = 1;
     for (const Profesor& p : b.profesores) {
-        exchange::Node profesor = doc.createElement(QStringLiteral("grupo_datos"));
-        profesor.setAttribute(QStringLiteral("seq"),
-                              QStringLiteral("HORARIO_REGULAR_PROFESOR_%1").arg(n++));
+        exchange::Piece profesor(doc, salida, "grupo_datos");
+        profesor.attribute("seq", QStringLiteral("HORARIO_REGULAR_PROFESOR_%1").arg(n++));
         // registros is the second attribute, as the former correction pass set it by
         // position; its value, the number of activity groups, is known at the end.
-        profesor.setAttribute(QStringLiteral("registros"), qint64(0));
-        profesor.appendChild(NuevoDato(doc, QStringLiteral("X_EMPLEADO"), p.empleado, [&] {
-            return DeProfesor(QStringLiteral("X_EMPLEADO"), p);
-        }));
-        profesor.appendChild(NuevoDato(doc, QStringLiteral("F_TOMAPOS"), p.tomapos,
-                                       [&] { return DeProfesor(QStringLiteral("F_TOMAPOS"), p); }));
+        profesor.attribute("registros", QStringLiteral("0"));
+        DatoEn(profesor, "X_EMPLEADO", p.empleado,
+               [&] { return DeProfesor(QStringLiteral("X_EMPLEADO"), p); });
+        DatoEn(profesor, "F_TOMAPOS", p.tomapos,
+               [&] { return DeProfesor(QStringLiteral("F_TOMAPOS"), p); });
 
         // Only accepted entries take a number, so the numbers have no gaps. An entry is
         // resolved before its group is made: a rejected one leaves nothing behind.
         int k = 1;
-        for (const Entrada* e : b.entradasDe(p.abrev)) {
+        const QList<Entrada> entradas = b.entradasDe(p.abrev);
+        for (const Entrada& entrada : entradas) {
+            const Entrada* e = &entrada;
             if (!Colocada(*e, p) || e->asig.startsWith(QLatin1Char('#')))
                 continue;
             const EntradaResuelta r = ResolverEntrada(b, *e, p, estado.catalogos);
@@ -107,19 +110,18 @@ void EscribirHorariosRegulares(exchange::Document& doc, exchange::StreamedSave& 
                                   exchange::groups::kSubjects, r.materia, *e, p);
             }
 
-            exchange::Node actividad = doc.createElement(QStringLiteral("grupo_datos"));
-            actividad.setAttribute(QStringLiteral("seq"), QStringLiteral("ACTIVIDAD_%1").arg(k++));
-            profesor.appendChild(actividad);
+            profesor.open("grupo_datos");
+            profesor.attribute("seq", QStringLiteral("ACTIVIDAD_%1").arg(k++));
             // Where each value came from, put into words only for a message.
             const auto dato = [&](const char* nombre, const QString& valor, const QString& de,
                                   bool delTramo = false) {
-                actividad.appendChild(NuevoDato(doc, QString::fromLatin1(nombre), valor, [&] {
+                DatoEn(profesor, nombre, valor, [&] {
                     const QString tramo = delTramo && r.tramo
                                               ? QStringLiteral(" (DIHO %1, MARCO «%2»)")
                                                     .arg(r.tramo->diho, r.tramo->marco)
                                               : QString();
                     return de + tramo + QStringLiteral(" para ") + DescribirEntrada(*e, p);
-                }));
+                });
             };
             dato("N_DIASEMANA", r.diaTramo, QStringLiteral("DIASHORAST.DIA"), true);
             dato("X_TRAMO", r.idTramo, QStringLiteral("DIASHORAST.CODDIHO"), true);
@@ -134,8 +136,9 @@ void EscribirHorariosRegulares(exchange::Document& doc, exchange::StreamedSave& 
             dato("X_ACTIVIDAD", r.actividad, r.deActividad);
             if (!AllTrim(r.autorizacion).isEmpty())
                 dato("X_ORIHORACTETP", r.autorizacion, QStringLiteral("AUTORIZA_C.X_ORIHORACTETP"));
+            profesor.close();
         }
-        profesor.setAttributeValue(1, QString::number(k - 1));
-        salida.write(profesor);
+        profesor.attribute("registros", QString::number(k - 1));
+        profesor.write();
     }
 }

@@ -4,12 +4,14 @@
 #include "text/RunError.h"
 #include "text/WholeNumber.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
 
+// AllTrim(s).isEmpty(), without making the trimmed copy: asked several times per entry.
 bool EnBlanco(const QString& s) {
-    return AllTrim(s).isEmpty();
+    return std::all_of(s.cbegin(), s.cend(), [](QChar c) { return c == u' '; });
 }
 
 QString DescribirTramo(const Tramo& t) {

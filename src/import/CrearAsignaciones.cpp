@@ -42,7 +42,9 @@ void CrearAsignaciones(ImportContext& ctx) {
     tables::CreateTable(ctx.workDir, asigtName, tables::ASIGT::fields());
     tables::Table asigt;
     asigt.open(ctx.workDir, asigtName, OpenMode::Exclusive);
-    asigt.holdWrites();
+    // ASIGT is only filled here, and at the largest schools it is the largest table the
+    // import writes: its rows go to the file as they are made instead of being held.
+    asigt.writeThrough();
     tables::Table grupost;
     grupost.open(ctx.workDir, tables::GRUPOST::kName, OpenMode::Exclusive);
     tables::Table asignomt;

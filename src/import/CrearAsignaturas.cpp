@@ -115,7 +115,9 @@ void CrearAsignaturas(ImportContext& ctx) {
     asignomt.holdWrites();
     tables::Table asignomt2;
     asignomt2.open(ctx.workDir, kAsignomt2);
-    asignomt2.holdWrites();
+    // Only filled here (the offers already linked are remembered in materiasPorOferta),
+    // and it grows with the document: its rows go to the file as they are made.
+    asignomt2.writeThrough();
 
     QSet<QString> nombresVistos; // upper-cased names
     QSet<QString> largosVistos;  // long codes

@@ -145,8 +145,25 @@ QString checksumOf(const QByteArray& bytes) {
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex());
 }
 
+// Read a block at a time: a large table is not held whole for its checksum.
 QString checksum(const QString& path) {
-    return checksumOf(readWhole(path));
+    using tables::LockedFile;
+    LockedFile f;
+    QString why;
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    if (f.open(path, LockedFile::Lock::Shared, false, &why) != LockedFile::OpenResult::Ok)
+        failFile(QStringLiteral("No se puede leer %1").arg(native(path)), why);
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    for (qint64 at = 0;;) {
+        qint64 got = 0;
+        if (!f.readAt(at, block.data(), block.size(), &got, &why))
+            failFile(QStringLiteral("No se puede leer %1").arg(native(path)), why);
+        hash.addData(QByteArrayView(block.constData(), got));
+        at += got;
+        if (got < block.size())
+            break;
+    }
+    return QString::fromLatin1(hash.result().toHex());
 }
 
 // Writes the bytes as the whole file and pushes them to the disk.

@@ -69,7 +69,13 @@ int fixedLength(char t) {
 } // namespace
 
 DbfLayout parseHeader(const QByteArray& file, const QString& path) {
-    const qint64 size = file.size();
+    return parseHeader(file, file.size(), path);
+}
+
+DbfLayout parseHeader(const QByteArray& file, qint64 fileSize, const QString& path) {
+    const qint64 size = fileSize;
+    if (file.size() < qMin<qint64>(size, 0x10000))
+        bad(path, QStringLiteral("está truncado (%1 bytes)").arg(file.size()));
     if (size < 32)
         bad(path, QStringLiteral("está truncado (%1 bytes)").arg(size));
     const char* p = file.constData();

@@ -44,6 +44,8 @@ struct DbfLayout {
 // Reads and checks the header of a whole table file; throws RunError naming path when the
 // file is not a table this store can read.
 DbfLayout parseHeader(const QByteArray& file, const QString& path);
+// The same from the file's first bytes (the whole header among them) and its size.
+DbfLayout parseHeader(const QByteArray& start, qint64 fileSize, const QString& path);
 
 // The header of a new level-7 table with the given fields (offsets are filled in).
 QByteArray level7Header(std::vector<DbfField>& fields, const QDate& date, quint32 count);

@@ -40,6 +40,10 @@ bool LockedFile::readAll(QByteArray* out, QString* error) const {
     return file_->nativeReadAll(out, error);
 }
 
+bool LockedFile::readAt(qint64 offset, char* data, qint64 size, qint64* got, QString* error) const {
+    return file_->nativeReadAt(offset, data, size, got, error);
+}
+
 bool LockedFile::replaceAll(const QByteArray& bytes, QString* error) {
     return file_->nativeTruncate(0, error) &&
            file_->nativeWriteAt(0, bytes.constData(), bytes.size(), error);

@@ -32,6 +32,9 @@ public:
 
     qint64 size(QString* error) const;
     [[nodiscard]] bool readAll(QByteArray* out, QString* error) const;
+    // Up to size bytes from offset; *got says how many (fewer only at the end).
+    [[nodiscard]] bool readAt(qint64 offset, char* data, qint64 size, qint64* got,
+                              QString* error) const;
     // The bytes become the whole file.
     [[nodiscard]] bool replaceAll(const QByteArray& bytes, QString* error);
 

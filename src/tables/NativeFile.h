@@ -36,6 +36,9 @@ public:
     bool writeAt(qint64 offset, const char* data, qint64 size, QString* error);
     // The system calls themselves, for hooks that pass the work on.
     bool nativeReadAll(QByteArray* out, QString* error) const;
+    // Up to size bytes from offset into data; *got says how many (fewer only at the end).
+    // Outside the hooks: for reading a table in blocks where no hook keeps its bytes.
+    bool nativeReadAt(qint64 offset, char* data, qint64 size, qint64* got, QString* error) const;
     bool nativeTruncate(qint64 size, QString* error);
     bool nativeWriteAt(qint64 offset, const char* data, qint64 size, QString* error);
 

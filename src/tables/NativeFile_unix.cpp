@@ -78,6 +78,25 @@ qint64 NativeFile::size(QString* error) const {
     return st.st_size;
 }
 
+bool NativeFile::nativeReadAt(qint64 offset, char* data, qint64 size, qint64* got,
+                              QString* error) const {
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd(handle_), data + done, size - done, offset + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            *error = errnoText(errno);
+            return false;
+        }
+        if (n == 0)
+            break;
+        done += n;
+    }
+    *got = done;
+    return true;
+}
+
 bool NativeFile::nativeReadAll(QByteArray* out, QString* error) const {
     const qint64 total = size(error);
     if (total < 0)

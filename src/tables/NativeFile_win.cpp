@@ -71,6 +71,29 @@ qint64 NativeFile::size(QString* error) const {
     return s.QuadPart;
 }
 
+bool NativeFile::nativeReadAt(qint64 offset, char* data, qint64 size, qint64* got,
+                              QString* error) const {
+    qint64 done = 0;
+    while (done < size) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset + done);
+        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+        DWORD n = 0;
+        const DWORD want = static_cast<DWORD>(qMin<qint64>(size - done, 1 << 30));
+        if (!ReadFile(handle(handle_), data + done, want, &n, &at)) {
+            if (GetLastError() == ERROR_HANDLE_EOF)
+                break;
+            *error = lastError();
+            return false;
+        }
+        if (n == 0)
+            break;
+        done += n;
+    }
+    *got = done;
+    return true;
+}
+
 bool NativeFile::nativeReadAll(QByteArray* out, QString* error) const {
     const qint64 total = size(error);
     if (total < 0)

@@ -45,6 +45,11 @@ void DeleteTable(const QString& folder, const QString& name);
 // deletes first), fields in list order, no index.
 void CreateTable(const QString& folder, const QString& name, const QList<FieldDef>& fields);
 
+// The rows a Table opened shared on NAME in folder would count (rowCount() without a
+// filter), read a block of records at a time instead of whole: for telling how large a
+// table is without holding it. Fails as open() fails.
+int CountRows(const QString& folder, const QString& name);
+
 class TablePrivate;
 
 class Table {
@@ -66,6 +71,12 @@ public:
     // instead of two per row. A failing write is reported there, not by post(); what is
     // on disk is always a whole table, without the rows not yet written.
     void holdWrites();
+    // For a table a step only fills: from now on rows appended go to the file as they are
+    // made, a block of them at a time, beyond the rows the header counts, and are not kept
+    // in memory. The header counts them when the table is closed or writeHeld() is called
+    // (or another Table of this program opens the file), so what the header counts on disk
+    // is always whole rows. Reading, moving and rowCount() see only the rows before.
+    void writeThrough();
     void writeHeld();
     bool isOpen() const;
     QString name() const;

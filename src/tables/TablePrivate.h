@@ -42,6 +42,9 @@ public:
     bool postFailed = false;   // the pending row could not be written
     bool holding = false;      // appended rows wait in memory for writeHeld (holdWrites)
     quint32 written = 0;       // records the file holds with a header that counts them
+    bool streaming = false;    // appended rows go to the file, not to the store (writeThrough)
+    quint32 onDisk = 0;        // streaming: records in the file, counted by the header or not
+    std::vector<char> pending; // streaming: records made and not yet in the file
 
     bool isOpen() const { return file.isOpen(); }
     int recLen() const { return layout.recordLength; }
@@ -71,11 +74,15 @@ public:
         return buffer.data();
     }
 
+    // Finds the file and opens it as open() does, rows another Table of this program holds
+    // back written first; throws as open() throws. Gives the path opened.
+    QString openFile(const QString& folder, const QString& tableName, OpenMode mode);
     void load(const QString& folder, const QString& tableName, OpenMode mode);
     void reset();
     void first();
     void post();
     void writeHeld();
+    void writePending();
     void blankRow();
     void requireWritable() const;
 

@@ -125,7 +125,10 @@ INSTANTIATE_TEST_SUITE_P(Documents, Streamed, ::testing::ValuesIn(kCases),
 
 // The writer itself: a piece is written into its hole and freed; the file is what save()
 // writes for the tree with the pieces in place. Where the holes cannot be found in the
-// encoded bytes (UTF-16), the whole tree is saved instead, with the same result.
+// encoded bytes (UTF-16), the whole tree is saved instead, with the same result. A piece
+// written without nodes (exchange::Piece), alone or between pieces of nodes, gives the
+// same bytes: escaping in text and attributes, characters the encoding lacks, an attribute
+// set again after the content, empty elements.
 TEST(StreamedSave, PiecesGoIntoTheirHolesInEveryEncoding) {
     struct Encoding {
         const char* declaration;
@@ -134,6 +137,7 @@ TEST(StreamedSave, PiecesGoIntoTheirHolesInEveryEncoding) {
     for (const Encoding& e :
          {Encoding{"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", true},
           Encoding{"<?xml version=\"1.0\" encoding=\"UTF-8\"?>", true}, Encoding{"", true},
+          Encoding{"<?xml version=\"1.0\" encoding=\"windows-1252\"?>", true},
           Encoding{"<?xml version=\"1.0\" encoding=\"UTF-16\"?>", false}}) {
         SCOPED_TRACE(e.declaration);
         QTemporaryDir dir;
@@ -155,16 +159,42 @@ TEST(StreamedSave, PiecesGoIntoTheirHolesInEveryEncoding) {
         const auto piece = [](exchange::Document& doc, const QString& text) {
             exchange::Node p = doc.createElement("P");
             p.setAttribute("v", text);
-            p.setText(text);
+            p.setAttribute("n", "0");
+            exchange::Node q = doc.createElement("Q");
+            p.appendChild(q);
+            q.setAttribute("w", text);
+            q.setAttribute("k", "X_EMPLEADO");
+            q.setAttribute("j", "a&b \"c\"");
+            q.setText(text);
+            p.appendChild(doc.createElement("Q"));
+            p.setAttribute("n", "2");
             return p;
         };
-        QByteArray written[2];
-        for (int tree = 0; tree < 2; ++tree) {
+        const auto writePiece = [](exchange::Document& doc, exchange::StreamedSave& save,
+                                   const QString& text) {
+            exchange::Piece p(doc, save, "P");
+            p.attribute("v", text);
+            p.attribute("n", "0");
+            p.open("Q");
+            p.attribute("w", text);
+            p.attribute("k", "X_EMPLEADO");
+            p.attribute("j", "a&b \"c\"");
+            p.text(text);
+            p.close();
+            p.open("Q");
+            p.close();
+            p.attribute("n", "2");
+            p.write();
+        };
+        const QString texts[] = {QStringLiteral("ñ € <&> Ω \"q\" 'a'\t\n\r;"), QStringLiteral("  "),
+                                 QString()};
+        QByteArray written[3];
+        for (int way = 0; way < 3; ++way) {
             exchange::Document doc;
             QList<exchange::Node> holes;
             build(doc, holes);
-            const QString path = dir.filePath(QString::number(tree));
-            if (tree) {
+            const QString path = dir.filePath(QString::number(way));
+            if (way == 1) {
                 // The tree with the pieces in place of the holes, saved whole.
                 for (exchange::Node hole : holes) {
                     exchange::Node parent =
@@ -172,24 +202,80 @@ TEST(StreamedSave, PiecesGoIntoTheirHolesInEveryEncoding) {
                     parent.removeChild(hole);
                 }
                 exchange::Node a = doc.selectSingle("/R/A"), b = doc.selectSingle("/R/B");
-                a.appendChild(piece(doc, QStringLiteral("ñ € <&> Ω")));
-                b.appendChild(piece(doc, QStringLiteral("  ")));
-                b.appendChild(piece(doc, {}));
+                a.appendChild(piece(doc, texts[0]));
+                b.appendChild(piece(doc, texts[1]));
+                b.appendChild(piece(doc, texts[2]));
                 doc.save(path);
             } else {
                 exchange::StreamedSave save(path, holes);
                 EXPECT_EQ(save.streams(), e.streams);
-                save.write(piece(doc, QStringLiteral("ñ € <&> Ω")));
+                if (way == 0)
+                    save.write(piece(doc, texts[0]));
+                else
+                    writePiece(doc, save, texts[0]);
                 save.nextHole();
-                save.write(piece(doc, QStringLiteral("  ")));
-                save.write(piece(doc, {}));
+                if (way == 0)
+                    save.write(piece(doc, texts[1]));
+                else
+                    writePiece(doc, save, texts[1]);
+                save.write(piece(doc, texts[2]));
                 save.commit();
             }
-            written[tree] = testing_support::readFile(path);
+            written[way] = testing_support::readFile(path);
         }
         EXPECT_EQ(written[0], written[1]);
+        EXPECT_EQ(written[2], written[1]);
         EXPECT_FALSE(written[0].contains("hueco"));
     }
+}
+
+// A piece is checked as nodes are: a name or a text XML cannot carry is refused with the
+// message the node operations give, and a piece is put together in order.
+TEST(StreamedSave, PiecesAreCheckedAsNodesAre) {
+    QTemporaryDir dir;
+    exchange::Document doc = exchange::Document::treeFromBytes("<R><A/></R>", "prueba");
+    exchange::Node hole = doc.createElement("hueco");
+    doc.selectSingle("/R/A").appendChild(hole);
+    exchange::StreamedSave save(dir.filePath("salida.xml"), {hole});
+    ASSERT_TRUE(save.streams());
+    const auto messageOf = [](const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const RunError& e) {
+            return e.message();
+        }
+        return QString();
+    };
+    const auto nodeMessage = [&](const std::function<void(exchange::Node)>& f) {
+        return messageOf([&] { f(doc.createElement("dato")); });
+    };
+    const auto pieceMessage = [&](const std::function<void(exchange::Piece&)>& f) {
+        return messageOf([&] {
+            exchange::Piece p(doc, save, "P");
+            p.open("dato");
+            f(p);
+        });
+    };
+    const QString bad = QStringLiteral("A\u0002");
+    EXPECT_EQ(pieceMessage([&](exchange::Piece& p) { p.text(bad); }),
+              nodeMessage([&](exchange::Node n) { n.setText(bad); }));
+    EXPECT_EQ(pieceMessage([&](exchange::Piece& p) { p.attribute("v", bad); }),
+              nodeMessage([&](exchange::Node n) { n.setAttribute("v", bad); }));
+    EXPECT_EQ(pieceMessage([&](exchange::Piece& p) { p.attribute("1v", "x"); }),
+              nodeMessage([&](exchange::Node n) { n.setAttribute("1v", "x"); }));
+    EXPECT_EQ(pieceMessage([&](exchange::Piece& p) { p.open("a b"); }),
+              messageOf([&] { doc.createElement("a b"); }));
+    EXPECT_FALSE(pieceMessage([&](exchange::Piece& p) { p.text(bad); }).isEmpty());
+    // Out of order: an attribute after the content, text after a child, a piece unclosed.
+    EXPECT_FALSE(pieceMessage([](exchange::Piece& p) {
+                     p.text("x");
+                     p.attribute("v", "1");
+                 }).isEmpty());
+    EXPECT_FALSE(pieceMessage([](exchange::Piece& p) {
+                     p.close();
+                     p.text("x");
+                 }).isEmpty());
+    EXPECT_FALSE(pieceMessage([](exchange::Piece& p) { p.write(); }).isEmpty());
 }
 
 TEST(StreamedSave, WithoutCommitTheTargetStaysAsItWas) {

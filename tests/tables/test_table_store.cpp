@@ -342,6 +342,136 @@ TEST_F(TableStore, HeldRowsReachTheDiskTogether) {
     EXPECT_EQ(names(reader), (QStringList{"Ana", "Luis", "Eva"}));
 }
 
+// A table written through sends its rows to the file in blocks, beyond the rows the header
+// counts, and keeps none of them: the header counts them only when they are all written,
+// so a reader meanwhile sees the table as it was; the file at the end is the one holding
+// them back gives. A write that fails names the table and leaves the rows counted before.
+TEST_F(TableStore, RowsWrittenThroughAreCountedTogether) {
+    createProfs();
+    const QString path = QDir(folder()).filePath(QStringLiteral("PROFT.DBF"));
+    const auto countOnDisk = [&] {
+        const QByteArray b = readFile(path);
+        return b.size() < 8 ? -1 : int(qFromLittleEndian<quint32>(b.constData() + 4));
+    };
+    const auto fill = [&](Table& t, int from, int to) {
+        for (int i = from; i < to; ++i)
+            addProf(t, QStringLiteral("P%1").arg(i), QStringLiteral("A%1").arg(i % 7), i);
+    };
+    const int many = 20000; // several blocks
+    {
+        Table held;
+        held.open(folder(), QStringLiteral("PROFT"));
+        held.holdWrites();
+        fill(held, 0, many);
+    }
+    const QByteArray expected = readFile(path);
+    DeleteTable(folder(), QStringLiteral("PROFT"));
+    createProfs();
+
+    Table writer;
+    writer.open(folder(), QStringLiteral("PROFT"));
+    writer.holdWrites();
+    fill(writer, 0, 2); // held before: written first, in table order
+    writer.writeThrough();
+    EXPECT_EQ(countOnDisk(), 2);
+    fill(writer, 2, many);
+    EXPECT_EQ(countOnDisk(), 2);
+    EXPECT_GT(QFileInfo(path).size(), qint64(many / 2) * 30);
+    EXPECT_EQ(names(writer), (QStringList{"P0", "P1"}));
+    {
+        Table reader; // opening the file again counts the rows first
+        reader.open(folder(), QStringLiteral("PROFT"));
+        EXPECT_EQ(reader.rowCount(), many);
+    }
+    EXPECT_EQ(countOnDisk(), many);
+    addProf(writer, QStringLiteral("Eva"), QStringLiteral("EV"), 3);
+    writer.close();
+    {
+        Table reader;
+        reader.open(folder(), QStringLiteral("PROFT"));
+        EXPECT_EQ(reader.rowCount(), many + 1);
+        reader.locate(QStringLiteral("NOMBRE"), {QStringLiteral("P12345")});
+        EXPECT_EQ(reader.integer(QStringLiteral("HORAS")), 12345);
+        reader.locate(QStringLiteral("NOMBRE"), {QStringLiteral("Eva")});
+        EXPECT_EQ(reader.text(QStringLiteral("ABREV")), QStringLiteral("EV"));
+    }
+    // The same bytes as the rows held back, but the date of the last change and the last
+    // row.
+    QByteArray written = readFile(path);
+    ASSERT_GT(written.size(), expected.size());
+    QByteArray withoutEva = expected;
+    withoutEva.remove(1, 7);
+    written.remove(1, 7);
+    const qsizetype rec = 1 + 10 + 5 + 4 + 8 + 1;
+    EXPECT_EQ(written.left(withoutEva.size() - 1), withoutEva.chopped(1));
+    EXPECT_EQ(written.size(), withoutEva.size() + rec);
+    EXPECT_EQ(written.back(), '\x1A');
+
+    // A failing write: the rows the header counted before stay, the table readable.
+    DeleteTable(folder(), QStringLiteral("PROFT"));
+    createProfs();
+    QString message;
+    {
+        Table failing; // gone after the disk is back: what failed is not tried again
+        failing.open(folder(), QStringLiteral("PROFT"));
+        failing.writeThrough();
+        fill(failing, 0, 3);
+        failing.writeHeld();
+        const detail::ScopedIoHooks full(
+            detail::IoHooks::writes([](detail::NativeFile& f, qint64 offset, const char* data,
+                                       qint64 size, QString* error) {
+                f.nativeWriteAt(offset, data, size / 2, error);
+                *error = QStringLiteral("No queda espacio en el disco");
+                return false;
+            }));
+        try {
+            fill(failing, 3, many);
+        } catch (const RunError& e) {
+            message = e.message();
+        }
+    }
+    EXPECT_TRUE(message.contains(QStringLiteral("PROFT")) && message.contains(u"espacio"))
+        << message.toStdString();
+    Table reader;
+    reader.open(folder(), QStringLiteral("PROFT"));
+    EXPECT_EQ(names(reader), (QStringList{"P0", "P1", "P2"}));
+}
+
+// Counting rows a block at a time gives what a table opened counts: deleted records left
+// out, rows another Table holds back counted, a missing table refused.
+TEST_F(TableStore, CountRowsCountsAsOpenDoes) {
+    createProfs();
+    const QString path = QDir(folder()).filePath(QStringLiteral("PROFT.DBF"));
+    const int many = 40000; // more than one block
+    {
+        Table t;
+        t.open(folder(), QStringLiteral("PROFT"));
+        t.holdWrites();
+        for (int i = 0; i < many; ++i)
+            addProf(t, QStringLiteral("P%1").arg(i), QStringLiteral("A"), i);
+    }
+    QByteArray bytes = readFile(path);
+    const int header = qFromLittleEndian<quint16>(bytes.constData() + 8);
+    const int record = qFromLittleEndian<quint16>(bytes.constData() + 10);
+    for (int r : {0, 777, many - 1})
+        bytes[header + qsizetype(r) * record] = '*';
+    writeFile(path, bytes);
+    const auto opened = [&] {
+        Table t;
+        t.open(folder(), QStringLiteral("PROFT"));
+        return t.rowCount();
+    };
+    EXPECT_EQ(CountRows(folder(), QStringLiteral("proft")), many - 3);
+    EXPECT_EQ(CountRows(folder(), QStringLiteral("PROFT.DBF")), opened());
+    Table writer;
+    writer.open(folder(), QStringLiteral("PROFT"));
+    writer.holdWrites();
+    addProf(writer, QStringLiteral("Eva"), QStringLiteral("EV"), 3);
+    EXPECT_EQ(CountRows(folder(), QStringLiteral("PROFT")), many - 2);
+    writer.close();
+    EXPECT_THROW(CountRows(folder(), QStringLiteral("NOHAY")), RunError);
+}
+
 TEST_F(TableStore, LocateFindsTheFirstExactMatch) {
     createProfs();
     Table t;
