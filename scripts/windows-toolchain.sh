@@ -16,9 +16,12 @@ xml_version=2.9.14
 cache_root=${VT_WINDOWS_CACHE:-$HOME/.cache/veltra-tempolan}
 prefix=$cache_root/windows-qt$qt_version-xml$xml_version
 log() { echo "[windows-toolchain] $*" >&2; }
+# Standard output is only the prefix (callers take it with $(...)); everything the builds
+# print goes to standard error.
+exec 3>&1 1>&2
 
 if [ -f "$prefix/.complete" ]; then
-    echo "$prefix"
+    echo "$prefix" >&3
     exit 0
 fi
 
@@ -125,4 +128,4 @@ fi
 
 touch "$prefix/.complete"
 log "listo: $prefix"
-echo "$prefix"
+echo "$prefix" >&3
